@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QLocale>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+namespace velarion {
+
+// Number texts of the user's locale: parsing of box texts and the three
+// display formats. Digit grouping is neither written nor accepted, so that
+// "2.000" under a comma locale is refused instead of silently read as 2000.
+class NumberText {
+public:
+    explicit NumberText(const QLocale& locale = QLocale());
+
+    const QLocale& locale() const { return locale_; }
+    QChar decimalSeparator() const;
+
+    // GiveMeDouble: the text read by the locale's rules, or nothing when it
+    // is not a number (the empty text included).
+    std::optional<double> toDouble(const QString& text) const;
+
+    // The locale's rules, then rounding halves to even. Nothing when the text
+    // is not a number or the result is outside the target range.
+    std::optional<std::int32_t> toInt32(const QString& text) const;
+
+    // Fixed format with `decimals` places: "0.0000" and "0.000".
+    QString fixed(double value, int decimals) const;
+    // Shortest text of up to 15 significant digits, exponent for extreme magnitudes.
+    QString general(double value) const;
+
+private:
+    QLocale locale_;
+};
+
+// Double to 16-bit integer, rounding halves to the even neighbour;
+// nothing when the rounded value does not fit.
+std::optional<std::int16_t> roundToInt16(double value);
+std::optional<std::int32_t> roundToInt32(double value);
+
+// The locale's texts for the numbers written with a decimal comma in the
+// window's initial texts ("5,5" becomes "5.5" under a point locale).
+QString withLocaleDecimal(const QString& commaText, const QLocale& locale);
+
+}  // namespace velarion

@@ -1,0 +1,137 @@
+#include "parameters.h"
+
+#include "parameter_boxes.h"
+#include "run_failure.h"
+
+#include <cmath>
+
+namespace velarion {
+
+namespace {
+constexpr double kPi = 3.14159265358979;
+constexpr int kMaxRows = 10001;
+}  // namespace
+
+QString describeBox(std::string_view box) {
+    const QString name = QString::fromUtf8(box.data(), static_cast<qsizetype>(box.size()));
+    const QString caption = captionOf(box);
+    return caption == name ? name : QStringLiteral("%1 (\"%2\")").arg(name, caption);
+}
+
+void ParameterReader::failNotNumber(std::string_view box, const QString& text) const {
+    throw RunFailure(
+        QStringLiteral("The box %1 holds \"%2\", which is not a number here (decimal separator \"%3\").")
+            .arg(describeBox(box), text, QString(numbers_.decimalSeparator())));
+}
+
+void ParameterReader::failRange(std::string_view box, const QString& text, const char* range) const {
+    throw RunFailure(QStringLiteral("The box %1 holds \"%2\", which is outside the range %3.")
+                         .arg(describeBox(box), text, QString::fromLatin1(range)));
+}
+
+double ParameterReader::GiveMeDouble(std::string_view box) const {
+    const QString text = ops_.text(box);
+    const auto value = numbers_.toDouble(text);
+    if (!value) {
+        failNotNumber(box, text);
+    }
+    if (!std::isfinite(*value)) {
+        failRange(box, text, "of finite numbers");
+    }
+    return *value;
+}
+
+std::int32_t ParameterReader::toInt32(std::string_view box) const {
+    const QString text = ops_.text(box);
+    if (!numbers_.toDouble(text)) {
+        failNotNumber(box, text);
+    }
+    const auto value = numbers_.toInt32(text);
+    if (!value) {
+        failRange(box, text, "-2147483648 to 2147483647");
+    }
+    return *value;
+}
+
+std::int16_t ParameterReader::toInt16(std::string_view box) const {
+    const double value = GiveMeDouble(box);
+    const auto rounded = roundToInt16(value);
+    if (!rounded) {
+        failRange(box, ops_.text(box), "-32768 to 32767");
+    }
+    return *rounded;
+}
+
+std::optional<std::int32_t> ParameterReader::peekInt32(std::string_view box) const {
+    return numbers_.toInt32(ops_.text(box));
+}
+
+std::optional<std::int16_t> ParameterReader::peekInt16(std::string_view box) const {
+    const auto value = numbers_.toDouble(ops_.text(box));
+    return value ? roundToInt16(*value) : std::nullopt;
+}
+
+void ParameterReader::readIndexBounds(FormState& form) const {
+    form.IndiceMatrice1 = toInt32(ctl::TINDICE_MATRICE1);
+    form.IndiceMatrice2 = toInt32(ctl::TINDICE_MATRICE2);
+}
+
+void ParameterReader::show(std::string_view box, double value, const char* name) const {
+    if (!std::isfinite(value)) {
+        throw RunFailure(QStringLiteral("%1 is not a finite number (division by zero, overflow "
+                                        "or an invalid operation).")
+                             .arg(QString::fromUtf8(name)));
+    }
+    ops_.setText(box, numbers_.general(value));
+}
+
+void ParameterReader::showFixed(std::string_view box, double value, const char* name) const {
+    if (!std::isfinite(value)) {
+        show(box, value, name);
+    }
+    ops_.setText(box, numbers_.fixed(value, 4));
+}
+
+// The order of the reads and of the operations is the model's: each box is
+// converted when it is read, and a failure leaves the earlier steps done.
+void ParameterReader::readPhysical(Parameters& p, bool girotondo) const {
+    p.Rho = GiveMeDouble(ctl::TRho);
+    p.VFase = GiveMeDouble(ctl::TVFase);
+    p.V0 = GiveMeDouble(ctl::TV0);
+    p.DeltaT = GiveMeDouble(ctl::TDeltaT);
+    p.nitertemp = toInt16(ctl::Tnitertemp);
+    if (girotondo) {
+        p.N = toInt16(ctl::TN);
+    }
+
+    p.A = GiveMeDouble(ctl::TD) * kPi * GiveMeDouble(ctl::TD) / 4;
+    showFixed(ctl::TA, p.A, "A (area)");
+
+    p.P = GiveMeDouble(ctl::TP) * 10000;
+    p.F = p.P * p.A;
+    showFixed(ctl::TF, p.F, "F (counter force)");
+
+    const double levels = GiveMeDouble(ctl::Tnitertemp);
+    if (girotondo) {
+        const double n = GiveMeDouble(ctl::TN);
+        p.tot = levels * GiveMeDouble(ctl::TDeltaT) * n;
+    } else {
+        p.tot = levels * GiveMeDouble(ctl::TDeltaT);
+    }
+    show(ctl::Ttot, p.tot, "tot");
+
+    p.B = p.VFase * p.VFase * p.Rho;
+    showFixed(ctl::TB, p.B, "B (compressibility)");
+
+    p.L0 = GiveMeDouble(ctl::Tltot) / 10000;
+    showFixed(ctl::TL0, p.L0, "L0 (segment spacing)");
+}
+
+std::optional<int> cappedLastRow(std::int32_t IndiceMatrice1) {
+    if (IndiceMatrice1 > 50000) {
+        return std::nullopt;
+    }
+    return IndiceMatrice1 < kMaxRows ? IndiceMatrice1 : kMaxRows - 1;
+}
+
+}  // namespace velarion

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "form_state.h"
+#include "number_text.h"
+#include "window_ops.h"
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace velarion {
+
+// Reads the parameter boxes by the locale's rules. Each read converts the
+// box at that moment; a text that does not convert or overflows throws a
+// RunFailure that names the box, its caption and the text.
+class ParameterReader {
+public:
+    ParameterReader(WindowOps& ops, const NumberText& numbers) : ops_(ops), numbers_(numbers) {}
+
+    double GiveMeDouble(std::string_view box) const;
+    std::int32_t toInt32(std::string_view box) const;
+    std::int16_t toInt16(std::string_view box) const;
+
+    // The same conversions without a failure, for checks made before a run
+    // changes anything.
+    std::optional<std::int32_t> peekInt32(std::string_view box) const;
+    std::optional<std::int16_t> peekInt16(std::string_view box) const;
+
+    // Reading order steps 1 and 2: the two matrix bounds.
+    void readIndexBounds(FormState& form) const;
+
+    // Steps 4 to 13: the physical values, the derived values and their
+    // output boxes. With `girotondo` N is read after nitertemp and tot is
+    // also multiplied by the text of TN.
+    void readPhysical(Parameters& p, bool girotondo) const;
+
+private:
+    [[noreturn]] void failNotNumber(std::string_view box, const QString& text) const;
+    [[noreturn]] void failRange(std::string_view box, const QString& text, const char* range) const;
+    void show(std::string_view box, double value, const char* name) const;
+    void showFixed(std::string_view box, double value, const char* name) const;
+
+    WindowOps& ops_;
+    const NumberText& numbers_;
+};
+
+// The last row psi will have after the double-precision run re-creates it
+// for IndiceMatrice1 (capped at 10000), or nothing when the matrix is kept
+// as it is (IndiceMatrice1 above 50000).
+std::optional<int> cappedLastRow(std::int32_t IndiceMatrice1);
+
+// A text naming a box for messages: TV0 ("V0 m/s").
+QString describeBox(std::string_view box);
+
+}  // namespace velarion
