@@ -1,0 +1,22 @@
+// Built without vectorisation: the plain one-cell-at-a-time loop.
+#include "kernel.h"
+
+#include "kernel_cells.h"
+
+namespace velarion {
+
+bool updateRowScalar(const double* current, const double* previous, double* target, int M,
+                     const KernelFactors& f) {
+    std::uint64_t bad = 0;
+    target[0] = cells::first(current, previous, f);
+    bad |= cells::nonFinite(target[0]);
+    for (int s = 1; s < M; ++s) {
+        target[s] = cells::interior(current, previous, s, f.k2);
+        bad |= cells::nonFinite(target[s]);
+    }
+    target[M] = cells::last(current, previous, M, f);
+    bad |= cells::nonFinite(target[M]);
+    return bad == 0;
+}
+
+}  // namespace velarion
