@@ -1,0 +1,42 @@
+#include "fake_window.h"
+
+#include "engine/parameter_boxes.h"
+
+namespace velarion::testing {
+
+FakeWindow::FakeWindow(const QLocale& locale) {
+    for (const auto& box : parameterBoxes()) {
+        boxes[name(box.name)] = initialTextOf(box, locale);
+    }
+    ticks_[name(ctl::CLogFile)] = true;
+    ticks_[name(ctl::CLogFileExc)] = false;
+    enabled_[name(ctl::CStop)] = false;
+}
+
+QString FakeWindow::text(std::string_view box) const { return boxes.value(name(box)); }
+
+void FakeWindow::setText(std::string_view box, const QString& text) { boxes[name(box)] = text; }
+
+bool FakeWindow::isTicked(std::string_view checkBox) const { return ticks_.value(name(checkBox)); }
+
+void FakeWindow::setEnabled(std::string_view control, bool enabled) {
+    enabled_[name(control)] = enabled;
+}
+
+void FakeWindow::setStatus(const QString& caption) { statuses.append(caption); }
+
+void FakeWindow::processEvents() {
+    ++pumps;
+    if (onPump) {
+        onPump(pumps);
+    }
+}
+
+MessageAnswer FakeWindow::messageBox(const MessageRequest& request) {
+    messages.push_back(request);
+    return request.buttons == MessageButtons::YesNo ? answer : MessageAnswer::Ok;
+}
+
+void FakeWindow::beep(int frequencyHz, int durationMs) { beeps.emplace_back(frequencyHz, durationMs); }
+
+}  // namespace velarion::testing

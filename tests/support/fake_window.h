@@ -1,0 +1,61 @@
+#pragma once
+
+#include "engine/window_ops.h"
+
+#include <QLocale>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+namespace velarion::testing {
+
+// A window for tests: holds the boxes in memory, records what a run did to
+// it, and can press STOP (or do anything else) at a chosen event pump.
+class FakeWindow : public WindowOps {
+public:
+    explicit FakeWindow(const QLocale& locale = QLocale(QLocale::Italian, QLocale::Italy));
+
+    QString text(std::string_view box) const override;
+    void setText(std::string_view box, const QString& text) override;
+    bool isTicked(std::string_view checkBox) const override;
+    void setEnabled(std::string_view control, bool enabled) override;
+    void setStatus(const QString& caption) override;
+    void setProgressWidth(float twips) override { widths.push_back(twips); }
+    void repaint(std::string_view control) override { repaints.append(name(control)); }
+    void processEvents() override;
+    MessageAnswer messageBox(const MessageRequest& request) override;
+    void beep(int frequencyHz, int durationMs) override;
+    std::int64_t tickCountMs() const override { return ticks += tickStep; }
+    bool stopFlag() const override { return stop; }
+    void setStopFlag(bool value) override { stop = value; }
+
+    void tick(std::string_view checkBox, bool ticked) { ticks_[name(checkBox)] = ticked; }
+    bool enabled(std::string_view control) const { return enabled_.value(name(control), true); }
+
+    // What the run did, in order.
+    QMap<QString, QString> boxes;
+    std::vector<float> widths;
+    QStringList statuses;
+    QStringList repaints;
+    std::vector<MessageRequest> messages;
+    std::vector<std::pair<int, int>> beeps;
+    int pumps = 0;
+    bool stop = false;
+    mutable std::int64_t ticks = 0;
+    std::int64_t tickStep = 0;
+    MessageAnswer answer = MessageAnswer::No;
+    // Called at each event pump with the pump's number, from 1.
+    std::function<void(int)> onPump;
+
+private:
+    static QString name(std::string_view n) {
+        return QString::fromLatin1(n.data(), static_cast<qsizetype>(n.size()));
+    }
+    QMap<QString, bool> ticks_;
+    QMap<QString, bool> enabled_;
+};
+
+}  // namespace velarion::testing
