@@ -1,0 +1,112 @@
+#include "batch_host.h"
+
+#include "engine/parameter_boxes.h"
+
+#include <QThread>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <unistd.h>
+
+namespace velarion {
+
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void onInterrupt(int) { interrupted = 1; }
+
+}  // namespace
+
+BatchHost::BatchHost(const QLocale& locale) : drawProgress_(isatty(STDERR_FILENO) != 0) {
+    for (const auto& box : parameterBoxes()) {
+        texts_.insert(key(box.name), initialTextOf(box, locale));
+    }
+    texts_.insert(key(ctl::TPrecision), QStringLiteral("30"));
+    for (const auto name : {ctl::TA, ctl::TF, ctl::Ttot, ctl::TB, ctl::TL0, ctl::TJ, ctl::TK,
+                            ctl::TLog}) {
+        texts_.insert(key(name), QString());
+    }
+    ticks_.insert(key(ctl::CLogFile), true);
+    ticks_.insert(key(ctl::CLogFileExc), false);
+    ticks_.insert(key(ctl::CExl), false);
+}
+
+QString BatchHost::key(std::string_view name) {
+    return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+}
+
+bool BatchHost::assign(const QString& control, const QString& value) {
+    if (texts_.contains(control)) {
+        texts_[control] = value;
+        return true;
+    }
+    if (ticks_.contains(control)) {
+        const QString v = value.trimmed().toLower();
+        ticks_[control] = !(v == "0" || v == "false" || v == "no" || v == "off");
+        return true;
+    }
+    return false;
+}
+
+QString BatchHost::text(std::string_view box) const { return texts_.value(key(box)); }
+
+void BatchHost::setText(std::string_view box, const QString& text) { texts_[key(box)] = text; }
+
+bool BatchHost::isTicked(std::string_view checkBox) const { return ticks_.value(key(checkBox)); }
+
+void BatchHost::setProgressWidth(float twips) {
+    if (!drawProgress_) {
+        return;
+    }
+    constexpr int kCells = 40;
+    const double fraction = std::clamp(static_cast<double>(twips) / 10335.0, 0.0, 1.0);
+    const int filled = static_cast<int>(fraction * kCells + 0.5);
+    const QString bar = QString(filled, QChar('#')) + QString(kCells - filled, QChar('.'));
+    std::fprintf(stderr, "\r[%s] J = %s", qPrintable(bar), qPrintable(text(ctl::TJ)));
+    std::fflush(stderr);
+    progressShown_ = true;
+}
+
+void BatchHost::endProgress() {
+    if (progressShown_) {
+        std::fputc('\n', stderr);
+        progressShown_ = false;
+    }
+}
+
+MessageAnswer BatchHost::messageBox(const MessageRequest& request) {
+    endProgress();
+    std::fprintf(stderr, "%s: %s\n", qPrintable(request.title), qPrintable(request.text));
+    if (!request.detail.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(request.detail));
+    }
+    // Nobody answers in a batch: a question is declined.
+    return request.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+}
+
+void BatchHost::beep(int, int durationMs) { QThread::msleep(static_cast<unsigned long>(durationMs)); }
+
+std::int64_t BatchHost::tickCountMs() const {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+bool BatchHost::stopFlag() const { return stop_ || interrupted != 0; }
+
+void BatchHost::setStopFlag(bool stop) {
+    stop_ = stop;
+    if (!stop) {
+        interrupted = 0;
+    }
+}
+
+void BatchHost::handleInterrupts() {
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+}  // namespace velarion

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "engine/window_ops.h"
+
+#include <QHash>
+#include <QLocale>
+#include <QString>
+
+#include <atomic>
+#include <cstdio>
+
+namespace velarion {
+
+// The window operations for the batch front end: boxes are held in memory,
+// the progress bar is drawn on stderr when it is a terminal, messages go to
+// stderr, and an interrupt (Ctrl-C) acts as STOP.
+class BatchHost : public WindowOps {
+public:
+    explicit BatchHost(const QLocale& locale);
+
+    // Sets a box or a check box by its control name ("1"/"0" for check boxes).
+    // False when no such control exists.
+    bool assign(const QString& control, const QString& value);
+
+    QString text(std::string_view box) const override;
+    void setText(std::string_view box, const QString& text) override;
+    bool isTicked(std::string_view checkBox) const override;
+    void setEnabled(std::string_view, bool) override {}
+    void setStatus(const QString& caption) override { status_ = caption; }
+    void setProgressWidth(float twips) override;
+    void repaint(std::string_view) override {}
+    void processEvents() override {}
+    MessageAnswer messageBox(const MessageRequest& request) override;
+    void beep(int frequencyHz, int durationMs) override;
+    std::int64_t tickCountMs() const override;
+    bool stopFlag() const override;
+    void setStopFlag(bool stop) override;
+
+    const QString& status() const { return status_; }
+    // Clears the progress line before other output follows.
+    void endProgress();
+
+    // Installs the Ctrl-C handler that requests a stop.
+    static void handleInterrupts();
+
+private:
+    static QString key(std::string_view name);
+
+    QHash<QString, QString> texts_;
+    QHash<QString, bool> ticks_;
+    QString status_;
+    bool drawProgress_ = false;
+    bool progressShown_ = false;
+    bool stop_ = false;
+};
+
+}  // namespace velarion

@@ -1,0 +1,130 @@
+// velarion-batch: runs a simulation without a window.
+#include "batch_host.h"
+#include "engine/double_run.h"
+#include "engine/form_state.h"
+#include "engine/number_text.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QLocale>
+
+#include <cstdio>
+
+using namespace velarion;
+
+namespace {
+
+constexpr int kExitStopped = 1;
+constexpr int kExitFailed = 2;
+constexpr int kExitUsage = 64;
+
+const char* const kDescription =
+    "Runs the double-precision simulation of the fluid column on the window's\n"
+    "initial box texts, prints the output boxes TA, TF, Ttot, TB, TL0, TJ and\n"
+    "the final status line, and writes LogFile.txt in the working directory\n"
+    "when CLogFile is ticked (as it is by default).\n"
+    "\n"
+    "Numbers follow the user's locale (or --locale). A progress bar is drawn on\n"
+    "stderr when it is a terminal; Ctrl-C acts as STOP at the next pump point\n"
+    "(every 100 levels).\n"
+    "\n"
+    "Exit status: 0 after a completed run, 1 after a stop, 2 after a failure\n"
+    "(the message goes to stderr), 64 for a bad command line.";
+
+struct Options {
+    QLocale locale;
+    QStringList boxes;
+};
+
+int usageError(const QString& message) {
+    std::fprintf(stderr, "velarion-batch: %s\nTry 'velarion-batch --help'.\n", qPrintable(message));
+    return kExitUsage;
+}
+
+bool parse(QCoreApplication& app, Options& options, QString& error) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromLatin1(kDescription));
+    parser.addHelpOption();
+    parser.addOption({"box",
+                      "Sets a box or check box by its control name before the run, e.g. "
+                      "--box TP=1 or --box CLogFile=0. May be repeated.",
+                      "NAME=TEXT"});
+    parser.addOption({"locale", "Uses the number rules of this locale, e.g. it_IT.", "NAME"});
+    if (!parser.parse(app.arguments())) {
+        error = parser.errorText();
+        return false;
+    }
+    if (parser.isSet("help")) {
+        parser.showHelp(0);
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        error = QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().front());
+        return false;
+    }
+    if (parser.isSet("locale")) {
+        options.locale = QLocale(parser.value("locale"));
+        if (options.locale == QLocale::c() && parser.value("locale") != "C") {
+            error = QStringLiteral("unknown locale '%1'").arg(parser.value("locale"));
+            return false;
+        }
+    }
+    options.boxes = parser.values("box");
+    return true;
+}
+
+bool applyBoxes(BatchHost& host, const QStringList& boxes, QString& error) {
+    for (const QString& assignment : boxes) {
+        const qsizetype eq = assignment.indexOf('=');
+        if (eq <= 0) {
+            error = QStringLiteral("--box needs NAME=TEXT, not '%1'").arg(assignment);
+            return false;
+        }
+        if (!host.assign(assignment.left(eq), assignment.mid(eq + 1))) {
+            error = QStringLiteral("there is no box or check box named '%1'").arg(assignment.left(eq));
+            return false;
+        }
+    }
+    return true;
+}
+
+void printOutputs(const BatchHost& host) {
+    for (const auto box : {ctl::TA, ctl::TF, ctl::Ttot, ctl::TB, ctl::TL0, ctl::TJ}) {
+        std::printf("%.*s = %s\n", static_cast<int>(box.size()), box.data(),
+                    qPrintable(host.text(box)));
+    }
+    std::printf("%s\n", qPrintable(host.status()));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("velarion-batch");
+    Options options;
+    QString error;
+    if (!parse(app, options, error)) {
+        return usageError(error);
+    }
+    QLocale::setDefault(options.locale);
+    BatchHost host(options.locale);
+    if (!applyBoxes(host, options.boxes, error)) {
+        return usageError(error);
+    }
+    BatchHost::handleInterrupts();
+
+    const NumberText numbers(options.locale);
+    FormState form;
+    const RunOutcome outcome = DoubleRun(host, form, numbers).run();
+    host.endProgress();
+    printOutputs(host);
+    switch (outcome) {
+        case RunOutcome::Completed:
+            return 0;
+        case RunOutcome::Stopped:
+            std::fprintf(stderr, "velarion-batch: the run was stopped\n");
+            return kExitStopped;
+        case RunOutcome::Failed:
+            break;
+    }
+    return kExitFailed;
+}

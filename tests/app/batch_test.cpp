@@ -1,0 +1,77 @@
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+class BatchTest : public ::testing::Test {
+protected:
+    Result run(const QStringList& args) {
+        QProcess process;
+        process.setWorkingDirectory(dir.path());
+        process.start(QStringLiteral(VELARION_BATCH_PATH), args);
+        EXPECT_TRUE(process.waitForFinished(60000));
+        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
+                QString::fromLocal8Bit(process.readAllStandardError())};
+    }
+    QString logPath() const { return dir.filePath("LogFile.txt"); }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(BatchTest, PrintsTheOutputBoxesAndWritesTheLog) {
+    const Result r = run({"--locale", "it_IT"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 7) << r.out.toStdString();
+    EXPECT_EQ(lines.mid(0, 6), (QStringList{"TA = 0,0003", "TF = 0,0000", "Ttot = 3E-05",
+                                            "TB = 2500000,0000", "TL0 = 0,0002", "TJ = 30"}));
+    EXPECT_TRUE(lines[6].startsWith("Elaboration : 0,")) << lines[6].toStdString();
+    QFile log(logPath());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(log.readAll().count("\r\n"), 58);
+}
+
+TEST_F(BatchTest, BoxOverridesAndThePointLocale) {
+    const Result r = run({"--locale", "en_US", "--box", "TP=1", "--box", "CLogFile=0"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith("TA = 0.0003\nTF = 3.1416\n")) << r.out.toStdString();
+    EXPECT_FALSE(QFile::exists(logPath()));
+}
+
+TEST_F(BatchTest, AFailedRunExitsNonZeroWithTheMessage) {
+    const Result r = run({"--locale", "en_US", "--box", "TV0=5,5"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.indexOf("The box TV0 (\"V0 m/s\") holds \"5,5\""), -1) << r.err.toStdString();
+    EXPECT_NE(r.out.indexOf("Error!"), -1);
+}
+
+TEST_F(BatchTest, BadCommandLinesAreRefused) {
+    for (const QStringList& args : {QStringList{"--box", "Nope=1"}, QStringList{"--box", "TP"},
+                                    QStringList{"--locale", "xx_notalocale"},
+                                    QStringList{"stray"}}) {
+        const Result r = run(args);
+        EXPECT_EQ(r.exitCode, 64) << args.join(' ').toStdString();
+        EXPECT_FALSE(r.err.isEmpty());
+        EXPECT_FALSE(QFile::exists(logPath()));
+    }
+}
+
+TEST_F(BatchTest, HelpDocumentsTheOptions) {
+    const Result r = run({"--help"});
+    EXPECT_EQ(r.exitCode, 0);
+    for (const char* word : {"--box", "--locale", "Ctrl-C", "Exit status", "LogFile.txt"}) {
+        EXPECT_NE(r.out.indexOf(word), -1) << word;
+    }
+}
+
+}  // namespace
