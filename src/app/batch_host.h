@@ -31,6 +31,8 @@ public:
     void repaint(std::string_view) override {}
     void processEvents() override {}
     MessageAnswer messageBox(const MessageRequest& request) override;
+    // No one to ask in a batch run: every question is cancelled.
+    std::optional<QString> inputBox(const QString&, const QString&) override { return std::nullopt; }
     void beep(int frequencyHz, int durationMs) override;
     std::int64_t tickCountMs() const override;
     bool stopFlag() const override;

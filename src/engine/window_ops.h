@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace velarion {
@@ -70,6 +71,8 @@ public:
     // One pass over the pending window events.
     virtual void processEvents() = 0;
     virtual MessageAnswer messageBox(const MessageRequest& request) = 0;
+    // Asks for one line of text; empty when the user cancels.
+    virtual std::optional<QString> inputBox(const QString& prompt, const QString& title) = 0;
     // Sounds a tone and returns when it has sounded.
     virtual void beep(int frequencyHz, int durationMs) = 0;
     // Milliseconds from a monotonic clock.

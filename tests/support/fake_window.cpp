@@ -37,6 +37,18 @@ MessageAnswer FakeWindow::messageBox(const MessageRequest& request) {
     return request.buttons == MessageButtons::YesNo ? answer : MessageAnswer::Ok;
 }
 
+std::optional<QString> FakeWindow::inputBox(const QString& prompt, const QString& title) {
+    inputPrompts.append(prompt + u'|' + title);
+    if (inputAnswers.isEmpty()) {
+        return std::nullopt;
+    }
+    const QString answer = inputAnswers.takeFirst();
+    if (answer.isNull()) {
+        return std::nullopt;  // a null text stands for Cancel
+    }
+    return answer;
+}
+
 void FakeWindow::beep(int frequencyHz, int durationMs) { beeps.emplace_back(frequencyHz, durationMs); }
 
 }  // namespace velarion::testing

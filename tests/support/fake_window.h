@@ -27,6 +27,7 @@ public:
     void repaint(std::string_view control) override { repaints.append(name(control)); }
     void processEvents() override;
     MessageAnswer messageBox(const MessageRequest& request) override;
+    std::optional<QString> inputBox(const QString& prompt, const QString& title) override;
     void beep(int frequencyHz, int durationMs) override;
     std::int64_t tickCountMs() const override { return ticks += tickStep; }
     bool stopFlag() const override { return stop; }
@@ -47,6 +48,10 @@ public:
     mutable std::int64_t ticks = 0;
     std::int64_t tickStep = 0;
     MessageAnswer answer = MessageAnswer::No;
+    // Answers for inputBox, taken from the front; a null QString or none
+    // left means Cancel.
+    QStringList inputAnswers;
+    QStringList inputPrompts;  // "prompt|title" of each inputBox call
     // Called at each event pump with the pump's number, from 1.
     std::function<void(int)> onPump;
 
