@@ -1,0 +1,42 @@
+#include "ratio_report.h"
+
+#include <cstdio>
+
+namespace velarion::bench {
+
+namespace {
+struct Ratio {
+    std::string label, slow, fast;
+};
+std::vector<Ratio>& ratios() {
+    static std::vector<Ratio> all;
+    return all;
+}
+}  // namespace
+
+void addRatio(std::string label, std::string slow, std::string fast) {
+    ratios().push_back({std::move(label), std::move(slow), std::move(fast)});
+}
+
+void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
+    for (const Run& run : runs) {
+        if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
+            nsPerIteration_[run.benchmark_name()] = run.GetAdjustedRealTime();
+        }
+    }
+    ConsoleReporter::ReportRuns(runs);
+}
+
+void RatioReporter::printRatios() const {
+    std::printf("\nRatios (same process, same run):\n");
+    for (const Ratio& r : ratios()) {
+        const auto slow = nsPerIteration_.find(r.slow);
+        const auto fast = nsPerIteration_.find(r.fast);
+        if (slow == nsPerIteration_.end() || fast == nsPerIteration_.end()) {
+            continue;  // one of the pair was filtered out
+        }
+        std::printf("  %-58s %8.2f\n", r.label.c_str(), slow->second / fast->second);
+    }
+}
+
+}  // namespace velarion::bench
