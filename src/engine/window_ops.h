@@ -39,6 +39,12 @@ inline constexpr std::string_view Command1 = "Command1";
 inline constexpr std::string_view Command2 = "Command2";
 inline constexpr std::string_view Command4 = "Command4";
 inline constexpr std::string_view Shape2 = "Shape2";
+inline constexpr std::string_view LStatus = "LStatus";
+inline constexpr std::string_view File1 = "File1";
+inline constexpr std::string_view Command3 = "Command3";
+inline constexpr std::string_view Command5 = "Command5";
+inline constexpr std::string_view CSaveConfig = "CSaveConfig";
+inline constexpr std::string_view Frame1 = "Frame1";
 }  // namespace ctl
 
 enum class MessageIcon { None, Critical, Question, Exclamation, Information };
@@ -56,7 +62,7 @@ struct MessageRequest {
 // What a run may do to the window it belongs to. The Qt window, the batch
 // front end and the tests' fake host each implement it.
 class WindowOps {
-public:
+  public:
     virtual ~WindowOps() = default;
 
     virtual QString text(std::string_view box) const = 0;
@@ -73,6 +79,8 @@ public:
     virtual MessageAnswer messageBox(const MessageRequest& request) = 0;
     // Asks for one line of text; empty when the user cancels.
     virtual std::optional<QString> inputBox(const QString& prompt, const QString& title) = 0;
+    // The hourglass pointer while a long operation holds the window.
+    virtual void setBusyCursor(bool /*busy*/) {}
     // Sounds a tone and returns when it has sounded.
     virtual void beep(int frequencyHz, int durationMs) = 0;
     // Milliseconds from a monotonic clock.

@@ -1,0 +1,269 @@
+#include "form1.h"
+
+#include "caption_fit.h"
+#include "engine/double_run.h"
+#include "engine/parameter_boxes.h"
+#include "form1_layout.h"
+#include "qt_window_ops.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+namespace velarion::window {
+
+namespace {
+
+QString nameOf(std::string_view n) {
+    return QString::fromLatin1(n.data(), static_cast<qsizetype>(n.size()));
+}
+
+// The designed fonts are Windows ones; on Linux the metric-compatible
+// Liberation fonts stand in for them, so the texts fit their rectangles.
+void substituteWindowsFonts() {
+    QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "Arial", "DejaVu Sans"});
+    QFont::insertSubstitutions("Times New Roman", {"Liberation Serif", "DejaVu Serif"});
+}
+
+QFont fontOf(const FontSpec& spec, const QFont& fallback) {
+    if (!spec.family)
+        return fallback;
+    QFont font(QString::fromLatin1(spec.family));
+    font.setPointSizeF(spec.pointSize);
+    return font;
+}
+
+// Fills the widget's own background; children keep their usual colours
+// (text boxes stay white on the grey window).
+void fillBackground(QWidget* w, const QColor& colour) {
+    QPalette palette = w->palette();
+    palette.setColor(qobject_cast<QLineEdit*>(w) ? QPalette::Base : QPalette::Window, colour);
+    w->setPalette(palette);
+    w->setAutoFillBackground(true);
+}
+
+QWidget* newWidgetOf(const ControlSpec& spec, QWidget* parent) {
+    const QString text = QString::fromUtf8(spec.text);
+    switch (spec.kind) {
+        case Kind::Button:
+            return new QPushButton(text, parent);
+        case Kind::TextBox:
+            return new QLineEdit(text, parent);
+        case Kind::MultiLineTextBox: {
+            auto* box = new QPlainTextEdit(text, parent);
+            box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            return box;
+        }
+        case Kind::CheckBox: {
+            auto* box = new QCheckBox(text, parent);
+            box->setChecked(spec.style & kTicked);
+            return box;
+        }
+        case Kind::Label: {
+            auto* label = new QLabel(text, parent);
+            label->setAlignment(spec.style & kCentred ? Qt::AlignHCenter | Qt::AlignTop
+                                                      : Qt::AlignLeft | Qt::AlignTop);
+            return label;
+        }
+        case Kind::Frame:
+            return new QGroupBox(text, parent);
+        case Kind::FileList:
+            return new QListWidget(parent);
+        case Kind::Rectangle: {
+            auto* shape = new QFrame(parent);
+            shape->setFrameShape(QFrame::Box);
+            fillBackground(shape, spec.fill);
+            return shape;
+        }
+        case Kind::Line: {
+            auto* line = new QFrame(parent);
+            line->setFrameShape(QFrame::VLine);
+            line->setFrameShadow(QFrame::Plain);
+            return line;
+        }
+    }
+    return nullptr;
+}
+
+// What the program does when the window is closed during a run: it ends at
+// once, so no code of the run resumes. Log records are written unbuffered,
+// one whole record per write, so everything already written is on disk and
+// no record is cut; the system closes the files as the process ends.
+void endProgramNow() {
+    std::fflush(nullptr);
+    std::_Exit(EXIT_SUCCESS);
+}
+
+}  // namespace
+
+Form1::Form1(const QLocale& locale, Form1Hooks hooks)
+    : numbers_(locale),
+      hooks_(std::move(hooks)),
+      ops_(std::make_unique<QtWindowOps>(*this, hooks_)) {
+    if (!hooks_.terminate)
+        hooks_.terminate = endProgramNow;
+    substituteWindowsFonts();
+    const WindowSpec& spec = form1Window();
+    setObjectName("Form1");
+    setWindowTitle(QString::fromUtf8(spec.title));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    // The client area as designed: the log section below it stays out of
+    // view, as in the original layout; only the run that writes TLog could
+    // use it, and that run is not reachable from the window.
+    setFixedSize(twipsToDip(spec.clientWidth), twipsToDip(spec.clientHeight));
+    fillBackground(this, spec.background);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSizeF(8.25);
+    setFont(font);
+    buildControls();
+    applyInitialTexts();
+    setTabOrder();
+    connectHandlers();
+    refreshFileList();
+    Form_Load();
+}
+
+Form1::~Form1() = default;
+
+QWidget* Form1::control(std::string_view name) const {
+    if (name == ctl::Form1)
+        return const_cast<Form1*>(this);
+    return controls_.value(nameOf(name), nullptr);
+}
+
+WindowOps& Form1::ops() {
+    return *ops_;
+}
+
+void Form1::buildControls() {
+    const auto controls = form1Controls();
+    // Created bottom first, so each control lies over the ones after it in
+    // the table; the frame comes before the controls inside it.
+    for (auto it = controls.rbegin(); it != controls.rend(); ++it) {
+        if (it->parent.empty())
+            createControl(*it, this);
+    }
+    for (auto it = controls.rbegin(); it != controls.rend(); ++it) {
+        if (!it->parent.empty())
+            createControl(*it, control(it->parent));
+    }
+}
+
+QWidget* Form1::createControl(const ControlSpec& spec, QWidget* parent) {
+    QWidget* w = newWidgetOf(spec, parent);
+    w->setObjectName(nameOf(spec.name));
+    w->setGeometry(twipsToDip(spec.left), twipsToDip(spec.top), std::max(1, twipsToDip(spec.width)),
+                   std::max(1, twipsToDip(spec.height)));
+    w->setFont(fontOf(spec.font, w->font()));
+    narrowIfCut(w);
+    if (spec.tooltip[0] != '\0')
+        w->setToolTip(QString::fromUtf8(spec.tooltip));
+    if (spec.style & kGreyBackground)
+        fillBackground(w, form1Window().background);
+    if (spec.style & kDisabled)
+        w->setEnabled(false);
+    controls_.insert(w->objectName(), w);
+    return w;
+}
+
+void Form1::applyInitialTexts() {
+    // The parameter boxes show their defaults with this locale's decimal
+    // separator, so a fresh window always reads as the numbers intended.
+    for (const ParameterBox& box : parameterBoxes()) {
+        ops_->setText(box.name, initialTextOf(box, numbers_.locale()));
+    }
+}
+
+void Form1::setTabOrder() {
+    std::vector<const ControlSpec*> focusable;
+    for (const ControlSpec& spec : form1Controls()) {
+        if (spec.tab >= 0 && spec.kind != Kind::Label && spec.kind != Kind::Frame) {
+            focusable.push_back(&spec);
+        }
+    }
+    std::sort(focusable.begin(), focusable.end(),
+              [](const ControlSpec* a, const ControlSpec* b) { return a->tab < b->tab; });
+    for (std::size_t i = 1; i < focusable.size(); ++i) {
+        QWidget::setTabOrder(control(focusable[i - 1]->name), control(focusable[i]->name));
+    }
+}
+
+void Form1::connectHandlers() {
+    const auto onClick = [this](std::string_view name, void (Form1::*handler)()) {
+        connect(controlAs<QPushButton>(name), &QPushButton::clicked, this,
+                [this, handler] { (this->*handler)(); });
+    };
+    onClick(ctl::CStop, &Form1::CStop_Click);
+    onClick(ctl::Command3, &Form1::Command3_Click);
+    onClick(ctl::Command2, &Form1::Command2_Click);
+    onClick(ctl::Command4, &Form1::Command4_Click);
+    onClick(ctl::Command5, &Form1::Command5_Click);
+    onClick(ctl::CSaveConfig, &Form1::CSaveConfig_Click);
+    connect(controlAs<QListWidget>(ctl::File1), &QListWidget::itemClicked, this,
+            [this] { File1_Click(); });
+}
+
+void Form1::refreshFileList() {
+    auto* list = controlAs<QListWidget>(ctl::File1);
+    const QString selected = list->currentItem() ? list->currentItem()->text() : QString();
+    list->clear();
+    list->addItems(QDir::current().entryList({QStringLiteral("*.cnf")}, QDir::Files, QDir::Name));
+    const auto again = list->findItems(selected, Qt::MatchExactly);
+    if (!again.isEmpty())
+        list->setCurrentItem(again.front());
+}
+
+void Form1::Form_Load() {
+    state_.IndiceMatrice1 = 1000;
+    state_.IndiceMatrice2 = 10000;
+}
+
+void Form1::CStop_Click() {
+    stopFlag_ = true;
+}
+
+void Form1::Command3_Click() {
+    ops_->setText("TLog", QString());
+}
+
+void Form1::Command2_Click() {
+    if (running_)
+        return;
+    running_ = true;
+    DoubleRun(*ops_, state_, numbers_).run();
+    running_ = false;
+}
+
+void Form1::Command4_Click() {
+    ops_->messageBox({QStringLiteral("\"GO Girotondo!\" is not available in this build."),
+                      QStringLiteral("Velarion"),
+                      MessageIcon::Information,
+                      MessageButtons::Ok,
+                      {}});
+}
+
+void Form1::Command5_Click() {}
+
+void Form1::CSaveConfig_Click() {}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    stopFlag_ = true;
+    if (running_) {
+        hooks_.terminate();
+    }
+    event->accept();
+}
+
+}  // namespace velarion::window

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "engine/form_state.h"
+#include "engine/number_text.h"
+#include "engine/window_ops.h"
+
+#include <QHash>
+#include <QLocale>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+namespace velarion::window {
+
+class QtWindowOps;
+
+// What Form1 asks of the desktop: dialogs, tones and the end of the
+// program. The defaults are the real ones; tests put their own in.
+struct Form1Hooks {
+    std::function<MessageAnswer(const MessageRequest&)> messageBox;
+    std::function<std::optional<QString>(const QString& prompt, const QString& title)> inputBox;
+    std::function<void(int frequencyHz, int durationMs)> beep;
+    std::function<void()> terminate;
+};
+
+// The main window: its controls built from the layout table, its state and
+// its event handlers.
+class Form1 : public QWidget {
+  public:
+    explicit Form1(const QLocale& locale = QLocale::system(), Form1Hooks hooks = {});
+    ~Form1() override;
+
+    QWidget* control(std::string_view name) const;
+    template <class Widget>
+    Widget* controlAs(std::string_view name) const {
+        return qobject_cast<Widget*>(control(name));
+    }
+
+    WindowOps& ops();
+    FormState& state() { return state_; }
+    const NumberText& numbers() const { return numbers_; }
+    bool StopFlag() const { return stopFlag_; }
+    void setStopFlag(bool stop) { stopFlag_ = stop; }
+    bool running() const { return running_; }
+
+    // The event handlers, named after their controls.
+    void Form_Load();
+    void CStop_Click();
+    void Command3_Click();
+    void File1_Click() {}
+    void Command2_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void CSaveConfig_Click();
+
+    // Lists the working directory's "*.cnf" entries in File1.
+    void refreshFileList();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void buildControls();
+    QWidget* createControl(const struct ControlSpec& spec, QWidget* parent);
+    void connectHandlers();
+    void applyInitialTexts();
+    void setTabOrder();
+
+    NumberText numbers_;
+    Form1Hooks hooks_;
+    FormState state_;
+    std::unique_ptr<QtWindowOps> ops_;
+    QHash<QString, QWidget*> controls_;
+    bool stopFlag_ = false;
+    bool running_ = false;
+};
+
+}  // namespace velarion::window

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "engine/window_ops.h"
+
+#include <QElapsedTimer>
+#include <QWidget>
+
+namespace velarion::window {
+
+class Form1;
+struct Form1Hooks;
+
+// The window operations on Form1's real widgets. Everything happens on the
+// window's one thread: a repaint is immediate and processEvents runs one
+// pass of the event loop nested inside the running click handler.
+class QtWindowOps : public WindowOps {
+  public:
+    QtWindowOps(Form1& form, const Form1Hooks& hooks);
+
+    QString text(std::string_view box) const override;
+    void setText(std::string_view box, const QString& text) override;
+    bool isTicked(std::string_view checkBox) const override;
+    void setEnabled(std::string_view control, bool enabled) override;
+    void setStatus(const QString& caption) override;
+    void setProgressWidth(float twips) override;
+    void repaint(std::string_view control) override;
+    void processEvents() override;
+    MessageAnswer messageBox(const MessageRequest& request) override;
+    std::optional<QString> inputBox(const QString& prompt, const QString& title) override;
+    void setBusyCursor(bool busy) override;
+    void beep(int frequencyHz, int durationMs) override;
+    std::int64_t tickCountMs() const override { return clock_.elapsed(); }
+    bool stopFlag() const override;
+    void setStopFlag(bool stop) override;
+
+  private:
+    QWidget& widget(std::string_view name) const;
+
+    Form1& form_;
+    const Form1Hooks& hooks_;
+    QElapsedTimer clock_;  // monotonic, 64-bit: no wrap after 24.8 days
+};
+
+// The modal dialogs themselves, used when no hook replaces them.
+MessageAnswer showMessageBox(QWidget* parent, const MessageRequest& request);
+std::optional<QString> showInputBox(QWidget* parent, const QString& prompt, const QString& title);
+
+}  // namespace velarion::window

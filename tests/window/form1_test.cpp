@@ -1,0 +1,188 @@
+#include "form1_fixture.h"
+#include "window/form1_layout.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+
+namespace velarion::window::testing {
+namespace {
+
+using Form1Test = Form1Fixture;
+
+TEST_F(Form1Test, FreshWindowShowsTheDesignedState) {
+    const QStringList parameters = {"30",   "9999",     "1000", "50", "5,5", "2",
+                                    "0,02", "0,000001", "4",    "0",  "30"};
+    const char* names[] = {"TINDICE_MATRICE1",
+                           "TINDICE_MATRICE2",
+                           "TRho",
+                           "TVFase",
+                           "TV0",
+                           "Tltot",
+                           "TD",
+                           "TDeltaT",
+                           "TN",
+                           "TP",
+                           "Tnitertemp"};
+    for (int i = 0; i < 11; ++i)
+        EXPECT_EQ(text(names[i]), parameters[i]) << names[i];
+    EXPECT_EQ(text("TPrecision"), "30");
+    for (const char* out : {"TA", "TF", "Ttot", "TB", "TL0", "TJ", "TK", "TLog"}) {
+        EXPECT_EQ(text(out), "") << out;
+    }
+    EXPECT_TRUE(form->ops().isTicked(ctl::CLogFile));
+    EXPECT_FALSE(form->ops().isTicked(ctl::CLogFileExc));
+    EXPECT_FALSE(enabled(ctl::CStop));
+    EXPECT_FALSE(enabled(ctl::Frame1));
+    EXPECT_FALSE(enabled("CExl"));
+    EXPECT_TRUE(enabled(ctl::Command2));
+    EXPECT_TRUE(enabled(ctl::Command4));
+    EXPECT_EQ(text(ctl::LStatus), "");
+    EXPECT_EQ(form->control(ctl::Shape2)->width(), twipsToDip(50));
+    EXPECT_EQ(form->control("Shape1")->width(), twipsToDip(10335));
+    EXPECT_EQ(form->state().IndiceMatrice1, 1000);
+    EXPECT_EQ(form->state().IndiceMatrice2, 10000);
+}
+
+TEST_F(Form1Test, WindowFollowsTheDesignedLayout) {
+    EXPECT_EQ(form->windowTitle(), "Velarion - Tomberlo (v1.8)");
+    EXPECT_EQ(form->size(), QSize(915, 212));
+    EXPECT_EQ(form->minimumSize(), form->maximumSize());
+    EXPECT_FALSE(form->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(form->palette().color(QPalette::Window), QColor(192, 192, 192));
+    // Latin-1 captions and tooltips keep their accents.
+    EXPECT_EQ(form->controlAs<QLabel>("Label13")->text(), QStringLiteral("B Compressibilit\u00e0"));
+    EXPECT_EQ(form->control("Label1")->toolTip(), QStringLiteral("Rho=Densit\u00e0"));
+    // The frame's controls are placed inside it, relative to it.
+    EXPECT_EQ(form->control("Command1")->parentWidget(), form->control(ctl::Frame1));
+    EXPECT_EQ(form->control("Command1")->pos(), QPoint(4, 30));
+    // The status line lies over the bar, the bar over its track.
+    const QObjectList& order = form->children();
+    EXPECT_GT(order.indexOf(form->control(ctl::LStatus)),
+              order.indexOf(form->control(ctl::Shape2)));
+    EXPECT_GT(order.indexOf(form->control(ctl::Shape2)), order.indexOf(form->control("Shape1")));
+    // "GO (double)!" comes first in the tab order, TRho next.
+    EXPECT_EQ(form->control(ctl::Command2)->nextInFocusChain(), form->control(ctl::TRho));
+}
+
+TEST_F(Form1Test, PointLocaleShowsTheDefaultsWithItsSeparator) {
+    Form1 english(QLocale(QLocale::English, QLocale::UnitedStates), hooks());
+    EXPECT_EQ(english.ops().text(ctl::TV0), "5.5");
+    EXPECT_EQ(english.ops().text(ctl::TDeltaT), "0.000001");
+}
+
+TEST_F(Form1Test, FileListShowsOnlyConfigurationFiles) {
+    for (const char* name : {"b.cnf", "a.cnf", "notes.txt", "c.cnf.bak"}) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    form->refreshFileList();
+    auto* list = form->controlAs<QListWidget>(ctl::File1);
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->text(), "a.cnf");
+    EXPECT_EQ(list->item(1)->text(), "b.cnf");
+}
+
+TEST_F(Form1Test, DoubleRunFromTheWindow) {
+    click(ctl::Command2);
+    EXPECT_EQ(text(ctl::TA), "0,0003");
+    EXPECT_EQ(text(ctl::TF), "0,0000");
+    EXPECT_EQ(text(ctl::TB), "2500000,0000");
+    EXPECT_EQ(text(ctl::TL0), "0,0002");
+    EXPECT_EQ(text(ctl::TJ), "30");
+    EXPECT_TRUE(
+        QRegularExpression("^Elaboration : \\d+,\\d{3} s$").match(text(ctl::LStatus)).hasMatch())
+        << text(ctl::LStatus).toStdString();
+    EXPECT_EQ(form->control(ctl::Shape2)->width(), twipsToDip(10335));
+    EXPECT_EQ(logBytes().count("\r\n\r\n"), 29);
+    EXPECT_TRUE(enabled(ctl::Command2));
+    EXPECT_TRUE(enabled(ctl::Command4));
+    EXPECT_FALSE(enabled(ctl::CStop));
+    EXPECT_TRUE(messages.empty());
+}
+
+class LongRun : public Form1Fixture {
+  protected:
+    LongRun() {
+        set(ctl::TINDICE_MATRICE1, "1000");
+        set(ctl::Tnitertemp, "1000");
+    }
+};
+
+TEST_F(LongRun, StopIsSeenAtTheNextHundred) {
+    bool stopEnabled = false, goEnabled = true;
+    atPumps({[&] {
+        stopEnabled = enabled(ctl::CStop);
+        goEnabled = enabled(ctl::Command2) || enabled(ctl::Command4);
+        click(ctl::CStop);
+    }});
+    click(ctl::Command2);
+    EXPECT_TRUE(stopEnabled);
+    EXPECT_FALSE(goEnabled);
+    EXPECT_EQ(text(ctl::LStatus), "Stopped!");
+    EXPECT_EQ(text(ctl::TJ), "100");
+    EXPECT_TRUE(enabled(ctl::Command2));
+    EXPECT_TRUE(enabled(ctl::Command4));
+    EXPECT_FALSE(enabled(ctl::CStop));
+    // Levels 2 to 99 are logged; the level where STOP was seen is not.
+    EXPECT_EQ(logBytes().count("\r\n\r\n"), 98);
+}
+
+TEST_F(LongRun, ClsEmptiesTheLogBoxAndTheRunGoesOn) {
+    set(ctl::TLog, "old lines");
+    QString seen;
+    atPumps({[&] { click(ctl::Command3); }, [&] { seen = text(ctl::TLog); }});
+    click(ctl::Command2);
+    EXPECT_EQ(seen, "");
+    EXPECT_TRUE(text(ctl::LStatus).startsWith("Elaboration : "));
+    EXPECT_EQ(text(ctl::TJ), "1000");
+}
+
+TEST_F(LongRun, EditingTnitertempDuringTheRunKeepsTheBar) {
+    std::vector<int> widths;
+    const auto edit = [&](const char* value) {
+        return [&, value] {
+            widths.push_back(form->control(ctl::Shape2)->width());
+            set(ctl::Tnitertemp, QString::fromLatin1(value));
+        };
+    };
+    atPumps({edit("0"), edit("abc"), edit(""), edit("2000")});
+    click(ctl::Command2);
+    ASSERT_EQ(widths.size(), 4u);
+    // Level 100 of 1000 sets the bar; then 0, "abc" and "" leave it there.
+    EXPECT_EQ(widths[0], twipsToDip(1033.5));
+    EXPECT_EQ(widths[1], widths[0]);
+    EXPECT_EQ(widths[2], widths[0]);
+    EXPECT_EQ(widths[3], widths[0]);
+    // With "2000" the last level draws half the track.
+    EXPECT_EQ(form->control(ctl::Shape2)->width(), twipsToDip(10335.0 / 2));
+    EXPECT_TRUE(text(ctl::LStatus).startsWith("Elaboration : "));
+}
+
+TEST_F(LongRun, ClosingDuringARunEndsTheProgramWithWholeRecords) {
+    QByteArray logAtEnd;
+    onTerminate = [&] { logAtEnd = logBytes(); };
+    atPumps({[&] { form->close(); }});
+    click(ctl::Command2);
+    ASSERT_EQ(terminations, 1);
+    EXPECT_TRUE(form->StopFlag());
+    // What was on disk when the program ended: whole records only.
+    static const QRegularExpression records("^(\\d+\\) -?[0-9,E+-]+\\r\\n\\r\\n)+$");
+    EXPECT_TRUE(records.match(QString::fromLatin1(logAtEnd)).hasMatch())
+        << logAtEnd.right(80).toStdString();
+    EXPECT_EQ(logAtEnd.count("\r\n\r\n"), 98);
+}
+
+TEST_F(Form1Test, ClosingAnIdleWindowDoesNotEndTheProgramAbruptly) {
+    form->show();
+    form->close();
+    EXPECT_EQ(terminations, 0);
+    EXPECT_TRUE(form->StopFlag());
+}
+
+}  // namespace
+}  // namespace velarion::window::testing
