@@ -1,9 +1,11 @@
 BUILD_DIR ?= build
 SAN_DIR   ?= build-sanitize
+FUZZ_DIR  ?= build-fuzz
+FUZZ_TIME ?= 30
 JOBS      ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build test bench run sanitize-test format clean
+.PHONY: deps configure build test bench run sanitize-test fuzz format clean
 
 deps:
 	scripts/install-deps
@@ -19,6 +21,7 @@ test: build
 
 bench: build
 	$(BUILD_DIR)/bench/velarion-bench
+	$(BUILD_DIR)/bench/velarion-window-bench
 
 run: build
 	$(BUILD_DIR)/src/app/velarion
@@ -30,8 +33,20 @@ sanitize-test: deps
 	cmake --build $(SAN_DIR) -j $(JOBS)
 	cd $(SAN_DIR) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=allocator_may_return_null=1 ctest --output-on-failure -j $(JOBS)
 
+# The configuration loader and the number conversions under libFuzzer with
+# AddressSanitizer and UBSan for FUZZ_TIME seconds. New inputs go to
+# $(FUZZ_DIR)/corpus, a crashing input to $(FUZZ_DIR)/crash-*.
+fuzz: deps
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	      -DVELARION_SANITIZE=address,undefined,fuzzer-no-link -DVELARION_BUILD_FUZZ=ON \
+	      -DVELARION_BUILD_BENCH=OFF
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target config_fuzz
+	mkdir -p $(FUZZ_DIR)/corpus
+	$(FUZZ_DIR)/tests/config_fuzz -max_total_time=$(FUZZ_TIME) -artifact_prefix=$(FUZZ_DIR)/ \
+	      $(FUZZ_DIR)/corpus tests/fuzz/seeds
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD_DIR) $(SAN_DIR)
+	rm -rf $(BUILD_DIR) $(SAN_DIR) $(FUZZ_DIR)

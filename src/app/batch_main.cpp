@@ -1,5 +1,6 @@
 // velarion-batch: runs a simulation without a window.
 #include "batch_host.h"
+#include "config/config_commands.h"
 #include "engine/double_run.h"
 #include "engine/form_state.h"
 #include "engine/number_text.h"
@@ -9,6 +10,7 @@
 #include <QLocale>
 
 #include <cstdio>
+#include <optional>
 
 using namespace velarion;
 
@@ -17,6 +19,8 @@ namespace {
 constexpr int kExitStopped = 1;
 constexpr int kExitFailed = 2;
 constexpr int kExitUsage = 64;
+constexpr int kExitConfigNotLoaded = 66;
+constexpr int kExitConfigNotSaved = 73;
 
 const char* const kDescription =
     "Runs the double-precision simulation of the fluid column on the window's\n"
@@ -28,12 +32,22 @@ const char* const kDescription =
     "stderr when it is a terminal; Ctrl-C acts as STOP at the next pump point\n"
     "(every 100 levels).\n"
     "\n"
+    "--config loads a .cnf file into the eleven parameter boxes first, as the\n"
+    "window's Load Config. does; --box settings are applied after it. With\n"
+    "--save-config the box texts (after --config and --box) are written to a\n"
+    ".cnf file and the program exits without running the simulation, so a\n"
+    "sweep script writes its files first and runs each with --config.\n"
+    "\n"
     "Exit status: 0 after a completed run, 1 after a stop, 2 after a failure\n"
-    "(the message goes to stderr), 64 for a bad command line.";
+    "(the message goes to stderr), 64 for a bad command line, 66 when the\n"
+    "--config file cannot be loaded, 73 when the --save-config file cannot be\n"
+    "written (the message goes to stderr; no run starts).";
 
 struct Options {
     QLocale locale;
     QStringList boxes;
+    std::optional<QString> config;
+    std::optional<QString> saveConfig;
 };
 
 int usageError(const QString& message) {
@@ -50,6 +64,11 @@ bool parse(QCoreApplication& app, Options& options, QString& error) {
                       "--box TP=1 or --box CLogFile=0. May be repeated.",
                       "NAME=TEXT"});
     parser.addOption({"locale", "Uses the number rules of this locale, e.g. it_IT.", "NAME"});
+    parser.addOption(
+        {"config", "Loads the parameter boxes from this .cnf file before --box.", "FILE"});
+    parser.addOption({"save-config",
+                      "Writes the parameter boxes to this .cnf file and exits without a run.",
+                      "FILE"});
     if (!parser.parse(app.arguments())) {
         error = parser.errorText();
         return false;
@@ -58,7 +77,8 @@ bool parse(QCoreApplication& app, Options& options, QString& error) {
         parser.showHelp(0);
     }
     if (!parser.positionalArguments().isEmpty()) {
-        error = QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().front());
+        error =
+            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().front());
         return false;
     }
     if (parser.isSet("locale")) {
@@ -69,6 +89,12 @@ bool parse(QCoreApplication& app, Options& options, QString& error) {
         }
     }
     options.boxes = parser.values("box");
+    if (parser.isSet("config")) {
+        options.config = parser.value("config");
+    }
+    if (parser.isSet("save-config")) {
+        options.saveConfig = parser.value("save-config");
+    }
     return true;
 }
 
@@ -80,7 +106,8 @@ bool applyBoxes(BatchHost& host, const QStringList& boxes, QString& error) {
             return false;
         }
         if (!host.assign(assignment.left(eq), assignment.mid(eq + 1))) {
-            error = QStringLiteral("there is no box or check box named '%1'").arg(assignment.left(eq));
+            error =
+                QStringLiteral("there is no box or check box named '%1'").arg(assignment.left(eq));
             return false;
         }
     }
@@ -107,8 +134,14 @@ int main(int argc, char** argv) {
     }
     QLocale::setDefault(options.locale);
     BatchHost host(options.locale);
+    if (options.config && !LoadConfig(host, *options.config)) {
+        return kExitConfigNotLoaded;
+    }
     if (!applyBoxes(host, options.boxes, error)) {
         return usageError(error);
+    }
+    if (options.saveConfig) {
+        return SaveConfig(host, *options.saveConfig) ? 0 : kExitConfigNotSaved;
     }
     BatchHost::handleInterrupts();
 

@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "caption_fit.h"
+#include "config/config_commands.h"
 #include "engine/double_run.h"
 #include "engine/parameter_boxes.h"
 #include "form1_layout.h"
@@ -8,7 +9,6 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -219,7 +219,7 @@ void Form1::refreshFileList() {
     auto* list = controlAs<QListWidget>(ctl::File1);
     const QString selected = list->currentItem() ? list->currentItem()->text() : QString();
     list->clear();
-    list->addItems(QDir::current().entryList({QStringLiteral("*.cnf")}, QDir::Files, QDir::Name));
+    list->addItems(configFileNames());
     const auto again = list->findItems(selected, Qt::MatchExactly);
     if (!again.isEmpty())
         list->setCurrentItem(again.front());
@@ -254,9 +254,14 @@ void Form1::Command4_Click() {
                       {}});
 }
 
-void Form1::Command5_Click() {}
+void Form1::Command5_Click() {
+    const auto* item = controlAs<QListWidget>(ctl::File1)->currentItem();
+    Command5(*ops_, item ? item->text() : QString());
+}
 
-void Form1::CSaveConfig_Click() {}
+void Form1::CSaveConfig_Click() {
+    CSaveConfig(*ops_, [this] { refreshFileList(); });
+}
 
 void Form1::closeEvent(QCloseEvent* event) {
     stopFlag_ = true;

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QIODevice>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+
+namespace velarion {
+
+// A configuration file holds the texts of the eleven parameter boxes, one per
+// line in the order of parameterBoxes(), as 8-bit Latin-1 text; every line,
+// the last one included, ends with CR LF.
+inline constexpr int kConfigLines = 11;
+using ConfigTexts = std::array<QString, kConfigLines>;
+
+// Reads the first eleven lines of an open device; lines after the eleventh
+// are not read. A line ends at LF, and the CRs before it are dropped, so
+// files with lone LF line ends load as well. Fewer than eleven lines, or a
+// read error, give false with `reason` set and `texts` untouched.
+bool readConfig(QIODevice& device, ConfigTexts& texts, QString& reason);
+// The same for a file named relative to the working directory.
+bool readConfigFile(const QString& name, ConfigTexts& texts, QString& reason);
+
+// The file's bytes. A text that a line of the file cannot hold (a character
+// outside Latin-1, a line break) gives false with `reason` naming the box.
+bool encodeConfig(const ConfigTexts& texts, QByteArray& bytes, QString& reason);
+
+// Writes the bytes to a file named exactly `name`, relative to the working
+// directory, through a temporary file that replaces an existing one only
+// when it is complete. False with the system's reason otherwise.
+bool writeConfigFile(const QString& name, const QByteArray& bytes, QString& reason);
+
+// The names of the files in `dir` matching "*.cnf", in any case, sorted as
+// a file list box shows them.
+QStringList configFileNames(const QDir& dir = QDir::current());
+
+}  // namespace velarion

@@ -1,0 +1,117 @@
+// libFuzzer target: arbitrary bytes as a configuration file, and the same
+// bytes as box texts for the number conversions and the parameter reader.
+#include "config/config_commands.h"
+#include "engine/number_text.h"
+#include "engine/parameters.h"
+#include "engine/run_failure.h"
+
+#include <QBuffer>
+#include <QHash>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+
+using namespace velarion;
+
+namespace {
+
+// Box texts in memory; everything else a run might do is ignored.
+class Boxes : public WindowOps {
+  public:
+    QString text(std::string_view box) const override { return texts_.value(key(box)); }
+    void setText(std::string_view box, const QString& text) override { texts_[key(box)] = text; }
+    bool isTicked(std::string_view) const override { return false; }
+    void setEnabled(std::string_view, bool) override {}
+    void setStatus(const QString&) override {}
+    void setProgressWidth(float) override {}
+    void repaint(std::string_view) override {}
+    void processEvents() override {}
+    MessageAnswer messageBox(const MessageRequest&) override { return MessageAnswer::Ok; }
+    std::optional<QString> inputBox(const QString&, const QString&) override { return {}; }
+    void beep(int, int) override {}
+    std::int64_t tickCountMs() const override { return 0; }
+    bool stopFlag() const override { return false; }
+    void setStopFlag(bool) override {}
+
+  private:
+    static QString key(std::string_view n) {
+        return QString::fromLatin1(n.data(), static_cast<qsizetype>(n.size()));
+    }
+    QHash<QString, QString> texts_;
+};
+
+void check(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+const NumberText& numbers(std::size_t i) {
+    static const NumberText all[] = {NumberText(QLocale(QLocale::Italian, QLocale::Italy)),
+                                     NumberText(QLocale(QLocale::English, QLocale::UnitedStates)),
+                                     NumberText(QLocale::c())};
+    return all[i % 3];
+}
+
+// The conversions agree with each other and their results print.
+void convert(const NumberText& n, const QString& text) {
+    const auto value = n.toDouble(text);
+    const auto int32 = n.toInt32(text);
+    check(!int32 || (value && std::fabs(*value - *int32) <= 0.5));
+    if (value) {
+        const auto int16 = roundToInt16(*value);
+        check(!int16 || std::fabs(*value - *int16) <= 0.5);
+        check(!n.general(*value).isEmpty());
+        check(!n.fixed(*value, 4).isEmpty());
+    }
+}
+
+// Saving what was loaded and loading it again gives the same texts.
+void roundTrip(const ConfigTexts& texts) {
+    QByteArray bytes;
+    QString reason;
+    if (!encodeConfig(texts, bytes, reason)) {
+        check(!reason.isEmpty());
+        return;
+    }
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    ConfigTexts again;
+    check(readConfig(buffer, again, reason));
+    check(again == texts);
+}
+
+void readParameters(const ConfigTexts& texts, const NumberText& n, bool girotondo) {
+    Boxes boxes;
+    setBoxTexts(boxes, texts);
+    const ParameterReader reader(boxes, n);
+    FormState form;
+    try {
+        reader.readIndexBounds(form);
+        reader.readPhysical(form.parameters, girotondo);
+    } catch (const RunFailure& failure) {
+        check(!failure.message().isEmpty());
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    ConfigTexts texts;
+    QString reason;
+    if (readConfig(buffer, texts, reason)) {
+        roundTrip(texts);
+        readParameters(texts, numbers(size), size % 2 == 0);
+    } else {
+        check(!reason.isEmpty());
+    }
+    const QString text = QString::fromUtf8(bytes);
+    for (std::size_t i = 0; i < 3; ++i) {
+        convert(numbers(i), text);
+    }
+    return 0;
+}

@@ -1,0 +1,79 @@
+#include "form1_fixture.h"
+#include "window/form1_layout.h"
+
+#include <QListWidget>
+
+namespace velarion::window::testing {
+namespace {
+
+using Form1Config = Form1Fixture;
+
+QListWidget* fileList(const Form1& form) {
+    return form.controlAs<QListWidget>(ctl::File1);
+}
+
+QStringList entries(const QListWidget* list) {
+    QStringList names;
+    for (int i = 0; i < list->count(); ++i)
+        names << list->item(i)->text();
+    return names;
+}
+
+TEST_F(Form1Config, SaveListsTheFileAndLoadBringsTheTextsBack) {
+    set(ctl::TV0, "7,25");
+    set(ctl::TP, "");
+    inputAnswers = {"run one.cnf"};
+    click(ctl::CSaveConfig);
+    EXPECT_EQ(entries(fileList(*form)), QStringList{"run one.cnf"});
+    EXPECT_EQ(beeps, (std::vector<std::pair<int, int>>{{690, 50}}));
+
+    set(ctl::TV0, "1");
+    set(ctl::TP, "2");
+    set(ctl::TPrecision, "12");
+    fileList(*form)->setCurrentRow(0);
+    click(ctl::Command5);
+    EXPECT_EQ(text(ctl::TV0), "7,25");
+    EXPECT_EQ(text(ctl::TP), "");
+    EXPECT_EQ(text(ctl::TPrecision), "12");
+    EXPECT_EQ(text(ctl::LStatus), "File : run one.cnf...loaded!");
+    EXPECT_EQ(form->control(ctl::Shape2)->width(), twipsToDip(50));
+    EXPECT_EQ(beeps.back(), std::make_pair(790, 50));
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Form1Config, LoadWithNoEntrySelectedOnlyShowsTheMessage) {
+    inputAnswers = {"a.cnf"};
+    click(ctl::CSaveConfig);
+    set(ctl::TV0, "9");
+    fileList(*form)->setCurrentItem(nullptr);
+    click(ctl::Command5);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "Select file");
+    EXPECT_EQ(messages[0].title, "ERROR");
+    EXPECT_EQ(text(ctl::TV0), "9");
+    EXPECT_EQ(text(ctl::LStatus), "");
+}
+
+// The load buttons stay usable during a run; the run keeps the values it
+// read at its start.
+TEST_F(Form1Config, LoadDuringARunChangesTheBoxesNotTheRun) {
+    set(ctl::TINDICE_MATRICE1, "1000");
+    set(ctl::Tnitertemp, "1000");
+    inputAnswers = {"short run.cnf"};
+    click(ctl::CSaveConfig);
+    set(ctl::Tnitertemp, "500");
+    fileList(*form)->setCurrentRow(0);
+    bool loadEnabled = false;
+    atPumps({[&] {
+        loadEnabled = enabled(ctl::Command5) && enabled(ctl::CSaveConfig);
+        click(ctl::Command5);
+    }});
+    click(ctl::Command2);
+    EXPECT_TRUE(loadEnabled);
+    EXPECT_EQ(text(ctl::Tnitertemp), "1000");
+    EXPECT_EQ(text(ctl::TJ), "500");
+    EXPECT_TRUE(text(ctl::LStatus).startsWith("Elaboration : "));
+}
+
+}  // namespace
+}  // namespace velarion::window::testing
