@@ -4,10 +4,10 @@
 
 #include <QThread>
 
+#include <unistd.h>
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <unistd.h>
 
 namespace velarion {
 
@@ -15,7 +15,9 @@ namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
 
-void onInterrupt(int) { interrupted = 1; }
+void onInterrupt(int) {
+    interrupted = 1;
+}
 
 }  // namespace
 
@@ -24,8 +26,8 @@ BatchHost::BatchHost(const QLocale& locale) : drawProgress_(isatty(STDERR_FILENO
         texts_.insert(key(box.name), initialTextOf(box, locale));
     }
     texts_.insert(key(ctl::TPrecision), QStringLiteral("30"));
-    for (const auto name : {ctl::TA, ctl::TF, ctl::Ttot, ctl::TB, ctl::TL0, ctl::TJ, ctl::TK,
-                            ctl::TLog}) {
+    for (const auto name :
+         {ctl::TA, ctl::TF, ctl::Ttot, ctl::TB, ctl::TL0, ctl::TJ, ctl::TK, ctl::TLog}) {
         texts_.insert(key(name), QString());
     }
     ticks_.insert(key(ctl::CLogFile), true);
@@ -50,11 +52,17 @@ bool BatchHost::assign(const QString& control, const QString& value) {
     return false;
 }
 
-QString BatchHost::text(std::string_view box) const { return texts_.value(key(box)); }
+QString BatchHost::text(std::string_view box) const {
+    return texts_.value(key(box));
+}
 
-void BatchHost::setText(std::string_view box, const QString& text) { texts_[key(box)] = text; }
+void BatchHost::setText(std::string_view box, const QString& text) {
+    texts_[key(box)] = text;
+}
 
-bool BatchHost::isTicked(std::string_view checkBox) const { return ticks_.value(key(checkBox)); }
+bool BatchHost::isTicked(std::string_view checkBox) const {
+    return ticks_.value(key(checkBox));
+}
 
 void BatchHost::setProgressWidth(float twips) {
     if (!drawProgress_) {
@@ -64,7 +72,10 @@ void BatchHost::setProgressWidth(float twips) {
     const double fraction = std::clamp(static_cast<double>(twips) / 10335.0, 0.0, 1.0);
     const int filled = static_cast<int>(fraction * kCells + 0.5);
     const QString bar = QString(filled, QChar('#')) + QString(kCells - filled, QChar('.'));
-    std::fprintf(stderr, "\r[%s] J = %s", qPrintable(bar), qPrintable(text(ctl::TJ)));
+    // TK counts the cycles of a Girotondo run; it stays empty in a double run.
+    const QString cycle = text(ctl::TK);
+    std::fprintf(stderr, "\r[%s] J = %s%s", qPrintable(bar), qPrintable(text(ctl::TJ)),
+                 cycle.isEmpty() ? "" : qPrintable(QStringLiteral("  K = ") + cycle));
     std::fflush(stderr);
     progressShown_ = true;
 }
@@ -86,14 +97,18 @@ MessageAnswer BatchHost::messageBox(const MessageRequest& request) {
     return request.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
 }
 
-void BatchHost::beep(int, int durationMs) { QThread::msleep(static_cast<unsigned long>(durationMs)); }
+void BatchHost::beep(int, int durationMs) {
+    QThread::msleep(static_cast<unsigned long>(durationMs));
+}
 
 std::int64_t BatchHost::tickCountMs() const {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-bool BatchHost::stopFlag() const { return stop_ || interrupted != 0; }
+bool BatchHost::stopFlag() const {
+    return stop_ || interrupted != 0;
+}
 
 void BatchHost::setStopFlag(bool stop) {
     stop_ = stop;

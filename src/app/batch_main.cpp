@@ -3,6 +3,7 @@
 #include "config/config_commands.h"
 #include "engine/double_run.h"
 #include "engine/form_state.h"
+#include "engine/girotondo_run.h"
 #include "engine/number_text.h"
 
 #include <QCommandLineParser>
@@ -11,6 +12,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <vector>
 
 using namespace velarion;
 
@@ -23,14 +25,18 @@ constexpr int kExitConfigNotLoaded = 66;
 constexpr int kExitConfigNotSaved = 73;
 
 const char* const kDescription =
-    "Runs the double-precision simulation of the fluid column on the window's\n"
-    "initial box texts, prints the output boxes TA, TF, Ttot, TB, TL0, TJ and\n"
-    "the final status line, and writes LogFile.txt in the working directory\n"
+    "Runs a simulation of the fluid column on the window's initial box texts,\n"
+    "prints the output boxes TA, TF, Ttot, TB, TL0, TJ (and TK for Girotondo)\n"
+    "and the final status line, and writes LogFile.txt in the working directory\n"
     "when CLogFile is ticked (as it is by default).\n"
     "\n"
-    "Numbers follow the user's locale (or --locale). A progress bar is drawn on\n"
-    "stderr when it is a terminal; Ctrl-C acts as STOP at the next pump point\n"
-    "(every 100 levels).\n"
+    "--run double (the default) is the run of \"GO (double)!\": every level in\n"
+    "its own row of psi. --run girotondo is the run of \"GO Girotondo!\": three\n"
+    "rotating rows, with a snapshot in psi every 3*N levels.\n"
+    "\n"
+    "Numbers follow the user's locale (or --locale). A progress bar with J (and\n"
+    "K) is drawn on stderr when it is a terminal; Ctrl-C acts as STOP at the\n"
+    "next pump point (every 100 levels, or every 10 Girotondo snapshots).\n"
     "\n"
     "--config loads a .cnf file into the eleven parameter boxes first, as the\n"
     "window's Load Config. does; --box settings are applied after it. With\n"
@@ -48,6 +54,7 @@ struct Options {
     QStringList boxes;
     std::optional<QString> config;
     std::optional<QString> saveConfig;
+    bool girotondo = false;
 };
 
 int usageError(const QString& message) {
@@ -63,6 +70,7 @@ bool parse(QCoreApplication& app, Options& options, QString& error) {
                       "Sets a box or check box by its control name before the run, e.g. "
                       "--box TP=1 or --box CLogFile=0. May be repeated.",
                       "NAME=TEXT"});
+    parser.addOption({"run", "Which run: double (the default) or girotondo.", "RUN", "double"});
     parser.addOption({"locale", "Uses the number rules of this locale, e.g. it_IT.", "NAME"});
     parser.addOption(
         {"config", "Loads the parameter boxes from this .cnf file before --box.", "FILE"});
@@ -88,6 +96,12 @@ bool parse(QCoreApplication& app, Options& options, QString& error) {
             return false;
         }
     }
+    const QString run = parser.value("run");
+    if (run != "double" && run != "girotondo") {
+        error = QStringLiteral("unknown run '%1' (double or girotondo)").arg(run);
+        return false;
+    }
+    options.girotondo = run == "girotondo";
     options.boxes = parser.values("box");
     if (parser.isSet("config")) {
         options.config = parser.value("config");
@@ -114,8 +128,12 @@ bool applyBoxes(BatchHost& host, const QStringList& boxes, QString& error) {
     return true;
 }
 
-void printOutputs(const BatchHost& host) {
-    for (const auto box : {ctl::TA, ctl::TF, ctl::Ttot, ctl::TB, ctl::TL0, ctl::TJ}) {
+void printOutputs(const BatchHost& host, bool girotondo) {
+    std::vector<std::string_view> boxes{ctl::TA, ctl::TF, ctl::Ttot, ctl::TB, ctl::TL0, ctl::TJ};
+    if (girotondo) {
+        boxes.push_back(ctl::TK);
+    }
+    for (const auto box : boxes) {
         std::printf("%.*s = %s\n", static_cast<int>(box.size()), box.data(),
                     qPrintable(host.text(box)));
     }
@@ -147,9 +165,10 @@ int main(int argc, char** argv) {
 
     const NumberText numbers(options.locale);
     FormState form;
-    const RunOutcome outcome = DoubleRun(host, form, numbers).run();
+    const RunOutcome outcome = options.girotondo ? GirotondoRun(host, form, numbers).run()
+                                                 : DoubleRun(host, form, numbers).run();
     host.endProgress();
-    printOutputs(host);
+    printOutputs(host, options.girotondo);
     switch (outcome) {
         case RunOutcome::Completed:
             return 0;

@@ -3,9 +3,9 @@
 #include "form_state.h"
 #include "kernel.h"
 #include "number_text.h"
+#include "output/run_log.h"
 #include "run_control.h"
 #include "window_ops.h"
-#include "output/run_log.h"
 
 #include <QString>
 
@@ -16,7 +16,7 @@ namespace velarion {
 // The run of "GO (double)!": every time level in double precision, each
 // stored in its own row of psi.
 class DoubleRun {
-public:
+  public:
     DoubleRun(WindowOps& ops, FormState& form, const NumberText& numbers,
               QString logPath = QString::fromLatin1(RunLog::kFileName));
 
@@ -25,7 +25,7 @@ public:
 
     RunOutcome run();
 
-private:
+  private:
     void refuseBrokenLimits();
     void readParameters();
     void fillFirstRows();

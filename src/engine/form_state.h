@@ -29,6 +29,10 @@ struct FormState {
     std::int32_t IndiceMatrice2 = 10000;
     Parameters parameters;
     Matrix psi;
+    // The three rotating rows of the Girotondo run (one row each).
+    Matrix psiGiro0;
+    Matrix psiGiro1;
+    Matrix psiGiro2;
     std::optional<std::int16_t> J;  // empty until a run has counted a level
     std::optional<std::int16_t> K;
 };

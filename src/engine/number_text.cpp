@@ -57,9 +57,13 @@ std::optional<Int> roundHalfEven(double value) {
 
 }  // namespace
 
-std::optional<std::int16_t> roundToInt16(double value) { return roundHalfEven<std::int16_t>(value); }
+std::optional<std::int16_t> roundToInt16(double value) {
+    return roundHalfEven<std::int16_t>(value);
+}
 
-std::optional<std::int32_t> roundToInt32(double value) { return roundHalfEven<std::int32_t>(value); }
+std::optional<std::int32_t> roundToInt32(double value) {
+    return roundHalfEven<std::int32_t>(value);
+}
 
 QString withLocaleDecimal(const QString& commaText, const QLocale& locale) {
     QString text = commaText;

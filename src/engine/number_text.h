@@ -12,7 +12,7 @@ namespace velarion {
 // display formats. Digit grouping is neither written nor accepted, so that
 // "2.000" under a comma locale is refused instead of silently read as 2000.
 class NumberText {
-public:
+  public:
     explicit NumberText(const QLocale& locale = QLocale());
 
     const QLocale& locale() const { return locale_; }
@@ -31,7 +31,7 @@ public:
     // Shortest text of up to 15 significant digits, exponent for extreme magnitudes.
     QString general(double value) const;
 
-private:
+  private:
     QLocale locale_;
 };
 

@@ -24,7 +24,9 @@ constexpr std::array<ParameterBox, 11> kBoxes{{
 
 }  // namespace
 
-std::span<const ParameterBox> parameterBoxes() { return kBoxes; }
+std::span<const ParameterBox> parameterBoxes() {
+    return kBoxes;
+}
 
 QString captionOf(std::string_view box) {
     for (const auto& entry : kBoxes) {

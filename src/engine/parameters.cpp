@@ -20,11 +20,13 @@ QString describeBox(std::string_view box) {
 
 void ParameterReader::failNotNumber(std::string_view box, const QString& text) const {
     throw RunFailure(
-        QStringLiteral("The box %1 holds \"%2\", which is not a number here (decimal separator \"%3\").")
+        QStringLiteral(
+            "The box %1 holds \"%2\", which is not a number here (decimal separator \"%3\").")
             .arg(describeBox(box), text, QString(numbers_.decimalSeparator())));
 }
 
-void ParameterReader::failRange(std::string_view box, const QString& text, const char* range) const {
+void ParameterReader::failRange(std::string_view box, const QString& text,
+                                const char* range) const {
     throw RunFailure(QStringLiteral("The box %1 holds \"%2\", which is outside the range %3.")
                          .arg(describeBox(box), text, QString::fromLatin1(range)));
 }

@@ -14,7 +14,7 @@ namespace velarion {
 // box at that moment; a text that does not convert or overflows throws a
 // RunFailure that names the box, its caption and the text.
 class ParameterReader {
-public:
+  public:
     ParameterReader(WindowOps& ops, const NumberText& numbers) : ops_(ops), numbers_(numbers) {}
 
     double GiveMeDouble(std::string_view box) const;
@@ -34,7 +34,7 @@ public:
     // also multiplied by the text of TN.
     void readPhysical(Parameters& p, bool girotondo) const;
 
-private:
+  private:
     [[noreturn]] void failNotNumber(std::string_view box, const QString& text) const;
     [[noreturn]] void failRange(std::string_view box, const QString& text, const char* range) const;
     void show(std::string_view box, double value, const char* name) const;

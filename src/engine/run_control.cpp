@@ -4,6 +4,18 @@
 
 namespace velarion {
 
+void AttendiMs(WindowOps& ops, const int& ms) {
+    if (ms <= 0) {
+        return;
+    }
+    // The tick counts whole milliseconds, so the wait goes on until more
+    // than `ms` ticks have passed: then at least `ms` milliseconds have.
+    const std::int64_t start = ops.tickCountMs();
+    while (ops.tickCountMs() - start <= ms) {
+        ops.processEvents();
+    }
+}
+
 void RunControl::start() {
     ops_.setStopFlag(false);
     startTick_ = ops_.tickCountMs();
@@ -50,7 +62,8 @@ RunOutcome RunControl::stopped() {
 RunOutcome RunControl::failed(const QString& reason) {
     restoreButtons();
     ops_.setStatus(QStringLiteral("Error!"));
-    ops_.messageBox({reason, QStringLiteral("Error"), MessageIcon::Critical, MessageButtons::Ok, {}});
+    ops_.messageBox(
+        {reason, QStringLiteral("Error"), MessageIcon::Critical, MessageButtons::Ok, {}});
     return RunOutcome::Failed;
 }
 

@@ -12,10 +12,15 @@ namespace velarion {
 
 enum class RunOutcome { Completed, Stopped, Failed };
 
+// Waits `ms` milliseconds while the window processes its events; returns at
+// once for 0 or less. The tick count is 64-bit and monotonic, so the wait
+// cannot be cut short or made endless by a counter that wraps.
+void AttendiMs(WindowOps& ops, const int& ms);
+
 // The window's run-control steps shared by the runs: start, progress,
 // pump-and-poll, stop, failure and the elapsed-time display.
 class RunControl {
-public:
+  public:
     static constexpr float kFullBarWidth = 10335;
 
     RunControl(WindowOps& ops, const NumberText& numbers) : ops_(ops), numbers_(numbers) {}
@@ -38,7 +43,7 @@ public:
 
     std::int64_t startTick() const { return startTick_; }
 
-private:
+  private:
     WindowOps& ops_;
     const NumberText& numbers_;
     std::int64_t startTick_ = 0;

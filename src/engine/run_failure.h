@@ -8,12 +8,12 @@ namespace velarion {
 
 // A failure that ends a run: its message tells the user what went wrong.
 class RunFailure : public std::exception {
-public:
+  public:
     explicit RunFailure(QString message) : message_(std::move(message)) {}
     const QString& message() const { return message_; }
     const char* what() const noexcept override { return "run failure"; }
 
-private:
+  private:
     QString message_;
 };
 

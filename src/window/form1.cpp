@@ -3,6 +3,7 @@
 #include "caption_fit.h"
 #include "config/config_commands.h"
 #include "engine/double_run.h"
+#include "engine/girotondo_run.h"
 #include "engine/parameter_boxes.h"
 #include "form1_layout.h"
 #include "qt_window_ops.h"
@@ -247,11 +248,11 @@ void Form1::Command2_Click() {
 }
 
 void Form1::Command4_Click() {
-    ops_->messageBox({QStringLiteral("\"GO Girotondo!\" is not available in this build."),
-                      QStringLiteral("Velarion"),
-                      MessageIcon::Information,
-                      MessageButtons::Ok,
-                      {}});
+    if (running_)
+        return;
+    running_ = true;
+    GirotondoRun(*ops_, state_, numbers_).run();
+    running_ = false;
 }
 
 void Form1::Command5_Click() {

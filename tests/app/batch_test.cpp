@@ -58,7 +58,7 @@ TEST_F(BatchTest, AFailedRunExitsNonZeroWithTheMessage) {
 TEST_F(BatchTest, BadCommandLinesAreRefused) {
     for (const QStringList& args : {QStringList{"--box", "Nope=1"}, QStringList{"--box", "TP"},
                                     QStringList{"--locale", "xx_notalocale"},
-                                    QStringList{"stray"}}) {
+                                    QStringList{"stray"}, QStringList{"--run", "triple"}}) {
         const Result r = run(args);
         EXPECT_EQ(r.exitCode, 64) << args.join(' ').toStdString();
         EXPECT_FALSE(r.err.isEmpty());
@@ -66,10 +66,27 @@ TEST_F(BatchTest, BadCommandLinesAreRefused) {
     }
 }
 
+TEST_F(BatchTest, GirotondoRunsHeadless) {
+    const Result r = run({"--locale", "it_IT", "--run", "girotondo"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("Ttot = 0,00012\nTB = 2500000,0000\nTL0 = 0,0002\nTJ = 30\nTK = 3\n"))
+        << r.out.toStdString();
+    QFile log(logPath());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray bytes = log.readAll();
+    EXPECT_EQ(bytes.count("\r\n"), 60);
+    EXPECT_TRUE(bytes.startsWith("1) -6,05")) << bytes.left(40).toStdString();
+
+    const Result failed =
+        run({"--locale", "it_IT", "--run", "girotondo", "--box", "Tnitertemp=31"});
+    EXPECT_EQ(failed.exitCode, 2);
+    EXPECT_TRUE(failed.err.contains("Error: Error\nSnapshot 31 does not fit")) << failed.err.toStdString();
+}
+
 TEST_F(BatchTest, HelpDocumentsTheOptions) {
     const Result r = run({"--help"});
     EXPECT_EQ(r.exitCode, 0);
-    for (const char* word : {"--box", "--locale", "Ctrl-C", "Exit status", "LogFile.txt"}) {
+    for (const char* word : {"--box", "--locale", "--run", "girotondo", "Ctrl-C", "Exit status", "LogFile.txt"}) {
         EXPECT_NE(r.out.indexOf(word), -1) << word;
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/double_run.h"
+#include "engine/girotondo_run.h"
 #include "support/fake_window.h"
 
 #include <QDir>
@@ -20,6 +21,12 @@ protected:
     RunOutcome runDouble() { return runDoubleLoggingTo(logPath()); }
     RunOutcome runDoubleLoggingTo(const QString& path) {
         DoubleRun run(window, form, numbers, path);
+        run.setExport([this] { ++exports; });
+        return run.run();
+    }
+
+    RunOutcome runGirotondo() {
+        GirotondoRun run(window, form, numbers, logPath());
         run.setExport([this] { ++exports; });
         return run.run();
     }

@@ -1,9 +1,13 @@
+#include "engine/run_control.h"
 #include "form1_fixture.h"
 #include "window/form1_layout.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
@@ -182,6 +186,62 @@ TEST_F(Form1Test, ClosingAnIdleWindowDoesNotEndTheProgramAbruptly) {
     form->close();
     EXPECT_EQ(terminations, 0);
     EXPECT_TRUE(form->StopFlag());
+}
+
+}  // namespace
+}  // namespace velarion::window::testing
+
+namespace velarion::window::testing {
+namespace {
+
+TEST_F(Form1Test, GirotondoRunFromTheWindow) {
+    click(ctl::Command4);
+    EXPECT_EQ(text(ctl::TJ), "30");
+    EXPECT_EQ(text(ctl::TK), "3");
+    // The counters reach their widgets, not only the window's operations.
+    EXPECT_EQ(form->controlAs<QLineEdit>(ctl::TK)->text(), "3");
+    EXPECT_EQ(form->controlAs<QLineEdit>(ctl::TJ)->text(), "30");
+    EXPECT_EQ(text(ctl::Ttot), "0,00012");
+    EXPECT_EQ(form->state().parameters.N, 5);
+    EXPECT_TRUE(text(ctl::LStatus).startsWith("Elaboration : "));
+    EXPECT_EQ(beeps,
+              (std::vector<std::pair<int, int>>{{990, 50}, {790, 50}, {690, 50}, {990, 50}}));
+    EXPECT_EQ(logBytes().count("\r\n\r\n"), 30);
+    EXPECT_TRUE(enabled(ctl::Command2));
+    EXPECT_TRUE(enabled(ctl::Command4));
+    EXPECT_FALSE(enabled(ctl::CStop));
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Form1Test, GirotondoStopsAtTheTenthSnapshot) {
+    QString shownAtPump;
+    atPumps({[&] {
+        shownAtPump = form->controlAs<QLineEdit>(ctl::TJ)->text();
+        click(ctl::CStop);
+    }});
+    click(ctl::Command4);
+    EXPECT_EQ(shownAtPump, "10");
+    EXPECT_EQ(text(ctl::LStatus), "Stopped!");
+    EXPECT_EQ(text(ctl::TJ), "10");
+    EXPECT_EQ(beeps.size(), 1u);
+    EXPECT_TRUE(enabled(ctl::Command4));
+}
+
+TEST_F(Form1Test, AttendiMsProcessesEventsOnlyWhenItWaits) {
+    for (const int ms : {0, -5, 30}) {
+        bool processed = false;
+        QMetaObject::invokeMethod(
+            form.get(), [&] { processed = true; }, Qt::QueuedConnection);
+        QElapsedTimer clock;
+        clock.start();
+        AttendiMs(form->ops(), ms);
+        const qint64 waited = clock.elapsed();
+        EXPECT_EQ(processed, ms > 0) << ms;
+        if (ms > 0) {
+            EXPECT_GE(waited, ms);
+        }
+        QCoreApplication::processEvents();
+    }
 }
 
 }  // namespace

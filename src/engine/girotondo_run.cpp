@@ -1,0 +1,299 @@
+#include "girotondo_run.h"
+
+#include "parameters.h"
+#include "run_failure.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace velarion {
+
+namespace {
+
+constexpr int kStartToneHz = 990;
+constexpr int kToneMs = 50;
+constexpr int kToneGapMs = 30;
+constexpr int kEndTonesHz[] = {790, 690, 990};
+// Segments are counted in 16 bits, and the counter passes the last index
+// once more after the last segment: 32766 is the largest index that works.
+constexpr int kLastSegmentLimit = std::numeric_limits<std::int16_t>::max() - 1;
+
+QString segmentLimitReason(int M) {
+    return QStringLiteral(
+               "The box %1 holds %2: the segments are counted in 16 bits, so the "
+               "last segment index can be at most %3.")
+        .arg(describeBox(ctl::TINDICE_MATRICE2))
+        .arg(M)
+        .arg(kLastSegmentLimit);
+}
+
+QString nonFiniteReason(std::int64_t level, int segment) {
+    return QStringLiteral(
+               "Level %1, segment %2: the position is not a finite number (division "
+               "by zero, overflow or an invalid operation).")
+        .arg(level)
+        .arg(segment);
+}
+
+}  // namespace
+
+GirotondoRun::GirotondoRun(WindowOps& ops, FormState& form, const NumberText& numbers,
+                           QString logPath)
+    : ops_(ops), form_(form), numbers_(numbers), control_(ops, numbers), log_(std::move(logPath)) {}
+
+RunOutcome GirotondoRun::run() {
+    ops_.beep(kStartToneHz, kToneMs);
+    control_.start();
+    try {
+        createArrays();
+    } catch (const RunFailure& failure) {
+        return control_.failed(failure.message());
+    }
+    // From here every failure takes the error path.
+    try {
+        readParameters();
+        control_.working();
+        fillInitialRows();
+        if (!takeSnapshots()) {
+            return stop();
+        }
+    } catch (const RunFailure& failure) {
+        return fail(failure.message());
+    }
+    return complete();
+}
+
+// Converts the index boxes and creates the arrays. A failure here comes
+// before the error path, so it is reported like a refused double run and the
+// arrays of the previous run are kept.
+void GirotondoRun::createArrays() {
+    const ParameterReader reader(ops_, numbers_);
+    reader.readIndexBounds(form_);
+    const int rows = form_.IndiceMatrice1;
+    const int M = form_.IndiceMatrice2;
+    for (const auto& [box, bound] :
+         {std::pair{ctl::TINDICE_MATRICE1, rows}, std::pair{ctl::TINDICE_MATRICE2, M}}) {
+        if (bound < 0) {
+            throw RunFailure(QStringLiteral("The box %1 holds %2: an index bound of psi cannot "
+                                            "be negative.")
+                                 .arg(describeBox(box))
+                                 .arg(bound));
+        }
+    }
+    if (M > kLastSegmentLimit + 1) {
+        // The run fails at its segment counter once the parameters are read;
+        // arrays that wide would never be used, so none are allocated.
+        for (Matrix* array : {&form_.psiGiro0, &form_.psiGiro1, &form_.psiGiro2, &form_.psi}) {
+            *array = Matrix();
+        }
+        return;
+    }
+    const auto columns = static_cast<std::size_t>(M) + 1;
+    Matrix giro0 = Matrix::tryCreate(1, columns);
+    Matrix giro1 = Matrix::tryCreate(1, columns);
+    Matrix giro2 = Matrix::tryCreate(1, columns);
+    Matrix psi = Matrix::tryCreate(static_cast<std::size_t>(rows) + 1, columns);
+    if (giro0.empty() || giro1.empty() || giro2.empty() || psi.empty()) {
+        throw RunFailure(
+            QStringLiteral("There is not enough memory for psi(%1, %2).").arg(rows).arg(M));
+    }
+    form_.psiGiro0 = std::move(giro0);
+    form_.psiGiro1 = std::move(giro1);
+    form_.psiGiro2 = std::move(giro2);
+    form_.psi = std::move(psi);
+}
+
+void GirotondoRun::readParameters() {
+    const ParameterReader reader(ops_, numbers_);
+    reader.readPhysical(form_.parameters, true);
+    const Parameters& p = form_.parameters;
+    factors_ = KernelFactors::from(p.DeltaT, p.L0, p.Rho, p.B, p.P);
+}
+
+void GirotondoRun::fillInitialRows() {
+    M_ = form_.IndiceMatrice2;
+    if (M_ > kLastSegmentLimit + 1) {
+        throw RunFailure(segmentLimitReason(M_));
+    }
+    const Parameters& p = form_.parameters;
+    double* psi0 = form_.psi.row(0);
+    double* giro0 = form_.psiGiro0.row(0);
+    double* giro1 = form_.psiGiro1.row(0);
+    psi0[0] = 0;
+    giro0[0] = psi0[0];
+    for (int s = 1; s <= M_; ++s) {
+        psi0[s] = psi0[s - 1] + p.L0;  // a running sum, as the column is laid out
+        giro0[s] = psi0[s];
+    }
+    if (M_ > kLastSegmentLimit) {
+        throw RunFailure(segmentLimitReason(M_));
+    }
+    const double shift = p.DeltaT * p.V0;
+    for (int s = 0; s <= M_; ++s) {
+        giro1[s] = giro0[s] - shift;
+    }
+    for (const auto& [level, row] : {std::pair{0, giro0}, std::pair{1, giro1}}) {
+        if (const int s = firstNonFinite(row, M_); s >= 0) {
+            throw RunFailure(nonFiniteReason(level, s));
+        }
+    }
+    level_ = 1;
+    openLog();
+    if (M_ < 1) {
+        throw RunFailure(QStringLiteral("The box %1 holds %2: a level update reads segment 1, "
+                                        "so the last segment index must be at least 1.")
+                             .arg(describeBox(ctl::TINDICE_MATRICE2))
+                             .arg(M_));
+    }
+    update(form_.psiGiro1, form_.psiGiro0, form_.psiGiro2);
+}
+
+// As in the double-precision run, whether to log is decided once, when the
+// file is opened: ticking or unticking CLogFile during a run takes effect at
+// the next run, so no record goes to a file that is not open.
+void GirotondoRun::openLog() {
+    if (!ops_.isTicked(ctl::CLogFile)) {
+        return;
+    }
+    if (!log_.open()) {
+        throw RunFailure(QStringLiteral("The log file %1 cannot be created: %2")
+                             .arg(log_.fileName(), log_.errorString()));
+    }
+}
+
+bool GirotondoRun::takeSnapshots() {
+    const int last = form_.parameters.nitertemp;
+    std::int16_t& N = form_.parameters.N;
+    for (int J = 1; J <= last; ++J) {
+        const int lastK = N - 2;
+        if (lastK < std::numeric_limits<std::int16_t>::min()) {
+            throw RunFailure(QStringLiteral("N (box %1) is %2, so N - 2 is below -32768, outside "
+                                            "the 16-bit range of the cycle counter.")
+                                 .arg(describeBox(ctl::TN))
+                                 .arg(N));
+        }
+        for (int K = 0; K <= lastK; ++K) {
+            form_.K = static_cast<std::int16_t>(K);
+            ops_.setText(ctl::TK, QString::number(K));
+            cycle();
+        }
+        storeSnapshot(J);
+        if (J == 1) {
+            if (N == std::numeric_limits<std::int16_t>::max()) {
+                throw RunFailure(QStringLiteral("N (box %1) is 32767 and cannot grow by one "
+                                                "after the first snapshot: it is a 16-bit "
+                                                "integer.")
+                                     .arg(describeBox(ctl::TN)));
+            }
+            ++N;
+        }
+        form_.J = static_cast<std::int16_t>(J);
+        ops_.setText(ctl::TJ, QString::number(J));
+        writeRecord(J);
+        if (J % 10 == 0) {
+            control_.progress(J);
+            if (control_.pumpAndPoll()) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// Each step overwrites the row with the oldest of the three levels; the
+// roles are fixed, so nothing is copied and no index is taken modulo 3.
+void GirotondoRun::cycle() {
+    update(form_.psiGiro2, form_.psiGiro1, form_.psiGiro0);
+    update(form_.psiGiro0, form_.psiGiro2, form_.psiGiro1);
+    update(form_.psiGiro1, form_.psiGiro0, form_.psiGiro2);
+}
+
+void GirotondoRun::update(const Matrix& current, const Matrix& previous, Matrix& target) {
+    ++level_;
+    if (!updateRow(current.row(0), previous.row(0), target.row(0), M_, factors_)) {
+        throw RunFailure(nonFiniteReason(level_, firstNonFinite(target.row(0), M_)));
+    }
+}
+
+void GirotondoRun::storeSnapshot(int J) {
+    if (J > form_.psi.lastRow()) {
+        throw RunFailure(QStringLiteral("Snapshot %1 does not fit in psi, whose rows run from 0 "
+                                        "to %2 (box %3); nitertemp is %4.")
+                             .arg(J)
+                             .arg(form_.psi.lastRow())
+                             .arg(describeBox(ctl::TINDICE_MATRICE1))
+                             .arg(form_.parameters.nitertemp));
+    }
+    std::copy_n(form_.psiGiro2.row(0), M_ + 1, form_.psi.row(static_cast<std::size_t>(J)));
+}
+
+void GirotondoRun::writeRecord(int J) {
+    if (!log_.isOpen()) {
+        return;
+    }
+    const auto j = static_cast<std::size_t>(J);
+    const QString line = logLine(static_cast<std::int16_t>(J), numbers_.general(form_.psi(j, 0)),
+                                 numbers_.general(form_.psi(j, static_cast<std::size_t>(M_))));
+    if (!log_.writeRecord(line)) {
+        throw RunFailure(QStringLiteral("The log file %1 cannot be written: %2")
+                             .arg(log_.fileName(), log_.errorString()));
+    }
+}
+
+QString GirotondoRun::closeLog() {
+    if (log_.close()) {
+        return {};
+    }
+    return QStringLiteral("The log file %1 cannot be written: %2")
+        .arg(log_.fileName(), log_.errorString());
+}
+
+// The box says "Error" and nothing more; the reason goes in its details.
+void GirotondoRun::showError(const QString& reason) {
+    ops_.messageBox({QStringLiteral("Error"), QStringLiteral("Error"), MessageIcon::Critical,
+                     MessageButtons::Ok, reason});
+}
+
+RunOutcome GirotondoRun::complete() {
+    for (std::size_t i = 0; i < std::size(kEndTonesHz); ++i) {
+        if (i > 0) {
+            AttendiMs(ops_, kToneGapMs);
+        }
+        ops_.beep(kEndTonesHz[i], kToneMs);
+    }
+    const QString closeFailure = closeLog();
+    if (!closeFailure.isEmpty()) {
+        showError(closeFailure);
+    }
+    finish();
+    return closeFailure.isEmpty() ? RunOutcome::Completed : RunOutcome::Failed;
+}
+
+// A failure while the file is closed after another one is not reported
+// again: the user has already been told why the run failed.
+RunOutcome GirotondoRun::fail(const QString& reason) {
+    showError(reason);
+    closeLog();
+    finish();
+    return RunOutcome::Failed;
+}
+
+RunOutcome GirotondoRun::stop() {
+    control_.stopped();
+    const QString closeFailure = closeLog();
+    if (!closeFailure.isEmpty()) {
+        showError(closeFailure);
+        return RunOutcome::Failed;
+    }
+    return RunOutcome::Stopped;
+}
+
+void GirotondoRun::finish() {
+    control_.showElapsed();
+    control_.restoreButtons();
+    if (ops_.isTicked(ctl::CLogFileExc) && export_) {
+        export_();
+    }
+}
+
+}  // namespace velarion
