@@ -10,7 +10,7 @@ namespace velarion {
 // stored row after row so that each time level is one contiguous span.
 // A new matrix holds 0.0 everywhere.
 class Matrix {
-public:
+  public:
     // Returns an empty matrix (no cells) when the memory cannot be had.
     static Matrix tryCreate(std::size_t rows, std::size_t columns);
 
@@ -26,9 +26,12 @@ public:
     double& operator()(std::size_t i, std::size_t s) { return row(i)[s]; }
     double operator()(std::size_t i, std::size_t s) const { return row(i)[s]; }
 
-private:
+  private:
+    // The cells start on a cache line inside a larger block; the deleter
+    // knows where the block begins.
     struct FreeDeleter {
-        void operator()(double* p) const { std::free(p); }
+        std::size_t offset;  // bytes from the block start to the cells
+        void operator()(double* p) const { std::free(reinterpret_cast<char*>(p) - offset); }
     };
 
     std::size_t rows_ = 0;

@@ -45,7 +45,29 @@ QWidget& QtWindowOps::widget(std::string_view name) const {
     return *w;
 }
 
+std::optional<QString>* QtWindowOps::pendingCounter(std::string_view box) const {
+    if (box == ctl::TJ)
+        return &pendingTJ_;
+    if (box == ctl::TK)
+        return &pendingTK_;
+    return nullptr;
+}
+
+void QtWindowOps::flushCounters() const {
+    for (const auto& [box, pending] :
+         {std::pair{ctl::TJ, &pendingTJ_}, std::pair{ctl::TK, &pendingTK_}}) {
+        if (pending->has_value()) {
+            auto* line = qobject_cast<QLineEdit*>(&widget(box));
+            line->setText(**pending);
+            line->setCursorPosition(0);
+            pending->reset();
+        }
+    }
+}
+
 QString QtWindowOps::text(std::string_view box) const {
+    if (const auto* pending = pendingCounter(box); pending && pending->has_value())
+        return **pending;
     QWidget& w = widget(box);
     if (auto* line = qobject_cast<QLineEdit*>(&w))
         return line->text();
@@ -57,6 +79,10 @@ QString QtWindowOps::text(std::string_view box) const {
 }
 
 void QtWindowOps::setText(std::string_view box, const QString& text) {
+    if (auto* pending = pendingCounter(box)) {
+        *pending = text;
+        return;
+    }
     QWidget& w = widget(box);
     if (auto* line = qobject_cast<QLineEdit*>(&w)) {
         line->setText(text);
@@ -74,14 +100,17 @@ bool QtWindowOps::isTicked(std::string_view checkBox) const {
 }
 
 void QtWindowOps::setEnabled(std::string_view control, bool enabled) {
+    flushCounters();
     widget(control).setEnabled(enabled);
 }
 
 void QtWindowOps::setStatus(const QString& caption) {
+    flushCounters();
     setText(ctl::LStatus, caption);
 }
 
 void QtWindowOps::setProgressWidth(float twips) {
+    flushCounters();
     QWidget& bar = widget(ctl::Shape2);
     // A widget cannot be narrower than nothing or wider than Qt allows.
     const double clamped = std::clamp<double>(twips, 0.0, QWIDGETSIZE_MAX * kTwipsPerPixel);
@@ -90,6 +119,7 @@ void QtWindowOps::setProgressWidth(float twips) {
 }
 
 void QtWindowOps::repaint(std::string_view control) {
+    flushCounters();
     if (control == ctl::Form1) {
         form_.repaint();
     } else {
@@ -98,14 +128,17 @@ void QtWindowOps::repaint(std::string_view control) {
 }
 
 void QtWindowOps::processEvents() {
+    flushCounters();
     QCoreApplication::processEvents();
 }
 
 MessageAnswer QtWindowOps::messageBox(const MessageRequest& request) {
+    flushCounters();
     return hooks_.messageBox ? hooks_.messageBox(request) : showMessageBox(&form_, request);
 }
 
 std::optional<QString> QtWindowOps::inputBox(const QString& prompt, const QString& title) {
+    flushCounters();
     return hooks_.inputBox ? hooks_.inputBox(prompt, title) : showInputBox(&form_, prompt, title);
 }
 
@@ -118,6 +151,7 @@ void QtWindowOps::setBusyCursor(bool busy) {
 }
 
 void QtWindowOps::beep(int frequencyHz, int durationMs) {
+    flushCounters();
     if (hooks_.beep) {
         hooks_.beep(frequencyHz, durationMs);
     } else {

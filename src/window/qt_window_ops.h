@@ -5,6 +5,8 @@
 #include <QElapsedTimer>
 #include <QWidget>
 
+#include <optional>
+
 namespace velarion::window {
 
 class Form1;
@@ -33,12 +35,22 @@ class QtWindowOps : public WindowOps {
     bool stopFlag() const override;
     void setStopFlag(bool stop) override;
 
+    // Hands the latest counter texts to their widgets.
+    void flushCounters() const;
+
   private:
     QWidget& widget(std::string_view name) const;
+    std::optional<QString>* pendingCounter(std::string_view box) const;
 
     Form1& form_;
     const Form1Hooks& hooks_;
     QElapsedTimer clock_;  // monotonic, 64-bit: no wrap after 24.8 days
+    // The counters TJ and TK change on every level or cycle, and the window
+    // shows nothing new until it is repainted or processes events. Their
+    // texts wait here until the next operation that can show or read them,
+    // so a long run does not lay out digits nobody can see.
+    mutable std::optional<QString> pendingTJ_;
+    mutable std::optional<QString> pendingTK_;
 };
 
 // The modal dialogs themselves, used when no hook replaces them.

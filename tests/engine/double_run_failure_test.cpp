@@ -119,5 +119,23 @@ TEST(Matrix, MemoryThatCannotBeHadGivesAnEmptyMatrix) {
     EXPECT_EQ(m.lastRow(), 2);
 }
 
+TEST(Matrix, CellsStartOnACacheLineAndMovesKeepThem) {
+    for (std::size_t columns : {1u, 7u, 10000u, 300000u}) {
+        Matrix m = Matrix::tryCreate(3, columns);
+        ASSERT_FALSE(m.empty());
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(m.row(0)) % 64, 0u) << columns;
+        for (std::size_t i = 0; i < 3; ++i) {
+            EXPECT_EQ(m(i, 0), 0.0);
+            EXPECT_EQ(m(i, columns - 1), 0.0);
+        }
+        m(2, columns - 1) = 1.5;
+        Matrix moved = std::move(m);
+        EXPECT_TRUE(m.empty());
+        EXPECT_EQ(moved(2, columns - 1), 1.5);
+        moved = Matrix::tryCreate(1, 1);  // frees the first block through its own start
+        EXPECT_EQ(moved(0, 0), 0.0);
+    }
+}
+
 }  // namespace
 }  // namespace velarion

@@ -1,0 +1,128 @@
+// A long Girotondo run (N = 100, nitertemp = 100, M = 9999: about 3e4
+// levels) against the bare kernel doing the same levels on three rows. The
+// ratio is the run's own overhead: TK and TJ updates, snapshot copies,
+// checks, progress and event pumps.
+#include "engine/girotondo_run.h"
+#include "engine/kernel.h"
+#include "engine/parameter_boxes.h"
+#include "ratio_report.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QHash>
+
+namespace {
+
+using namespace velarion;
+
+constexpr int kN = 100;
+constexpr int kSnapshots = 100;
+constexpr int kM = 9999;
+// Level 2, then N - 1 cycles for the first snapshot and N for each other.
+constexpr int kLevels = 1 + 3 * ((kN - 1) + (kSnapshots - 1) * kN);
+
+// Holds the box texts like a window does, the counters TJ and TK in fields
+// of their own as the real window keeps them between repaints; the tones
+// are silent and the clock runs one millisecond per reading, so the waits
+// between the end tones cost nothing and only the run's own work is measured.
+class BenchHost : public WindowOps {
+  public:
+    explicit BenchHost(const QLocale& locale) {
+        for (const auto& box : parameterBoxes()) {
+            texts_[key(box.name)] = initialTextOf(box, locale);
+        }
+        texts_[key(ctl::TN)] = QString::number(kN);
+        texts_[key(ctl::Tnitertemp)] = QString::number(kSnapshots);
+        texts_[key(ctl::TINDICE_MATRICE1)] = QString::number(kSnapshots);
+    }
+    QString text(std::string_view box) const override {
+        if (QString* counter = counterText(box)) {
+            return *counter;
+        }
+        return texts_.value(key(box));
+    }
+    void setText(std::string_view box, const QString& text) override {
+        if (QString* counter = counterText(box)) {
+            *counter = text;
+        } else {
+            texts_[key(box)] = text;
+        }
+    }
+    bool isTicked(std::string_view) const override { return false; }
+    void setEnabled(std::string_view, bool) override {}
+    void setStatus(const QString&) override {}
+    void setProgressWidth(float) override {}
+    void repaint(std::string_view) override {}
+    void processEvents() override {}
+    MessageAnswer messageBox(const MessageRequest&) override { return MessageAnswer::Ok; }
+    std::optional<QString> inputBox(const QString&, const QString&) override { return {}; }
+    void beep(int, int) override {}
+    std::int64_t tickCountMs() const override { return ++ticks_; }
+    bool stopFlag() const override { return false; }
+    void setStopFlag(bool) override {}
+
+  private:
+    QString* counterText(std::string_view box) const {
+        return box == ctl::TK ? &TK_ : box == ctl::TJ ? &TJ_ : nullptr;
+    }
+    static QString key(std::string_view n) {
+        return QString::fromLatin1(n.data(), static_cast<qsizetype>(n.size()));
+    }
+    QHash<QString, QString> texts_;
+    mutable QString TJ_;
+    mutable QString TK_;
+    mutable std::int64_t ticks_ = 0;
+};
+
+void girotondoRun(benchmark::State& state) {
+    const QLocale locale = QLocale::c();
+    const NumberText numbers(locale);
+    BenchHost host(locale);
+    FormState form;
+    for (auto _ : state) {
+        if (GirotondoRun(host, form, numbers).run() != RunOutcome::Completed) {
+            state.SkipWithError("the run did not complete");
+            break;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kLevels * (kM + 1));
+}
+
+// The same levels with nothing but the kernel and the fixed-role rotation.
+void rawKernel(benchmark::State& state) {
+    const KernelFactors f = KernelFactors::from(0.000001, 0.0002, 1000, 2500000, 0);
+    // Rows allocated as the run allocates them, so both start alike.
+    Matrix row0 = Matrix::tryCreate(1, kM + 1);
+    Matrix row1 = Matrix::tryCreate(1, kM + 1);
+    Matrix row2 = Matrix::tryCreate(1, kM + 1);
+    double* r0 = row0.row(0);
+    double* r1 = row1.row(0);
+    double* r2 = row2.row(0);
+    for (auto _ : state) {
+        for (int s = 0; s <= kM; ++s) {
+            r0[s] = s * 0.0002;
+            r1[s] = r0[s] - 0.0000055;
+        }
+        bool finite = updateRow(r1, r0, r2, kM, f);
+        for (int level = 3; level <= kLevels + 1; level += 3) {
+            finite &= updateRow(r2, r1, r0, kM, f);
+            finite &= updateRow(r0, r2, r1, kM, f);
+            finite &= updateRow(r1, r0, r2, kM, f);
+        }
+        benchmark::DoNotOptimize(finite);
+        benchmark::DoNotOptimize(r2);
+    }
+    state.SetItemsProcessed(state.iterations() * kLevels * (kM + 1));
+}
+
+// Repeated, so that the ratio compares the fastest of each on a busy machine.
+BENCHMARK(girotondoRun)->Name("girotondo/run")->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(rawKernel)->Name("girotondo/rawKernel")->Unit(benchmark::kMillisecond)->Repetitions(5);
+
+const bool kRatios = [] {
+    bench::addRatio("Girotondo run / raw kernel, N = 100, nitertemp = 100, M = 9999",
+                    "girotondo/run", "girotondo/rawKernel");
+    return true;
+}();
+
+}  // namespace
