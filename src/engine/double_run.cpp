@@ -2,6 +2,7 @@
 
 #include "parameters.h"
 #include "run_failure.h"
+#include "run_log_steps.h"
 
 namespace velarion {
 
@@ -15,7 +16,7 @@ RunOutcome DoubleRun::run() {
         readParameters();
         control_.working();
         fillFirstRows();
-        openLog();
+        openLogIfTicked(ops_, log_);
         if (!stepLevels()) {
             closeLog();
             return control_.stopped();
@@ -106,25 +107,8 @@ void DoubleRun::fillFirstRows() {
     }
     for (int level = 0; level <= 1; ++level) {
         if (const int s = firstNonFinite(form_.psi.row(level), M_); s >= 0) {
-            throw RunFailure(QStringLiteral("Level %1, segment %2: the position is not a finite "
-                                            "number (division by zero, overflow or an invalid "
-                                            "operation).")
-                                 .arg(level)
-                                 .arg(s));
+            throw RunFailure(nonFiniteReason(level, s));
         }
-    }
-}
-
-// Whether to log is decided once, when the run opens the file: ticking or
-// unticking CLogFile during a run takes effect at the next run. So no record
-// goes to a file that is not open, and the file is always closed.
-void DoubleRun::openLog() {
-    if (!ops_.isTicked(ctl::CLogFile)) {
-        return;
-    }
-    if (!log_.open()) {
-        throw RunFailure(QStringLiteral("The log file %1 cannot be created: %2")
-                             .arg(log_.fileName(), log_.errorString()));
     }
 }
 
@@ -148,10 +132,7 @@ bool DoubleRun::stepLevels() {
 void DoubleRun::computeLevel(int J) {
     double* target = form_.psi.row(J);
     if (!updateRow(form_.psi.row(J - 1), form_.psi.row(J - 2), target, M_, factors_)) {
-        throw RunFailure(QStringLiteral("Level %1, segment %2: the position is not a finite number "
-                                        "(division by zero, overflow or an invalid operation).")
-                             .arg(J)
-                             .arg(firstNonFinite(target, M_)));
+        throw RunFailure(nonFiniteReason(J, firstNonFinite(target, M_)));
     }
 }
 
@@ -160,16 +141,12 @@ void DoubleRun::writeRecord(int J) {
         return;
     }
     const auto level = static_cast<std::int16_t>(J);
-    if (!log_.writeRecord(logLine(level, numbers_.general(form_.psi(J, 0))))) {
-        throw RunFailure(QStringLiteral("The log file %1 cannot be written: %2")
-                             .arg(log_.fileName(), log_.errorString()));
-    }
+    writeLogRecord(log_, logLine(level, numbers_.general(form_.psi(J, 0))));
 }
 
 void DoubleRun::closeLog() {
     if (!log_.close()) {
-        throw RunFailure(QStringLiteral("The log file %1 cannot be written: %2")
-                             .arg(log_.fileName(), log_.errorString()));
+        throw RunFailure(logWriteFailure(log_));
     }
 }
 

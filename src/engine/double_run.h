@@ -29,7 +29,6 @@ class DoubleRun {
     void refuseBrokenLimits();
     void readParameters();
     void fillFirstRows();
-    void openLog();
     bool stepLevels();  // false when stopped
     void computeLevel(int J);
     void writeRecord(int J);

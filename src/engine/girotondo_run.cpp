@@ -2,6 +2,7 @@
 
 #include "parameters.h"
 #include "run_failure.h"
+#include "run_log_steps.h"
 
 #include <algorithm>
 #include <limits>
@@ -25,14 +26,6 @@ QString segmentLimitReason(int M) {
         .arg(describeBox(ctl::TINDICE_MATRICE2))
         .arg(M)
         .arg(kLastSegmentLimit);
-}
-
-QString nonFiniteReason(std::int64_t level, int segment) {
-    return QStringLiteral(
-               "Level %1, segment %2: the position is not a finite number (division "
-               "by zero, overflow or an invalid operation).")
-        .arg(level)
-        .arg(segment);
 }
 
 }  // namespace
@@ -138,7 +131,7 @@ void GirotondoRun::fillInitialRows() {
         }
     }
     level_ = 1;
-    openLog();
+    openLogIfTicked(ops_, log_);
     if (M_ < 1) {
         throw RunFailure(QStringLiteral("The box %1 holds %2: a level update reads segment 1, "
                                         "so the last segment index must be at least 1.")
@@ -146,19 +139,6 @@ void GirotondoRun::fillInitialRows() {
                              .arg(M_));
     }
     update(form_.psiGiro1, form_.psiGiro0, form_.psiGiro2);
-}
-
-// As in the double-precision run, whether to log is decided once, when the
-// file is opened: ticking or unticking CLogFile during a run takes effect at
-// the next run, so no record goes to a file that is not open.
-void GirotondoRun::openLog() {
-    if (!ops_.isTicked(ctl::CLogFile)) {
-        return;
-    }
-    if (!log_.open()) {
-        throw RunFailure(QStringLiteral("The log file %1 cannot be created: %2")
-                             .arg(log_.fileName(), log_.errorString()));
-    }
 }
 
 bool GirotondoRun::takeSnapshots() {
@@ -234,18 +214,11 @@ void GirotondoRun::writeRecord(int J) {
     const auto j = static_cast<std::size_t>(J);
     const QString line = logLine(static_cast<std::int16_t>(J), numbers_.general(form_.psi(j, 0)),
                                  numbers_.general(form_.psi(j, static_cast<std::size_t>(M_))));
-    if (!log_.writeRecord(line)) {
-        throw RunFailure(QStringLiteral("The log file %1 cannot be written: %2")
-                             .arg(log_.fileName(), log_.errorString()));
-    }
+    writeLogRecord(log_, line);
 }
 
 QString GirotondoRun::closeLog() {
-    if (log_.close()) {
-        return {};
-    }
-    return QStringLiteral("The log file %1 cannot be written: %2")
-        .arg(log_.fileName(), log_.errorString());
+    return log_.close() ? QString() : logWriteFailure(log_);
 }
 
 // The box says "Error" and nothing more; the reason goes in its details.

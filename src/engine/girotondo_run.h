@@ -32,7 +32,6 @@ class GirotondoRun {
     void createArrays();
     void readParameters();
     void fillInitialRows();
-    void openLog();
     bool takeSnapshots();  // false when stopped
     void cycle();
     void update(const Matrix& current, const Matrix& previous, Matrix& target);

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <exception>
 
 namespace velarion {
@@ -16,5 +17,14 @@ class RunFailure : public std::exception {
   private:
     QString message_;
 };
+
+// The reason for a position that is infinite or NaN.
+inline QString nonFiniteReason(std::int64_t level, int segment) {
+    return QStringLiteral(
+               "Level %1, segment %2: the position is not a finite number (division "
+               "by zero, overflow or an invalid operation).")
+        .arg(level)
+        .arg(segment);
+}
 
 }  // namespace velarion

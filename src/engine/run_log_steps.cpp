@@ -1,0 +1,28 @@
+#include "run_log_steps.h"
+
+#include "run_failure.h"
+
+namespace velarion {
+
+void openLogIfTicked(const WindowOps& ops, RunLog& log) {
+    if (!ops.isTicked(ctl::CLogFile)) {
+        return;
+    }
+    if (!log.open()) {
+        throw RunFailure(QStringLiteral("The log file %1 cannot be created: %2")
+                             .arg(log.fileName(), log.errorString()));
+    }
+}
+
+void writeLogRecord(RunLog& log, const QString& line) {
+    if (log.isOpen() && !log.writeRecord(line)) {
+        throw RunFailure(logWriteFailure(log));
+    }
+}
+
+QString logWriteFailure(const RunLog& log) {
+    return QStringLiteral("The log file %1 cannot be written: %2")
+        .arg(log.fileName(), log.errorString());
+}
+
+}  // namespace velarion

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "output/run_log.h"
+#include "window_ops.h"
+
+#include <QString>
+
+namespace velarion {
+
+// The run log as the runs use it; a fault of the file fails the run.
+//
+// Whether to log is decided once, when the run opens the file: ticking or
+// unticking CLogFile during a run takes effect at the next run. So no
+// record goes to a file that is not open, and the file is always closed.
+void openLogIfTicked(const WindowOps& ops, RunLog& log);
+// Writes the record when the log is open.
+void writeLogRecord(RunLog& log, const QString& line);
+// The message for a log file that could not be written or closed.
+QString logWriteFailure(const RunLog& log);
+
+}  // namespace velarion
