@@ -60,47 +60,6 @@ TEST(ConfigRead, TextsAreTakenAsTheyStandInLatin1) {
     EXPECT_EQ(texts[10], "v7");
 }
 
-TEST(ConfigRead, LinesAfterTheEleventhAreNotRead) {
-    QByteArray data = joined(11, "\r\n") + "twelfth\r\nthirteenth";
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
-    ConfigTexts texts;
-    QString reason;
-    ASSERT_TRUE(readConfig(buffer, texts, reason));
-    EXPECT_EQ(texts, numbered());
-    EXPECT_EQ(buffer.readAll(), "twelfth\r\nthirteenth");
-}
-
-TEST(ConfigRead, ShortFilesAreRefusedAndLeaveTheTextsAlone) {
-    const struct {
-        QByteArray bytes;
-        const char* reason;
-    } cases[] = {
-        {"", "The file is empty; a configuration file has 11 lines."},
-        {"30\r\n", "The file has only 1 line; a configuration file has 11."},
-        {joined(10, "\r\n"), "The file has only 10 lines; a configuration file has 11."},
-        {joined(10, "\n"), "The file has only 10 lines; a configuration file has 11."},
-    };
-    for (const auto& c : cases) {
-        ConfigTexts texts = numbered(QStringLiteral("old"));
-        QString reason;
-        EXPECT_FALSE(readBytes(c.bytes, texts, reason));
-        EXPECT_EQ(reason, c.reason);
-        EXPECT_EQ(texts, numbered(QStringLiteral("old")));
-    }
-}
-
-TEST(ConfigRead, MissingFilesAndDirectoriesGiveTheSystemsReason) {
-    QTemporaryDir dir;
-    for (const QString& name : {dir.filePath("gone.cnf"), dir.path()}) {
-        ConfigTexts texts = numbered();
-        QString reason;
-        EXPECT_FALSE(readConfigFile(name, texts, reason)) << name.toStdString();
-        EXPECT_FALSE(reason.isEmpty());
-        EXPECT_EQ(texts, numbered());
-    }
-}
-
 TEST(ConfigEncode, ElevenLinesEachWithCrLfInLatin1) {
     ConfigTexts texts = numbered();
     texts[0] = QString::fromUtf8("caf\xC3\xA9");
