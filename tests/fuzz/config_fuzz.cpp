@@ -4,9 +4,9 @@
 #include "engine/number_text.h"
 #include "engine/parameters.h"
 #include "engine/run_failure.h"
+#include "support/fake_window.h"
 
 #include <QBuffer>
-#include <QHash>
 
 #include <cmath>
 #include <cstdint>
@@ -15,31 +15,6 @@
 using namespace velarion;
 
 namespace {
-
-// Box texts in memory; everything else a run might do is ignored.
-class Boxes : public WindowOps {
-  public:
-    QString text(std::string_view box) const override { return texts_.value(key(box)); }
-    void setText(std::string_view box, const QString& text) override { texts_[key(box)] = text; }
-    bool isTicked(std::string_view) const override { return false; }
-    void setEnabled(std::string_view, bool) override {}
-    void setStatus(const QString&) override {}
-    void setProgressWidth(float) override {}
-    void repaint(std::string_view) override {}
-    void processEvents() override {}
-    MessageAnswer messageBox(const MessageRequest&) override { return MessageAnswer::Ok; }
-    std::optional<QString> inputBox(const QString&, const QString&) override { return {}; }
-    void beep(int, int) override {}
-    std::int64_t tickCountMs() const override { return 0; }
-    bool stopFlag() const override { return false; }
-    void setStopFlag(bool) override {}
-
-  private:
-    static QString key(std::string_view n) {
-        return QString::fromLatin1(n.data(), static_cast<qsizetype>(n.size()));
-    }
-    QHash<QString, QString> texts_;
-};
 
 void check(bool condition) {
     if (!condition) {
@@ -83,7 +58,7 @@ void roundTrip(const ConfigTexts& texts) {
 }
 
 void readParameters(const ConfigTexts& texts, const NumberText& n, bool girotondo) {
-    Boxes boxes;
+    testing::FakeWindow boxes;
     setBoxTexts(boxes, texts);
     const ParameterReader reader(boxes, n);
     FormState form;
