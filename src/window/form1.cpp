@@ -239,20 +239,23 @@ void Form1::Command3_Click() {
     ops_->setText("TLog", QString());
 }
 
-void Form1::Command2_Click() {
+// A run holds the click until it ends; the flag lets closeEvent know that
+// one is under way, and keeps a second one from starting inside it.
+template <class Run>
+void Form1::runAlone() {
     if (running_)
         return;
     running_ = true;
-    DoubleRun(*ops_, state_, numbers_).run();
+    Run(*ops_, state_, numbers_).run();
     running_ = false;
 }
 
+void Form1::Command2_Click() {
+    runAlone<DoubleRun>();
+}
+
 void Form1::Command4_Click() {
-    if (running_)
-        return;
-    running_ = true;
-    GirotondoRun(*ops_, state_, numbers_).run();
-    running_ = false;
+    runAlone<GirotondoRun>();
 }
 
 void Form1::Command5_Click() {

@@ -66,6 +66,8 @@ class Form1 : public QWidget {
     void buildControls();
     QWidget* createControl(const struct ControlSpec& spec, QWidget* parent);
     void connectHandlers();
+    template <class Run>
+    void runAlone();
     void applyInitialTexts();
     void setTabOrder();
 
