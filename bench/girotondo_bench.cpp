@@ -29,23 +29,23 @@ class BenchHost : public WindowOps {
   public:
     explicit BenchHost(const QLocale& locale) {
         for (const auto& box : parameterBoxes()) {
-            texts_[key(box.name)] = initialTextOf(box, locale);
+            texts_[controlName(box.name)] = initialTextOf(box, locale);
         }
-        texts_[key(ctl::TN)] = QString::number(kN);
-        texts_[key(ctl::Tnitertemp)] = QString::number(kSnapshots);
-        texts_[key(ctl::TINDICE_MATRICE1)] = QString::number(kSnapshots);
+        texts_[controlName(ctl::TN)] = QString::number(kN);
+        texts_[controlName(ctl::Tnitertemp)] = QString::number(kSnapshots);
+        texts_[controlName(ctl::TINDICE_MATRICE1)] = QString::number(kSnapshots);
     }
     QString text(std::string_view box) const override {
         if (QString* counter = counterText(box)) {
             return *counter;
         }
-        return texts_.value(key(box));
+        return texts_.value(controlName(box));
     }
     void setText(std::string_view box, const QString& text) override {
         if (QString* counter = counterText(box)) {
             *counter = text;
         } else {
-            texts_[key(box)] = text;
+            texts_[controlName(box)] = text;
         }
     }
     bool isTicked(std::string_view) const override { return false; }
@@ -64,9 +64,6 @@ class BenchHost : public WindowOps {
   private:
     QString* counterText(std::string_view box) const {
         return box == ctl::TK ? &TK_ : box == ctl::TJ ? &TJ_ : nullptr;
-    }
-    static QString key(std::string_view n) {
-        return QString::fromLatin1(n.data(), static_cast<qsizetype>(n.size()));
     }
     QHash<QString, QString> texts_;
     mutable QString TJ_;

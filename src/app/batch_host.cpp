@@ -23,20 +23,16 @@ void onInterrupt(int) {
 
 BatchHost::BatchHost(const QLocale& locale) : drawProgress_(isatty(STDERR_FILENO) != 0) {
     for (const auto& box : parameterBoxes()) {
-        texts_.insert(key(box.name), initialTextOf(box, locale));
+        texts_.insert(controlName(box.name), initialTextOf(box, locale));
     }
-    texts_.insert(key(ctl::TPrecision), QStringLiteral("30"));
+    texts_.insert(controlName(ctl::TPrecision), QStringLiteral("30"));
     for (const auto name :
          {ctl::TA, ctl::TF, ctl::Ttot, ctl::TB, ctl::TL0, ctl::TJ, ctl::TK, ctl::TLog}) {
-        texts_.insert(key(name), QString());
+        texts_.insert(controlName(name), QString());
     }
-    ticks_.insert(key(ctl::CLogFile), true);
-    ticks_.insert(key(ctl::CLogFileExc), false);
-    ticks_.insert(key(ctl::CExl), false);
-}
-
-QString BatchHost::key(std::string_view name) {
-    return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+    ticks_.insert(controlName(ctl::CLogFile), true);
+    ticks_.insert(controlName(ctl::CLogFileExc), false);
+    ticks_.insert(controlName(ctl::CExl), false);
 }
 
 bool BatchHost::assign(const QString& control, const QString& value) {
@@ -53,15 +49,15 @@ bool BatchHost::assign(const QString& control, const QString& value) {
 }
 
 QString BatchHost::text(std::string_view box) const {
-    return texts_.value(key(box));
+    return texts_.value(controlName(box));
 }
 
 void BatchHost::setText(std::string_view box, const QString& text) {
-    texts_[key(box)] = text;
+    texts_[controlName(box)] = text;
 }
 
 bool BatchHost::isTicked(std::string_view checkBox) const {
-    return ticks_.value(key(checkBox));
+    return ticks_.value(controlName(checkBox));
 }
 
 void BatchHost::setProgressWidth(float twips) {

@@ -15,7 +15,7 @@ namespace velarion {
 // the progress bar is drawn on stderr when it is a terminal, messages go to
 // stderr, and an interrupt (Ctrl-C) acts as STOP.
 class BatchHost : public WindowOps {
-public:
+  public:
     explicit BatchHost(const QLocale& locale);
 
     // Sets a box or a check box by its control name ("1"/"0" for check boxes).
@@ -32,7 +32,9 @@ public:
     void processEvents() override {}
     MessageAnswer messageBox(const MessageRequest& request) override;
     // No one to ask in a batch run: every question is cancelled.
-    std::optional<QString> inputBox(const QString&, const QString&) override { return std::nullopt; }
+    std::optional<QString> inputBox(const QString&, const QString&) override {
+        return std::nullopt;
+    }
     void beep(int frequencyHz, int durationMs) override;
     std::int64_t tickCountMs() const override;
     bool stopFlag() const override;
@@ -45,9 +47,7 @@ public:
     // Installs the Ctrl-C handler that requests a stop.
     static void handleInterrupts();
 
-private:
-    static QString key(std::string_view name);
-
+  private:
     QHash<QString, QString> texts_;
     QHash<QString, bool> ticks_;
     QString status_;

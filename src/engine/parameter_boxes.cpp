@@ -1,6 +1,7 @@
 #include "parameter_boxes.h"
 
 #include "number_text.h"
+#include "window_ops.h"
 
 #include <array>
 
@@ -34,7 +35,7 @@ QString captionOf(std::string_view box) {
             return QString::fromUtf8(entry.caption);
         }
     }
-    return QString::fromUtf8(box.data(), static_cast<qsizetype>(box.size()));
+    return controlName(box);
 }
 
 QString initialTextOf(const ParameterBox& box, const QLocale& locale) {

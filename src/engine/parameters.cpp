@@ -13,7 +13,7 @@ constexpr int kMaxRows = 10001;
 }  // namespace
 
 QString describeBox(std::string_view box) {
-    const QString name = QString::fromUtf8(box.data(), static_cast<qsizetype>(box.size()));
+    const QString name = controlName(box);
     const QString caption = captionOf(box);
     return caption == name ? name : QStringLiteral("%1 (\"%2\")").arg(name, caption);
 }

@@ -47,6 +47,11 @@ inline constexpr std::string_view CSaveConfig = "CSaveConfig";
 inline constexpr std::string_view Frame1 = "Frame1";
 }  // namespace ctl
 
+// A control's name as Qt text (the names are plain ASCII).
+inline QString controlName(std::string_view name) {
+    return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+}
+
 enum class MessageIcon { None, Critical, Question, Exclamation, Information };
 enum class MessageButtons { Ok, YesNo };
 enum class MessageAnswer { Ok, Yes, No };

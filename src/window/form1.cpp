@@ -25,10 +25,6 @@ namespace velarion::window {
 
 namespace {
 
-QString nameOf(std::string_view n) {
-    return QString::fromLatin1(n.data(), static_cast<qsizetype>(n.size()));
-}
-
 // The designed fonts are Windows ones; on Linux the metric-compatible
 // Liberation fonts stand in for them, so the texts fit their rectangles.
 void substituteWindowsFonts() {
@@ -141,7 +137,7 @@ Form1::~Form1() = default;
 QWidget* Form1::control(std::string_view name) const {
     if (name == ctl::Form1)
         return const_cast<Form1*>(this);
-    return controls_.value(nameOf(name), nullptr);
+    return controls_.value(controlName(name), nullptr);
 }
 
 WindowOps& Form1::ops() {
@@ -164,7 +160,7 @@ void Form1::buildControls() {
 
 QWidget* Form1::createControl(const ControlSpec& spec, QWidget* parent) {
     QWidget* w = newWidgetOf(spec, parent);
-    w->setObjectName(nameOf(spec.name));
+    w->setObjectName(controlName(spec.name));
     w->setGeometry(twipsToDip(spec.left), twipsToDip(spec.top), std::max(1, twipsToDip(spec.width)),
                    std::max(1, twipsToDip(spec.height)));
     w->setFont(fontOf(spec.font, w->font()));

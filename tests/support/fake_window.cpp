@@ -6,24 +6,32 @@ namespace velarion::testing {
 
 FakeWindow::FakeWindow(const QLocale& locale) {
     for (const auto& box : parameterBoxes()) {
-        boxes[name(box.name)] = initialTextOf(box, locale);
+        boxes[controlName(box.name)] = initialTextOf(box, locale);
     }
-    ticks_[name(ctl::CLogFile)] = true;
-    ticks_[name(ctl::CLogFileExc)] = false;
-    enabled_[name(ctl::CStop)] = false;
+    ticks_[controlName(ctl::CLogFile)] = true;
+    ticks_[controlName(ctl::CLogFileExc)] = false;
+    enabled_[controlName(ctl::CStop)] = false;
 }
 
-QString FakeWindow::text(std::string_view box) const { return boxes.value(name(box)); }
+QString FakeWindow::text(std::string_view box) const {
+    return boxes.value(controlName(box));
+}
 
-void FakeWindow::setText(std::string_view box, const QString& text) { boxes[name(box)] = text; }
+void FakeWindow::setText(std::string_view box, const QString& text) {
+    boxes[controlName(box)] = text;
+}
 
-bool FakeWindow::isTicked(std::string_view checkBox) const { return ticks_.value(name(checkBox)); }
+bool FakeWindow::isTicked(std::string_view checkBox) const {
+    return ticks_.value(controlName(checkBox));
+}
 
 void FakeWindow::setEnabled(std::string_view control, bool enabled) {
-    enabled_[name(control)] = enabled;
+    enabled_[controlName(control)] = enabled;
 }
 
-void FakeWindow::setStatus(const QString& caption) { statuses.append(caption); }
+void FakeWindow::setStatus(const QString& caption) {
+    statuses.append(caption);
+}
 
 void FakeWindow::processEvents() {
     ++pumps;
@@ -49,6 +57,8 @@ std::optional<QString> FakeWindow::inputBox(const QString& prompt, const QString
     return answer;
 }
 
-void FakeWindow::beep(int frequencyHz, int durationMs) { beeps.emplace_back(frequencyHz, durationMs); }
+void FakeWindow::beep(int frequencyHz, int durationMs) {
+    beeps.emplace_back(frequencyHz, durationMs);
+}
 
 }  // namespace velarion::testing

@@ -15,7 +15,7 @@ namespace velarion::testing {
 // A window for tests: holds the boxes in memory, records what a run did to
 // it, and can press STOP (or do anything else) at a chosen event pump.
 class FakeWindow : public WindowOps {
-public:
+  public:
     explicit FakeWindow(const QLocale& locale = QLocale(QLocale::Italian, QLocale::Italy));
 
     QString text(std::string_view box) const override;
@@ -24,7 +24,7 @@ public:
     void setEnabled(std::string_view control, bool enabled) override;
     void setStatus(const QString& caption) override;
     void setProgressWidth(float twips) override { widths.push_back(twips); }
-    void repaint(std::string_view control) override { repaints.append(name(control)); }
+    void repaint(std::string_view control) override { repaints.append(controlName(control)); }
     void processEvents() override;
     MessageAnswer messageBox(const MessageRequest& request) override;
     std::optional<QString> inputBox(const QString& prompt, const QString& title) override;
@@ -33,8 +33,10 @@ public:
     bool stopFlag() const override { return stop; }
     void setStopFlag(bool value) override { stop = value; }
 
-    void tick(std::string_view checkBox, bool ticked) { ticks_[name(checkBox)] = ticked; }
-    bool enabled(std::string_view control) const { return enabled_.value(name(control), true); }
+    void tick(std::string_view checkBox, bool ticked) { ticks_[controlName(checkBox)] = ticked; }
+    bool enabled(std::string_view control) const {
+        return enabled_.value(controlName(control), true);
+    }
 
     // What the run did, in order.
     QMap<QString, QString> boxes;
@@ -55,10 +57,7 @@ public:
     // Called at each event pump with the pump's number, from 1.
     std::function<void(int)> onPump;
 
-private:
-    static QString name(std::string_view n) {
-        return QString::fromLatin1(n.data(), static_cast<qsizetype>(n.size()));
-    }
+  private:
     QMap<QString, bool> ticks_;
     QMap<QString, bool> enabled_;
 };
