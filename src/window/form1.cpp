@@ -116,9 +116,9 @@ Form1::Form1(const QLocale& locale, Form1Hooks hooks)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
-    // The client area as designed: the log section below it stays out of
-    // view, as in the original layout; only the run that writes TLog could
-    // use it, and that run is not reachable from the window.
+    // The client area as designed: the log section below it (TLog, CLS)
+    // stays out of view; only the run that writes TLog could use it, and
+    // that run is not reachable from the window.
     setFixedSize(twipsToDip(spec.clientWidth), twipsToDip(spec.clientHeight));
     fillBackground(this, spec.background);
     QFont font(QStringLiteral("MS Sans Serif"));
@@ -232,7 +232,7 @@ void Form1::CStop_Click() {
 }
 
 void Form1::Command3_Click() {
-    ops_->setText("TLog", QString());
+    ops_->setText(ctl::TLog, QString());
 }
 
 // A run holds the click until it ends; the flag lets closeEvent know that
