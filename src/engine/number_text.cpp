@@ -1,26 +1,72 @@
 #include "number_text.h"
 
+#include <QRegularExpression>
+
 #include <cmath>
 #include <limits>
 
 namespace velarion {
 
-NumberText::NumberText(const QLocale& locale) : locale_(locale) {
+namespace {
+
+constexpr qsizetype kQuotedLength = 60;
+
+// ASCII digits, the point and no grouping: the form every number is written in.
+QLocale asciiNumbers() {
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
+    return c;
+}
+
+QChar writtenSeparator(const QLocale& locale) {
+    const QString sep = locale.decimalPoint();
+    return sep.size() == 1 && sep.front().unicode() < 0x100 ? sep.front() : QChar('.');
+}
+
+// A well-formed decimal number in ASCII with the point, whatever its size.
+bool looksLikeNumber(const QString& text) {
+    static const QRegularExpression kNumber(
+        QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
+    return kNumber.match(text).hasMatch();
+}
+
+}  // namespace
+
+NumberText::NumberText(const QLocale& locale)
+    : locale_(locale), separator_(writtenSeparator(locale)) {
     locale_.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
 }
 
-QChar NumberText::decimalSeparator() const {
-    const QString sep = locale_.decimalPoint();
-    return sep.isEmpty() ? QChar('.') : sep.front();
+std::optional<double> NumberText::toDouble(const QString& text) const {
+    const QString trimmed = text.trimmed();
+    bool ok = false;
+    double value = locale_.toDouble(trimmed, &ok);
+    if (!ok && separator_ != locale_.decimalPoint()) {
+        // The written form, where it differs from the locale's own.
+        value = asciiNumbers().toDouble(trimmed, &ok);
+    }
+    return ok ? std::optional<double>(value) : std::nullopt;
 }
 
-std::optional<double> NumberText::toDouble(const QString& text) const {
-    bool ok = false;
-    const double value = locale_.toDouble(text.trimmed(), &ok);
-    if (!ok) {
-        return std::nullopt;
+QString NumberText::refusalOf(const QString& text) const {
+    const QString separator = QStringLiteral("(decimal separator \"%1\")").arg(separator_);
+    QString plain = text.trimmed();
+    if (separator_ == QChar('.') || !plain.contains(QChar('.'))) {
+        if (looksLikeNumber(plain.replace(separator_, QChar('.')))) {
+            return QStringLiteral("which is beyond the range of double-precision numbers");
+        }
     }
-    return value;
+    QLocale grouping = locale_;
+    grouping.setNumberOptions(QLocale::DefaultNumberOptions);
+    bool ok = false;
+    grouping.toDouble(text.trimmed(), &ok);
+    if (ok) {
+        return QStringLiteral(
+                   "which is written with digit grouping; write it without the "
+                   "group separator \"%1\" %2")
+            .arg(locale_.groupSeparator(), separator);
+    }
+    return QStringLiteral("which is not a number here %1").arg(separator);
 }
 
 std::optional<std::int32_t> NumberText::toInt32(const QString& text) const {
@@ -31,12 +77,16 @@ std::optional<std::int32_t> NumberText::toInt32(const QString& text) const {
     return roundToInt32(*value);
 }
 
+QString NumberText::withSeparator(QString asciiText) const {
+    return separator_ == QChar('.') ? asciiText : asciiText.replace(QChar('.'), separator_);
+}
+
 QString NumberText::fixed(double value, int decimals) const {
-    return locale_.toString(value, 'f', decimals);
+    return withSeparator(asciiNumbers().toString(value, 'f', decimals));
 }
 
 QString NumberText::general(double value) const {
-    return locale_.toString(value, 'G', 15);
+    return withSeparator(asciiNumbers().toString(value, 'G', 15));
 }
 
 namespace {
@@ -68,6 +118,13 @@ std::optional<std::int32_t> roundToInt32(double value) {
 QString withLocaleDecimal(const QString& commaText, const QLocale& locale) {
     QString text = commaText;
     return text.replace(QChar(','), NumberText(locale).decimalSeparator());
+}
+
+QString quotedText(const QString& text) {
+    if (text.size() <= kQuotedLength) {
+        return QLatin1Char('"') + text + QLatin1Char('"');
+    }
+    return QLatin1Char('"') + text.left(kQuotedLength) + QStringLiteral("…\"");
 }
 
 }  // namespace velarion

@@ -11,16 +11,26 @@ namespace velarion {
 // Number texts of the user's locale: parsing of box texts and the three
 // display formats. Digit grouping is neither written nor accepted, so that
 // "2.000" under a comma locale is refused instead of silently read as 2000.
+//
+// Texts are always written with the ASCII digits, "-" and "E", and with the
+// locale's decimal separator when it is a Latin-1 character, else with the
+// point: so the log and the .cnf files stay 8-bit text under every locale
+// (under ar_EG, whose separator is U+066B, "5,5" becomes "5.5"). Reading
+// accepts what is written and the locale's own forms as well.
 class NumberText {
   public:
     explicit NumberText(const QLocale& locale = QLocale());
 
     const QLocale& locale() const { return locale_; }
-    QChar decimalSeparator() const;
+    QChar decimalSeparator() const { return separator_; }
 
     // GiveMeDouble: the text read by the locale's rules, or nothing when it
-    // is not a number (the empty text included).
+    // is not a number (the empty text included) or lies beyond the double
+    // range.
     std::optional<double> toDouble(const QString& text) const;
+    // Why toDouble refused the text, as the end of a sentence that begins
+    // with the quoted text: "which is not a number here (...)".
+    QString refusalOf(const QString& text) const;
 
     // The locale's rules, then rounding halves to even. Nothing when the text
     // is not a number or the result is outside the target range.
@@ -32,7 +42,10 @@ class NumberText {
     QString general(double value) const;
 
   private:
+    QString withSeparator(QString asciiText) const;
+
     QLocale locale_;
+    QChar separator_;
 };
 
 // Double to 16-bit integer, rounding halves to the even neighbour;
@@ -43,5 +56,9 @@ std::optional<std::int32_t> roundToInt32(double value);
 // The locale's texts for the numbers written with a decimal comma in the
 // window's initial texts ("5,5" becomes "5.5" under a point locale).
 QString withLocaleDecimal(const QString& commaText, const QLocale& locale);
+
+// A text as a message quotes it: in double quotes, cut to about 60
+// characters with an ellipsis, so a pasted page cannot flood a message box.
+QString quotedText(const QString& text);
 
 }  // namespace velarion

@@ -31,6 +31,36 @@ TEST(NumberText, RefusesNonNumbersAndGrouping) {
     EXPECT_FALSE(NumberText(kEnglish).toDouble("1,000"));
 }
 
+TEST(NumberText, RefusalsSayWhatIsWrongWithTheText) {
+    const NumberText it(kItalian);
+    for (const QString& huge : {QString("1e400"), QString("-1,5E-400"), QString(10'000'000, '7')}) {
+        EXPECT_FALSE(it.toDouble(huge));
+        EXPECT_EQ(it.refusalOf(huge), "which is beyond the range of double-precision numbers");
+    }
+    EXPECT_EQ(NumberText(kEnglish).refusalOf("1,000"),
+              "which is written with digit grouping; write it without the group separator \",\" "
+              "(decimal separator \".\")");
+    EXPECT_EQ(it.refusalOf("5.5"), "which is not a number here (decimal separator \",\")");
+    const QString quoted = quotedText(QString(10'000'000, '7'));
+    EXPECT_EQ(quoted, '"' + QString(60, '7') + QStringLiteral("…\""));
+}
+
+// Locales whose digits or decimal separator lie outside Latin-1 get ASCII
+// digits and the point, so logs and .cnf files stay 8-bit text.
+TEST(NumberText, TextsStayAsciiUnderLocalesWithOtherDigits) {
+    for (const char* name : {"ar_EG", "fa_IR"}) {
+        SCOPED_TRACE(name);
+        const QLocale locale(QString::fromLatin1(name));
+        const NumberText numbers(locale);
+        EXPECT_EQ(numbers.general(-1.65e-5), "-1.65E-05");
+        EXPECT_EQ(numbers.fixed(2500000, 4), "2500000.0000");
+        EXPECT_EQ(numbers.toDouble("-1.65E-05"), -1.65e-5);
+        EXPECT_EQ(numbers.toDouble(locale.toString(5.5)), 5.5);  // the locale's own digits
+        EXPECT_FALSE(numbers.toDouble("1,5"));
+        EXPECT_EQ(withLocaleDecimal("0,000001", locale), "0.000001");
+    }
+}
+
 TEST(NumberText, RoundsHalvesToEven) {
     EXPECT_EQ(roundToInt16(30.5), 30);
     EXPECT_EQ(roundToInt16(31.5), 32);
