@@ -8,16 +8,42 @@ const QString kLineEnd = QStringLiteral("\r\n");
 
 RunLog::RunLog(QString path) : file_(std::move(path)) {}
 
-RunLog::~RunLog() { close(); }
+RunLog::~RunLog() {
+    close();
+}
 
 bool RunLog::open() {
     close();
+    recordsEnd_ = 0;
+    error_.clear();
     return file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
+}
+
+// A short write sets no error; writing the rest then fails with the
+// system's reason (for example "No space left on device").
+bool RunLog::writeAll(const QByteArray& bytes) {
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const qint64 n = file_.write(bytes.constData() + done, bytes.size() - done);
+        if (n <= 0) {
+            return false;
+        }
+        done += n;
+    }
+    return true;
 }
 
 bool RunLog::writeRecord(const QString& line) {
     const QByteArray bytes = (line + kLineEnd).toLocal8Bit();
-    return file_.write(bytes) == bytes.size();
+    if (writeAll(bytes)) {
+        recordsEnd_ += bytes.size();
+        return true;
+    }
+    error_ = file_.errorString();
+    if (file_.size() > recordsEnd_) {
+        file_.resize(recordsEnd_);
+    }
+    return false;
 }
 
 bool RunLog::close() {

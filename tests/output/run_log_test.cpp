@@ -5,6 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
 namespace velarion {
 namespace {
 
@@ -50,6 +56,32 @@ TEST(RunLog, FailuresAreReportedNotIgnored) {
         ASSERT_TRUE(full.open());
         EXPECT_FALSE(full.writeRecord(logLine(2, "1")));
     }
+}
+
+// A file size limit makes the system take only part of a record, as a full
+// disk does, and then refuse the rest with its own reason.
+TEST(RunLog, AFullDiskLeavesTheLastWholeRecordAndItsReason) {
+    QTemporaryDir dir;
+    RunLog log(dir.filePath("LogFile.txt"));
+    ASSERT_TRUE(log.open());
+    const QString line = logLine(2262, "3,17520000000001");
+    const qint64 recordSize = line.size() + 2;
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 3 * recordSize + 7;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    int written = 0;
+    while (written < 10 && log.writeRecord(line)) {
+        ++written;
+    }
+    const QString reason = log.errorString();
+    setrlimit(RLIMIT_FSIZE, &old);
+    log.close();
+    EXPECT_EQ(written, 3);
+    EXPECT_EQ(QFile(dir.filePath("LogFile.txt")).size(), 3 * recordSize);
+    EXPECT_EQ(reason, QString::fromLocal8Bit(std::strerror(EFBIG)));
 }
 
 }  // namespace
