@@ -7,7 +7,11 @@
 namespace velarion {
 
 DoubleRun::DoubleRun(WindowOps& ops, FormState& form, const NumberText& numbers, QString logPath)
-    : ops_(ops), form_(form), numbers_(numbers), control_(ops, numbers), log_(std::move(logPath)) {}
+    : ops_(ops),
+      form_(form),
+      numbers_(numbers),
+      control_(ops, numbers, RunKind::Double),
+      log_(std::move(logPath)) {}
 
 RunOutcome DoubleRun::run() {
     control_.start();
@@ -40,33 +44,26 @@ void DoubleRun::refuseBrokenLimits() {
     if (!rows || !columns) {
         return;
     }
+    const auto holding = [this](std::string_view box) { return describeBoxHolding(ops_, box); };
     if (*columns < 1 || *columns > 32766) {
-        throw RunFailure(QStringLiteral("The second index of psi (box %1) is %2; it must lie from "
-                                        "1 to 32766.")
-                             .arg(describeBox(ctl::TINDICE_MATRICE2))
-                             .arg(*columns));
+        throw RunFailure(QStringLiteral("The second index of psi must lie from 1 to 32766: %1.")
+                             .arg(holding(ctl::TINDICE_MATRICE2)));
     }
     if (*rows < 1) {
-        throw RunFailure(QStringLiteral("The first index of psi (box %1) is %2; it must be at "
-                                        "least 1.")
-                             .arg(describeBox(ctl::TINDICE_MATRICE1))
-                             .arg(*rows));
+        throw RunFailure(QStringLiteral("The first index of psi must be at least 1: %1.")
+                             .arg(holding(ctl::TINDICE_MATRICE1)));
     }
     const auto lastRow = cappedLastRow(*rows);
     if (!lastRow) {
-        // psi is kept as the previous run left it.
-        if (form_.psi.empty() || static_cast<int>(form_.psi.columns()) <= *columns) {
-            throw RunFailure(QStringLiteral("The first index of psi is above 50000, so the matrix "
-                                            "of the previous run is kept, but there is none with "
-                                            "columns 0 to %1.")
-                                 .arg(*columns));
-        }
+        refuseKeptMatrix(*columns);
     }
     const int last = lastRow ? *lastRow : form_.psi.lastRow();
     if (levels && *levels > last) {
-        throw RunFailure(QStringLiteral("nitertemp is %1, above the last row of psi (%2).")
+        throw RunFailure(QStringLiteral("nitertemp is %1, above the last row of psi (%2): %3, "
+                                        "and %4.")
                              .arg(*levels)
-                             .arg(last));
+                             .arg(last)
+                             .arg(holding(ctl::Tnitertemp), holding(ctl::TINDICE_MATRICE1)));
     }
     if (lastRow) {
         prepared_ = Matrix::tryCreate(static_cast<std::size_t>(*lastRow) + 1,
@@ -79,6 +76,24 @@ void DoubleRun::refuseBrokenLimits() {
     }
 }
 
+// With a first index above 50000 psi is kept as the previous run left it;
+// the run still writes rows 0 and 1 and the columns up to the second index.
+void DoubleRun::refuseKeptMatrix(int columns) const {
+    const Matrix& psi = form_.psi;
+    if (!psi.empty() && psi.lastRow() >= 1 && static_cast<int>(psi.columns()) > columns) {
+        return;
+    }
+    const QString kept = psi.empty() ? QStringLiteral("there is none")
+                                     : QStringLiteral("it has rows 0 to %1 and columns 0 to %2")
+                                           .arg(psi.lastRow())
+                                           .arg(psi.columns() - 1);
+    throw RunFailure(QStringLiteral("The first index of psi is above 50000 (%1), so the matrix of "
+                                    "the previous run is kept, but %2; this run needs rows 0 and "
+                                    "1 and columns 0 to %3.")
+                         .arg(describeBoxHolding(ops_, ctl::TINDICE_MATRICE1), kept)
+                         .arg(columns));
+}
+
 void DoubleRun::readParameters() {
     const ParameterReader reader(ops_, numbers_);
     reader.readIndexBounds(form_);
@@ -88,6 +103,7 @@ void DoubleRun::readParameters() {
         form_.psi = std::move(prepared_);
     }
     reader.readPhysical(form_.parameters, false);
+    reader.refuseImpossibleUpdate(form_.parameters);
     M_ = form_.IndiceMatrice2;
     const Parameters& p = form_.parameters;
     factors_ = KernelFactors::from(p.DeltaT, p.L0, p.Rho, p.B, p.P);
@@ -153,7 +169,7 @@ void DoubleRun::closeLog() {
 RunOutcome DoubleRun::complete() {
     closeLog();
     control_.showElapsed();
-    control_.restoreButtons();
+    control_.endButtons();
     if (ops_.isTicked(ctl::CLogFileExc) && export_) {
         export_();
     }

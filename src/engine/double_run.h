@@ -27,6 +27,7 @@ class DoubleRun {
 
   private:
     void refuseBrokenLimits();
+    void refuseKeptMatrix(int columns) const;
     void readParameters();
     void fillFirstRows();
     bool stepLevels();  // false when stopped

@@ -32,7 +32,11 @@ QString segmentLimitReason(int M) {
 
 GirotondoRun::GirotondoRun(WindowOps& ops, FormState& form, const NumberText& numbers,
                            QString logPath)
-    : ops_(ops), form_(form), numbers_(numbers), control_(ops, numbers), log_(std::move(logPath)) {}
+    : ops_(ops),
+      form_(form),
+      numbers_(numbers),
+      control_(ops, numbers, RunKind::Girotondo),
+      log_(std::move(logPath)) {}
 
 RunOutcome GirotondoRun::run() {
     ops_.beep(kStartToneHz, kToneMs);
@@ -72,14 +76,6 @@ void GirotondoRun::createArrays() {
                                  .arg(describeBox(box))
                                  .arg(bound));
         }
-    }
-    if (M > kLastSegmentLimit + 1) {
-        // The run fails at its segment counter once the parameters are read;
-        // arrays that wide would never be used, so none are allocated.
-        for (Matrix* array : {&form_.psiGiro0, &form_.psiGiro1, &form_.psiGiro2, &form_.psi}) {
-            *array = Matrix();
-        }
-        return;
     }
     const auto columns = static_cast<std::size_t>(M) + 1;
     Matrix giro0 = Matrix::tryCreate(1, columns);
@@ -138,6 +134,9 @@ void GirotondoRun::fillInitialRows() {
                              .arg(describeBox(ctl::TINDICE_MATRICE2))
                              .arg(M_));
     }
+    // Level 2 is the first update: factors it cannot use fail here, with
+    // the boxes at fault named.
+    ParameterReader(ops_, numbers_).refuseImpossibleUpdate(form_.parameters);
     update(form_.psiGiro1, form_.psiGiro0, form_.psiGiro2);
 }
 
@@ -263,7 +262,7 @@ RunOutcome GirotondoRun::stop() {
 
 void GirotondoRun::finish() {
     control_.showElapsed();
-    control_.restoreButtons();
+    control_.endButtons();
     if (ops_.isTicked(ctl::CLogFileExc) && export_) {
         export_();
     }

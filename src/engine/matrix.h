@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <cstdlib>
 #include <memory>
@@ -21,8 +22,14 @@ class Matrix {
     std::size_t columns() const { return columns_; }
     int lastRow() const { return static_cast<int>(rows_) - 1; }
 
-    double* row(std::size_t i) { return cells_.get() + i * columns_; }
-    const double* row(std::size_t i) const { return cells_.get() + i * columns_; }
+    double* row(std::size_t i) {
+        assert(i < rows_);
+        return cells_.get() + i * columns_;
+    }
+    const double* row(std::size_t i) const {
+        assert(i < rows_);
+        return cells_.get() + i * columns_;
+    }
     double& operator()(std::size_t i, std::size_t s) { return row(i)[s]; }
     double operator()(std::size_t i, std::size_t s) const { return row(i)[s]; }
 

@@ -1,9 +1,13 @@
 #include "parameters.h"
 
+#include "kernel.h"
 #include "parameter_boxes.h"
 #include "run_failure.h"
 
+#include <QStringList>
+
 #include <cmath>
+#include <initializer_list>
 
 namespace velarion {
 
@@ -18,17 +22,19 @@ QString describeBox(std::string_view box) {
     return caption == name ? name : QStringLiteral("%1 (\"%2\")").arg(name, caption);
 }
 
+QString describeBoxHolding(const WindowOps& ops, std::string_view box) {
+    return QStringLiteral("the box %1 holds %2").arg(describeBox(box), quotedText(ops.text(box)));
+}
+
 void ParameterReader::failNotNumber(std::string_view box, const QString& text) const {
-    throw RunFailure(
-        QStringLiteral(
-            "The box %1 holds \"%2\", which is not a number here (decimal separator \"%3\").")
-            .arg(describeBox(box), text, QString(numbers_.decimalSeparator())));
+    throw RunFailure(QStringLiteral("The box %1 holds %2, %3.")
+                         .arg(describeBox(box), quotedText(text), numbers_.refusalOf(text)));
 }
 
 void ParameterReader::failRange(std::string_view box, const QString& text,
                                 const char* range) const {
-    throw RunFailure(QStringLiteral("The box %1 holds \"%2\", which is outside the range %3.")
-                         .arg(describeBox(box), text, QString::fromLatin1(range)));
+    throw RunFailure(QStringLiteral("The box %1 holds %2, which is outside the range %3.")
+                         .arg(describeBox(box), quotedText(text), QString::fromLatin1(range)));
 }
 
 double ParameterReader::GiveMeDouble(std::string_view box) const {
@@ -127,6 +133,36 @@ void ParameterReader::readPhysical(Parameters& p, bool girotondo) const {
 
     p.L0 = GiveMeDouble(ctl::Tltot) / 10000;
     showFixed(ctl::TL0, p.L0, "L0 (segment spacing)");
+}
+
+void ParameterReader::refuseImpossibleUpdate(const Parameters& p) const {
+    const auto fail = [this](const char* why, std::initializer_list<std::string_view> boxes) {
+        QStringList named;
+        for (const auto box : boxes) {
+            named.append(describeBoxHolding(ops_, box));
+        }
+        throw RunFailure(QStringLiteral("The first level cannot be computed: %1 (%2).")
+                             .arg(QString::fromLatin1(why), named.join(QStringLiteral(", "))));
+    };
+    const KernelFactors f = KernelFactors::from(p.DeltaT, p.L0, p.Rho, p.B, p.P);
+    if (p.L0 == 0) {
+        fail("L0 is 0, and the update divides by it", {ctl::Tltot});
+    }
+    if (!std::isfinite(std::pow(p.DeltaT / p.L0, 2.0))) {
+        fail("(deltat / L0) squared is beyond the double range", {ctl::TDeltaT, ctl::Tltot});
+    }
+    if (p.Rho == 0) {
+        fail("Rho is 0, and the update divides by it", {ctl::TRho});
+    }
+    if (!std::isfinite(f.k1) || !std::isfinite(f.k2)) {
+        fail(
+            "an update factor (deltat / L0) squared times 1 / Rho or B / Rho is beyond the "
+            "double range",
+            {ctl::TDeltaT, ctl::Tltot, ctl::TRho, ctl::TVFase});
+    }
+    if (!std::isfinite(p.P * p.L0)) {
+        fail("the force term P x L0 is beyond the double range", {ctl::TP, ctl::Tltot});
+    }
 }
 
 std::optional<int> cappedLastRow(std::int32_t IndiceMatrice1) {

@@ -34,6 +34,11 @@ class ParameterReader {
     // also multiplied by the text of TN.
     void readPhysical(Parameters& p, bool girotondo) const;
 
+    // Refuses parameters that make the first level impossible: L0 or Rho
+    // zero, or an update factor (c, k1, k2, P x L0) infinite or NaN. The
+    // message names the boxes at fault with their texts.
+    void refuseImpossibleUpdate(const Parameters& p) const;
+
   private:
     [[noreturn]] void failNotNumber(std::string_view box, const QString& text) const;
     [[noreturn]] void failRange(std::string_view box, const QString& text, const char* range) const;
@@ -51,5 +56,7 @@ std::optional<int> cappedLastRow(std::int32_t IndiceMatrice1);
 
 // A text naming a box for messages: TV0 ("V0 m/s").
 QString describeBox(std::string_view box);
+// The same with the box's text: the box TV0 ("V0 m/s") holds "5,5".
+QString describeBoxHolding(const WindowOps& ops, std::string_view box);
 
 }  // namespace velarion

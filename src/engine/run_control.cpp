@@ -1,17 +1,25 @@
 #include "run_control.h"
 
+#include "parameters.h"
+#include "run_failure.h"
+
 #include <cmath>
+#include <limits>
 
 namespace velarion {
+
+namespace {
+constexpr double kFullBarWidth = 10335;  // the width of the track Shape1, in twips
+}
 
 void AttendiMs(WindowOps& ops, const int& ms) {
     if (ms <= 0) {
         return;
     }
-    // The tick counts whole milliseconds, so the wait goes on until more
-    // than `ms` ticks have passed: then at least `ms` milliseconds have.
+    // Spins, processing events, while the deadline lies ahead of the tick
+    // count; `ms` is read again at every check.
     const std::int64_t start = ops.tickCountMs();
-    while (ops.tickCountMs() - start <= ms) {
+    while (start + ms > ops.tickCountMs()) {
         ops.processEvents();
     }
 }
@@ -20,8 +28,7 @@ void RunControl::start() {
     ops_.setStopFlag(false);
     startTick_ = ops_.tickCountMs();
     ops_.setEnabled(ctl::CStop, true);
-    ops_.setEnabled(ctl::Command2, false);
-    ops_.setEnabled(ctl::Command4, false);
+    enableGoButtons(false);
 }
 
 void RunControl::working() {
@@ -29,13 +36,37 @@ void RunControl::working() {
     ops_.repaint(ctl::Form1);
 }
 
+std::optional<float> RunControl::progressWidth(int level, QString& whyNot) const {
+    const QString text = ops_.text(ctl::Tnitertemp);
+    const auto total = numbers_.toDouble(text);
+    const QString holding = describeBoxHolding(ops_, ctl::Tnitertemp);
+    if (!total) {
+        whyNot = QStringLiteral("%1, %2").arg(holding, numbers_.refusalOf(text));
+        return std::nullopt;
+    }
+    if (*total == 0) {
+        whyNot = QStringLiteral("%1, and the bar's width is divided by it").arg(holding);
+        return std::nullopt;
+    }
+    const double width = (level / *total) * kFullBarWidth;
+    // Checked before the conversion: a double beyond the float range has no
+    // defined conversion.
+    if (!(std::fabs(width) <= std::numeric_limits<float>::max())) {
+        whyNot = QStringLiteral("%1, which gives a bar width beyond single precision").arg(holding);
+        return std::nullopt;
+    }
+    return static_cast<float>(width);
+}
+
 void RunControl::progress(int level) {
-    const auto total = numbers_.toDouble(ops_.text(ctl::Tnitertemp));
-    if (total && *total != 0) {
-        const double width = (level / *total) * 10335;
-        if (std::isfinite(width)) {
-            ops_.setProgressWidth(static_cast<float>(width));
-        }
+    QString whyNot;
+    const auto width = progressWidth(level, whyNot);
+    if (width) {
+        ops_.setProgressWidth(*width);
+    } else if (kind_ == RunKind::Girotondo) {
+        throw RunFailure(QStringLiteral("The progress bar cannot be set at snapshot %1: %2.")
+                             .arg(level)
+                             .arg(whyNot));
     }
     ops_.repaint(ctl::Shape2);
     ops_.repaint(ctl::TJ);
@@ -47,20 +78,31 @@ bool RunControl::pumpAndPoll() {
     return ops_.stopFlag();
 }
 
-void RunControl::restoreButtons() {
+// Each run touches its own button first.
+void RunControl::enableGoButtons(bool enabled) {
+    const bool girotondo = kind_ == RunKind::Girotondo;
+    ops_.setEnabled(girotondo ? ctl::Command4 : ctl::Command2, enabled);
+    ops_.setEnabled(girotondo ? ctl::Command2 : ctl::Command4, enabled);
+}
+
+void RunControl::stopButtons() {
     ops_.setEnabled(ctl::CStop, false);
-    ops_.setEnabled(ctl::Command2, true);
-    ops_.setEnabled(ctl::Command4, true);
+    enableGoButtons(true);
+}
+
+void RunControl::endButtons() {
+    enableGoButtons(true);
+    ops_.setEnabled(ctl::CStop, false);
 }
 
 RunOutcome RunControl::stopped() {
-    restoreButtons();
+    stopButtons();
     ops_.setStatus(QStringLiteral("Stopped!"));
     return RunOutcome::Stopped;
 }
 
 RunOutcome RunControl::failed(const QString& reason) {
-    restoreButtons();
+    stopButtons();
     ops_.setStatus(QStringLiteral("Error!"));
     ops_.messageBox(
         {reason, QStringLiteral("Error"), MessageIcon::Critical, MessageButtons::Ok, {}});

@@ -12,6 +12,11 @@ namespace velarion {
 
 enum class RunOutcome { Completed, Stopped, Failed };
 
+// The run a RunControl serves. The Girotondo run touches its own button
+// first and takes its error path when the progress bar cannot be set; the
+// double run leaves the bar as it is then.
+enum class RunKind { Double, Girotondo };
+
 // Waits `ms` milliseconds while the window processes its events; returns at
 // once for 0 or less. The tick count is 64-bit and monotonic, so the wait
 // cannot be cut short or made endless by a counter that wraps.
@@ -21,31 +26,36 @@ void AttendiMs(WindowOps& ops, const int& ms);
 // pump-and-poll, stop, failure and the elapsed-time display.
 class RunControl {
   public:
-    static constexpr float kFullBarWidth = 10335;
-
-    RunControl(WindowOps& ops, const NumberText& numbers) : ops_(ops), numbers_(numbers) {}
+    RunControl(WindowOps& ops, const NumberText& numbers, RunKind kind)
+        : ops_(ops), numbers_(numbers), kind_(kind) {}
 
     // Clears StopFlag, takes the start tick, enables STOP, disables the GO buttons.
     void start();
     void working();
-    // Grows the bar to level / (number now in Tnitertemp). A text that is not
-    // a non-zero number leaves the bar as it is, so editing the box during a
-    // run cannot break it.
+    // Grows the bar to level / (number now in Tnitertemp), then repaints it
+    // and TJ. A text that gives no width (not a number, zero, or a width
+    // beyond single precision) leaves the bar as it is in the double run, so
+    // editing the box during a run cannot break it; the Girotondo run fails
+    // with a RunFailure instead.
     void progress(int level);
     // Lets the window process its events; true when STOP has been pressed.
     bool pumpAndPoll();
-    void restoreButtons();
     RunOutcome stopped();
     // Ends a failed run like a stop, then tells the user why.
     RunOutcome failed(const QString& reason);
-    // "Elaboration : " with the seconds since start().
+    // The end sequence's steps: "Elaboration : " with the seconds since
+    // start(), then the GO buttons enabled and STOP disabled.
     void showElapsed();
-
-    std::int64_t startTick() const { return startTick_; }
+    void endButtons();
 
   private:
+    std::optional<float> progressWidth(int level, QString& whyNot) const;
+    void enableGoButtons(bool enabled);
+    void stopButtons();
+
     WindowOps& ops_;
     const NumberText& numbers_;
+    RunKind kind_;
     std::int64_t startTick_ = 0;
 };
 

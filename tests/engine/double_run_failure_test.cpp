@@ -11,7 +11,7 @@ namespace {
 using testing::RunFixture;
 
 class DoubleRunFailure : public RunFixture {
-protected:
+  protected:
     QString onlyMessage() const {
         EXPECT_EQ(window.messages.size(), 1u);
         if (window.messages.empty()) {
@@ -20,6 +20,11 @@ protected:
         EXPECT_EQ(window.messages[0].title, "Error");
         EXPECT_EQ(window.messages[0].icon, MessageIcon::Critical);
         return window.messages[0].text;
+    }
+    void writeOldLog() const {
+        QFile file(logPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("old");
     }
     // A refused run leaves everything as it was, buttons aside.
     void expectNothingChanged(std::size_t rowsBefore) const {
@@ -45,7 +50,7 @@ TEST_F(DoubleRunFailure, IndexBoundsOutsideTheLimitsAreRefusedBeforeAnyChange) {
         {"-5", "9999", "30", "must be at least 1"},
         {"30", "9999", "31", "nitertemp is 31, above the last row of psi (30)"},
         {"20000", "10", "10001", "nitertemp is 10001, above the last row of psi (10000)"},
-        {"60000", "10", "5", "there is none with columns 0 to 10"},
+        {"60000", "10", "5", "the matrix of the previous run is kept, but there is none"},
     };
     for (const auto& c : cases) {
         window.messages.clear();
@@ -61,8 +66,9 @@ TEST_F(DoubleRunFailure, IndexBoundsOutsideTheLimitsAreRefusedBeforeAnyChange) {
 TEST_F(DoubleRunFailure, AConversionFailureKeepsTheEarlierSteps) {
     window.setText(ctl::TDeltaT, "");
     EXPECT_EQ(runDouble(), RunOutcome::Failed);
-    EXPECT_EQ(onlyMessage(), "The box TDeltaT (\"deltat  Inter.\") holds \"\", which is not a "
-                             "number here (decimal separator \",\").");
+    EXPECT_EQ(onlyMessage(),
+              "The box TDeltaT (\"deltat  Inter.\") holds \"\", which is not a "
+              "number here (decimal separator \",\").");
     EXPECT_EQ(form.IndiceMatrice1, 30);
     EXPECT_EQ(form.psi.rows(), 31u);  // created at step 3, all zero
     EXPECT_EQ(form.parameters.V0, 5.5);
@@ -70,12 +76,37 @@ TEST_F(DoubleRunFailure, AConversionFailureKeepsTheEarlierSteps) {
     expectIdleButtons();
 }
 
+TEST_F(DoubleRunFailure, ImpossibleFactorsAreRefusedBeforeTheLogIsReplaced) {
+    const struct {
+        std::string_view box;
+        const char* text;
+        const char* says;
+    } cases[] = {
+        {ctl::TRho, "0",
+         "Rho is 0, and the update divides by it (the box TRho (\"Rho  (kg/m3)\") "
+         "holds \"0\")"},
+        {ctl::Tltot, "0", "L0 is 0"},
+        {ctl::TDeltaT, "1E300",
+         "the box TDeltaT (\"deltat  Inter.\") holds \"1E300\", the box "
+         "Tltot (\"ltot (m)\") holds \"2\""},
+    };
+    for (const auto& c : cases) {
+        window = testing::FakeWindow();
+        window.setText(c.box, c.text);
+        writeOldLog();
+        EXPECT_EQ(runDouble(), RunOutcome::Failed) << c.says;
+        EXPECT_NE(onlyMessage().indexOf(c.says), -1) << onlyMessage().toStdString();
+        EXPECT_EQ(form.psi(1, 0), 0.0);  // rows 0 and 1 not yet filled
+        EXPECT_EQ(logBytes(), "old");
+        expectIdleButtons();
+    }
+}
+
 TEST_F(DoubleRunFailure, ANonFiniteLevelEndsTheRunAndKeepsTheRowsBeforeIt) {
-    window.setText(ctl::TRho, "0");  // B / Rho is 0 / 0
+    window.setText(ctl::TDeltaT, "1E100");  // finite factors, but the column blows up
     EXPECT_EQ(runDouble(), RunOutcome::Failed);
-    EXPECT_NE(onlyMessage().indexOf("Level 2, segment 0"), -1);
-    EXPECT_EQ(form.psi(1, 0), -5.5e-06);
-    EXPECT_EQ(logBytes(), "");  // created, closed, no record
+    EXPECT_TRUE(onlyMessage().startsWith("Level 3, segment ")) << onlyMessage().toStdString();
+    EXPECT_EQ(logLines().size(), 2);  // the record of level 2
     EXPECT_EQ(window.statuses.back(), "Error!");
     EXPECT_EQ(exports, 0);
     expectIdleButtons();
@@ -93,7 +124,8 @@ TEST_F(DoubleRunFailure, ALogThatCannotBeCreatedIsNamedWithTheReason) {
     const QString path = dir.filePath("missing/LogFile.txt");
     EXPECT_EQ(runDoubleLoggingTo(path), RunOutcome::Failed);
     const QString message = onlyMessage();
-    EXPECT_TRUE(message.startsWith("The log file " + path + " cannot be created: ")) << message.toStdString();
+    EXPECT_TRUE(message.startsWith("The log file " + path + " cannot be created: "))
+        << message.toStdString();
     EXPECT_GT(message.size(), QString("The log file " + path + " cannot be created: ").size());
     EXPECT_EQ(form.psi(1, 0), -5.5e-06);
     expectIdleButtons();

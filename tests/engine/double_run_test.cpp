@@ -44,8 +44,8 @@ TEST_F(DoubleRunTest, LogHoldsOneRecordAndOneEmptyLinePerLevel) {
     ASSERT_EQ(lines.size(), 58);
     for (int i = 0; i < 29; ++i) {
         const int J = i + 2;
-        const QByteArray expected = QByteArray::number(J) + ") " +
-                                    numbers.general(form.psi(J, 0)).toLatin1() + "\r";
+        const QByteArray expected =
+            QByteArray::number(J) + ") " + numbers.general(form.psi(J, 0)).toLatin1() + "\r";
         EXPECT_EQ(lines[2 * i], expected);
         EXPECT_EQ(lines[2 * i + 1], "\r");
     }
@@ -132,7 +132,7 @@ TEST_F(DoubleRunTest, AboveFiftyThousandRowsTheOldMatrixIsKept) {
     ASSERT_EQ(runDouble(), RunOutcome::Completed);
     EXPECT_EQ(form.psi.rows(), 31u);
     EXPECT_EQ(form.psi.columns(), 10000u);
-    EXPECT_EQ(form.psi(30, 5), 42.0);             // not touched by this run
+    EXPECT_EQ(form.psi(30, 5), 42.0);      // not touched by this run
     EXPECT_EQ(form.psi(10, 21), beyondM);  // beyond M: the old values
 }
 
@@ -154,20 +154,21 @@ TEST_F(DoubleRunTest, ProgressKeepsItsWidthWhenTnitertempIsEdited) {
     window.setText(ctl::TINDICE_MATRICE1, "400");
     window.setText(ctl::TINDICE_MATRICE2, "10");
     window.setText(ctl::Tnitertemp, "400");
-    const QStringList edits{"0", "abc", ""};
+    const QStringList edits{"0", "abc", "", "1E-300"};
     window.onPump = [&](int pump) {
         if (pump <= edits.size()) {
             window.setText(ctl::Tnitertemp, edits[pump - 1]);
         }
     };
     ASSERT_EQ(runDouble(), RunOutcome::Completed);
-    // Levels 10..100 use 400; from 110 on the texts "0", "abc", "" are refused.
+    // Levels 10..100 use 400; from 110 on the texts "0", "abc", "" are refused,
+    // and "1E-300" gives a width beyond single precision.
     ASSERT_EQ(window.widths.size(), 10u);
     EXPECT_EQ(window.widths.back(), static_cast<float>((100 / 400.0) * 10335));
 }
 
 class DoubleRunPointLocale : public RunFixture {
-protected:
+  protected:
     DoubleRunPointLocale() : RunFixture(QLocale(QLocale::English, QLocale::UnitedStates)) {}
 };
 

@@ -198,7 +198,7 @@ TEST_F(GirotondoRunTest, FailuresAfterTheArraysExistTakeTheErrorPath) {
         {{{ctl::TN, "40000"}}, "TN"},
         {{{ctl::TN, "-32767"}}, "below -32768"},
         {{{ctl::TN, "32767"}, {ctl::TINDICE_MATRICE2, "1"}}, "cannot grow"},
-        {{{ctl::Tltot, "0"}}, "Level 2, segment 0"},
+        {{{ctl::Tltot, "0"}}, "L0 is 0, and the update divides by it (the box Tltot"},
         {{{ctl::TV0, "1,7e308"}, {ctl::TDeltaT, "1"}}, "Level 2, segment 0: the position is not"},
         {{{ctl::TINDICE_MATRICE2, "0"}}, "reads segment 1"},
         {{{ctl::TINDICE_MATRICE2, "32767"}}, "at most 32766"},
@@ -213,6 +213,22 @@ TEST_F(GirotondoRunTest, FailuresAfterTheArraysExistTakeTheErrorPath) {
         }
         ASSERT_EQ(runGirotondo(), RunOutcome::Failed);
         expectErrorPath(c.reason);
+    }
+}
+
+TEST_F(GirotondoRunTest, ABarThatCannotBeSetTakesTheErrorPath) {
+    for (const char* text : {"abc", "0", "1E-300"}) {
+        SCOPED_TRACE(text);
+        window = testing::FakeWindow();
+        window.tickStep = 1;
+        window.onPump = [&](int pump) {
+            if (pump == 1) {
+                set(ctl::Tnitertemp, text);  // read again by the bar at snapshot 20
+            }
+        };
+        ASSERT_EQ(runGirotondo(), RunOutcome::Failed);
+        expectErrorPath("The progress bar cannot be set at snapshot 20: the box Tnitertemp");
+        EXPECT_EQ(window.widths.size(), 1u);
     }
 }
 
@@ -245,8 +261,8 @@ TEST(AttendiMs, WaitsWhileTheWindowProcessesEvents) {
     }
     const int ms = 30;
     AttendiMs(window, ms);
-    EXPECT_EQ(window.ticks, 32);
-    EXPECT_EQ(window.pumps, 30);  // one pump per tick read until 31 ticks have passed
+    EXPECT_EQ(window.ticks, 31);
+    EXPECT_EQ(window.pumps, 29);  // one pump per tick read while the deadline lies ahead
 }
 
 }  // namespace

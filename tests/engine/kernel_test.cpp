@@ -30,8 +30,14 @@ Rows randomRows(int M, std::mt19937_64& rng, bool specials) {
     std::uniform_real_distribution<double> pos(-2, 2);
     std::uniform_int_distribution<int> pick(0, 40);
     const double inf = std::numeric_limits<double>::infinity();
-    const double kSpecial[] = {0.0, -0.0, inf, -inf, std::numeric_limits<double>::quiet_NaN(),
-                               std::numeric_limits<double>::denorm_min(), 1e308, -1e308};
+    const double kSpecial[] = {0.0,
+                               -0.0,
+                               inf,
+                               -inf,
+                               std::numeric_limits<double>::quiet_NaN(),
+                               std::numeric_limits<double>::denorm_min(),
+                               1e308,
+                               -1e308};
     Rows rows{Row(M + 1), Row(M + 1)};
     for (Row* row : {&rows.current, &rows.previous}) {
         for (double& v : *row) {
@@ -56,8 +62,8 @@ TEST(Kernel, VectorisedEqualsScalarBitForBit) {
         for (bool specials : {false, true}) {
             const Rows rows = randomRows(M, rng, specials);
             Row fast(M + 1, -1), plain(M + 1, -2);
-            const bool fastOk = updateRow(rows.current.data(), rows.previous.data(), fast.data(),
-                                          M, kFactors);
+            const bool fastOk =
+                updateRow(rows.current.data(), rows.previous.data(), fast.data(), M, kFactors);
             const bool plainOk = updateRowScalar(rows.current.data(), rows.previous.data(),
                                                  plain.data(), M, kFactors);
             ASSERT_EQ(bitsOf(fast), bitsOf(plain)) << "M=" << M << " specials=" << specials;

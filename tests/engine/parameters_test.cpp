@@ -59,9 +59,10 @@ TEST(Parameters, AFailureLeavesTheEarlierStepsDone) {
     Reading r;
     r.window.setText(ctl::TP, "uno");
     const QString message = r.failureOf();
-    EXPECT_EQ(message, "The box TP (\"P=Pressione...\") holds \"uno\", which is not a number "
-                       "here (decimal separator \",\").");
-    EXPECT_EQ(r.p.nitertemp, 30);                  // step 8 done
+    EXPECT_EQ(message,
+              "The box TP (\"P=Pressione...\") holds \"uno\", which is not a number "
+              "here (decimal separator \",\").");
+    EXPECT_EQ(r.p.nitertemp, 30);                 // step 8 done
     EXPECT_EQ(r.window.text(ctl::TA), "0,0003");  // step 9 done
     EXPECT_EQ(r.window.text(ctl::TF), "");        // step 10 not done
     EXPECT_EQ(r.window.text(ctl::TB), "");
@@ -70,8 +71,9 @@ TEST(Parameters, AFailureLeavesTheEarlierStepsDone) {
 TEST(Parameters, OverflowOfSixteenBitsNamesTheBox) {
     Reading r;
     r.window.setText(ctl::Tnitertemp, "40000");
-    EXPECT_EQ(r.failureOf(), "The box Tnitertemp (\"nitertemp\") holds \"40000\", which is outside the range "
-                             "-32768 to 32767.");
+    EXPECT_EQ(r.failureOf(),
+              "The box Tnitertemp (\"nitertemp\") holds \"40000\", which is outside the range "
+              "-32768 to 32767.");
     EXPECT_EQ(r.window.text(ctl::TA), "");
 }
 

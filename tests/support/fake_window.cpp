@@ -27,6 +27,7 @@ bool FakeWindow::isTicked(std::string_view checkBox) const {
 
 void FakeWindow::setEnabled(std::string_view control, bool enabled) {
     enabled_[controlName(control)] = enabled;
+    switches.append((enabled ? QStringLiteral("+") : QStringLiteral("-")) + controlName(control));
 }
 
 void FakeWindow::setStatus(const QString& caption) {

@@ -42,6 +42,7 @@ class FakeWindow : public WindowOps {
     QMap<QString, QString> boxes;
     std::vector<float> widths;
     QStringList statuses;
+    QStringList switches;  // "+Name" enabled, "-Name" disabled, in order
     QStringList repaints;
     std::vector<MessageRequest> messages;
     std::vector<std::pair<int, int>> beeps;
