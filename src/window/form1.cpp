@@ -40,11 +40,12 @@ QFont fontOf(const FontSpec& spec, const QFont& fallback) {
     return font;
 }
 
-// Fills the widget's own background; children keep their usual colours
-// (text boxes stay white on the grey window).
+// Fills the widget's own background, in the role it paints it with (Base
+// for text boxes, Button for check boxes); children keep their usual
+// colours (text boxes stay white on the grey window).
 void fillBackground(QWidget* w, const QColor& colour) {
     QPalette palette = w->palette();
-    palette.setColor(qobject_cast<QLineEdit*>(w) ? QPalette::Base : QPalette::Window, colour);
+    palette.setColor(w->backgroundRole(), colour);
     w->setPalette(palette);
     w->setAutoFillBackground(true);
 }
@@ -59,6 +60,7 @@ QWidget* newWidgetOf(const ControlSpec& spec, QWidget* parent) {
         case Kind::MultiLineTextBox: {
             auto* box = new QPlainTextEdit(text, parent);
             box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            box->setTabChangesFocus(true);
             return box;
         }
         case Kind::CheckBox: {

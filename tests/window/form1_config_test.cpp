@@ -75,5 +75,26 @@ TEST_F(Form1Config, LoadDuringARunChangesTheBoxesNotTheRun) {
     EXPECT_TRUE(text(ctl::LStatus).startsWith("Elaboration : "));
 }
 
+class Form1Arabic : public Form1Fixture {
+  protected:
+    Form1Arabic() : Form1Fixture(QLocale(QLocale::Arabic, QLocale::Egypt)) {}
+};
+
+TEST_F(Form1Arabic, AFreshWindowRunsSavesItsDefaultsAndLoadsThemBack) {
+    EXPECT_EQ(text(ctl::TV0), "5.5");
+    click(ctl::Command2);
+    EXPECT_EQ(text(ctl::TL0), "0.0002");
+    EXPECT_TRUE(text(ctl::LStatus).startsWith("Elaboration : "))
+        << text(ctl::LStatus).toStdString();
+    inputAnswers = {"defaults.cnf"};
+    click(ctl::CSaveConfig);
+    ASSERT_TRUE(messages.empty()) << messages[0].text.toStdString();
+    set(ctl::TV0, "1");
+    fileList(*form)->setCurrentRow(0);
+    click(ctl::Command5);
+    EXPECT_EQ(text(ctl::TV0), "5.5");
+    EXPECT_TRUE(logBytes().startsWith("2) -1.1E-05")) << logBytes().left(40).toStdString();
+}
+
 }  // namespace
 }  // namespace velarion::window::testing
