@@ -34,13 +34,13 @@ class BatchTest : public ::testing::Test {
     }
     QString logPath() const { return dir.filePath("LogFile.txt"); }
 
-    // A Girotondo run of about a second per snapshot, so that its first pump
+    // A Girotondo run of half a second or more per snapshot, so that its first pump
     // point (the tenth snapshot) is seconds away; returns at its first record.
     void startSlowGirotondo(QProcess& process, const QString& snapshots) {
         process.setWorkingDirectory(dir.path());
         process.start(QStringLiteral(VELARION_BATCH_PATH),
                       {"--locale", "en_US", "--run", "girotondo", "--box", "TV0=0", "--box",
-                       "TN=30000", "--box", "TINDICE_MATRICE2=29999", "--box",
+                       "TN=10000", "--box", "TINDICE_MATRICE2=29999", "--box",
                        "TINDICE_MATRICE1=" + snapshots, "--box", "Tnitertemp=" + snapshots});
         ASSERT_TRUE(process.waitForStarted());
         const QDeadlineTimer deadline(60000);
