@@ -6,17 +6,38 @@
 
 #include <unistd.h>
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <string_view>
 
 namespace velarion {
 
 namespace {
 
-volatile std::sig_atomic_t interrupted = 0;
+// Ctrl-C requests of the whole process, however many hosts there are: the
+// first asks for a stop, the second ends the process at once.
+std::atomic<int> interruptRequests{0};
+static_assert(std::atomic<int>::is_always_lock_free, "used in a signal handler");
 
+constexpr std::string_view kFirstInterrupt =
+    "\nvelarion-batch: stopping at the next pump point; Ctrl-C again ends at once\n";
+constexpr std::string_view kSecondInterrupt = "\nvelarion-batch: interrupted\n";
+
+// Only async-signal-safe calls here: a lock-free atomic, write(2) and
+// _exit(2). _exit skips the stdio and Qt buffers, but the run log hands each
+// record to the system in one unbuffered write(2), which a signal does not
+// split on a local file, so the log keeps whole records only.
 void onInterrupt(int) {
-    interrupted = 1;
+    const int savedErrno = errno;
+    const bool first = interruptRequests.fetch_add(1) == 0;
+    const std::string_view message = first ? kFirstInterrupt : kSecondInterrupt;
+    [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, message.data(), message.size());
+    if (!first) {
+        _exit(BatchHost::kExitInterrupted);
+    }
+    errno = savedErrno;
 }
 
 }  // namespace
@@ -102,22 +123,26 @@ std::int64_t BatchHost::tickCountMs() const {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+// The start of a run clears StopFlag but not a Ctrl-C: the process makes
+// one run, and a Ctrl-C that came before its start still asks it to stop.
 bool BatchHost::stopFlag() const {
-    return stop_ || interrupted != 0;
+    return stop_ || processInterrupted();
 }
 
 void BatchHost::setStopFlag(bool stop) {
     stop_ = stop;
-    if (!stop) {
-        interrupted = 0;
-    }
 }
 
 void BatchHost::handleInterrupts() {
     struct sigaction action {};
     action.sa_handler = onInterrupt;
+    action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
+}
+
+bool BatchHost::processInterrupted() {
+    return interruptRequests.load() > 0;
 }
 
 }  // namespace velarion

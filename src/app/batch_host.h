@@ -6,14 +6,14 @@
 #include <QLocale>
 #include <QString>
 
-#include <atomic>
 #include <cstdio>
 
 namespace velarion {
 
 // The window operations for the batch front end: boxes are held in memory,
 // the progress bar is drawn on stderr when it is a terminal, messages go to
-// stderr, and an interrupt (Ctrl-C) acts as STOP.
+// stderr, and an interrupt (Ctrl-C) acts as STOP; a second one ends the
+// process.
 class BatchHost : public WindowOps {
   public:
     explicit BatchHost(const QLocale& locale);
@@ -44,8 +44,13 @@ class BatchHost : public WindowOps {
     // Clears the progress line before other output follows.
     void endProgress();
 
-    // Installs the Ctrl-C handler that requests a stop.
+    // The status of a process ended by a second Ctrl-C (128 + SIGINT).
+    static constexpr int kExitInterrupted = 130;
+    // Installs the Ctrl-C handler: the first Ctrl-C acts as STOP at the next
+    // pump point, the second ends the process at once with kExitInterrupted.
     static void handleInterrupts();
+    // True once a Ctrl-C has come, in any host of the process.
+    static bool processInterrupted();
 
   private:
     QHash<QString, QString> texts_;

@@ -10,7 +10,9 @@
 #include <QCoreApplication>
 #include <QLocale>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -23,6 +25,7 @@ constexpr int kExitFailed = 2;
 constexpr int kExitUsage = 64;
 constexpr int kExitConfigNotLoaded = 66;
 constexpr int kExitConfigNotSaved = 73;
+constexpr int kExitOutputFailed = 74;
 
 const char* const kDescription =
     "Runs a simulation of the fluid column on the window's initial box texts,\n"
@@ -37,19 +40,26 @@ const char* const kDescription =
     "Numbers follow the user's locale (or --locale). A progress bar with J (and\n"
     "K) is drawn on stderr when it is a terminal; Ctrl-C acts as STOP at the\n"
     "next pump point (every 100 levels, or every 10 Girotondo snapshots).\n"
+    "Ctrl-C again ends the program at once with status 130; every record\n"
+    "already in LogFile.txt is whole.\n"
     "\n"
     "--config loads a .cnf file into the eleven parameter boxes first, as the\n"
     "window's Load Config. does; --box settings are applied after it. With\n"
     "--save-config the box texts (after --config and --box) are written to a\n"
     ".cnf file and the program exits without running the simulation, so a\n"
-    "sweep script writes its files first and runs each with --config.\n"
+    "sweep script writes its files first and runs each with --config. A blank\n"
+    "--save-config name is refused.\n"
     "\n"
-    "Exit status: 0 after a completed run, 1 after a stop, 2 after a failure\n"
-    "(the message goes to stderr), 64 for a bad command line, 66 when the\n"
-    "--config file cannot be loaded, 73 when the --save-config file cannot be\n"
-    "written (the message goes to stderr; no run starts).";
+    "Exit status: 0 after a completed run, 1 after a stop (also a run that a\n"
+    "Ctrl-C came too late to stop: it is never reported as completed), 2 after\n"
+    "a failure (the message goes to stderr), 64 for a bad command line, 66 when\n"
+    "the --config file cannot be loaded, 73 when the --save-config name is\n"
+    "blank or its file cannot be written (the message goes to stderr; no run\n"
+    "starts), 74 when the output cannot be written to stdout (this one wins\n"
+    "over the others), 130 after a second Ctrl-C.";
 
 struct Options {
+    std::optional<QString> help;
     QLocale locale;
     QStringList boxes;
     std::optional<QString> config;
@@ -81,8 +91,10 @@ bool parse(QCoreApplication& app, Options& options, QString& error) {
         error = parser.errorText();
         return false;
     }
-    if (parser.isSet("help")) {
-        parser.showHelp(0);
+    // parse() leaves --help-all to the caller, like --help: neither may run.
+    if (parser.isSet("help") || parser.isSet("help-all")) {
+        options.help = parser.helpText();
+        return true;
     }
     if (!parser.positionalArguments().isEmpty()) {
         error =
@@ -140,6 +152,62 @@ void printOutputs(const BatchHost& host, bool girotondo) {
     std::printf("%s\n", qPrintable(host.status()));
 }
 
+// `status`, or kExitOutputFailed when stdout did not take all that was
+// printed (a full disk, /dev/full): a script must not take a cut result
+// for a whole one.
+int finish(int status) {
+    errno = 0;
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) {
+        return status;
+    }
+    const int error = errno;
+    std::fprintf(stderr, "velarion-batch: the output could not be written to stdout%s%s\n",
+                 error != 0 ? ": " : "", error != 0 ? std::strerror(error) : "");
+    return kExitOutputFailed;
+}
+
+// The window does nothing for a blank name; a batch has no one to see that
+// nothing happened, so it says so.
+int saveOnly(BatchHost& host, const QString& name) {
+    if (name.trimmed().isEmpty()) {
+        std::fprintf(stderr,
+                     "velarion-batch: the --save-config name is blank; nothing was "
+                     "written.\n");
+        return kExitConfigNotSaved;
+    }
+    return SaveConfig(host, name) ? 0 : kExitConfigNotSaved;
+}
+
+int exitStatus(RunOutcome outcome) {
+    switch (outcome) {
+        case RunOutcome::Completed:
+            if (!BatchHost::processInterrupted()) {
+                return 0;
+            }
+            std::fprintf(stderr,
+                         "velarion-batch: interrupted, but the run came to its end before a "
+                         "pump point could stop it\n");
+            return kExitStopped;
+        case RunOutcome::Stopped:
+            std::fprintf(stderr, "velarion-batch: the run was stopped\n");
+            return kExitStopped;
+        case RunOutcome::Failed:
+            break;
+    }
+    return kExitFailed;
+}
+
+int simulate(BatchHost& host, const Options& options) {
+    BatchHost::handleInterrupts();
+    const NumberText numbers(options.locale);
+    FormState form;
+    const RunOutcome outcome = options.girotondo ? GirotondoRun(host, form, numbers).run()
+                                                 : DoubleRun(host, form, numbers).run();
+    host.endProgress();
+    printOutputs(host, options.girotondo);
+    return exitStatus(outcome);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -150,6 +218,10 @@ int main(int argc, char** argv) {
     if (!parse(app, options, error)) {
         return usageError(error);
     }
+    if (options.help) {
+        std::fputs(qPrintable(*options.help), stdout);
+        return finish(0);
+    }
     QLocale::setDefault(options.locale);
     BatchHost host(options.locale);
     if (options.config && !LoadConfig(host, *options.config)) {
@@ -159,24 +231,7 @@ int main(int argc, char** argv) {
         return usageError(error);
     }
     if (options.saveConfig) {
-        return SaveConfig(host, *options.saveConfig) ? 0 : kExitConfigNotSaved;
+        return finish(saveOnly(host, *options.saveConfig));
     }
-    BatchHost::handleInterrupts();
-
-    const NumberText numbers(options.locale);
-    FormState form;
-    const RunOutcome outcome = options.girotondo ? GirotondoRun(host, form, numbers).run()
-                                                 : DoubleRun(host, form, numbers).run();
-    host.endProgress();
-    printOutputs(host, options.girotondo);
-    switch (outcome) {
-        case RunOutcome::Completed:
-            return 0;
-        case RunOutcome::Stopped:
-            std::fprintf(stderr, "velarion-batch: the run was stopped\n");
-            return kExitStopped;
-        case RunOutcome::Failed:
-            break;
-    }
-    return kExitFailed;
+    return finish(simulate(host, options));
 }

@@ -10,15 +10,77 @@ namespace velarion {
 
 namespace {
 
-// The line's text without its LF and without the CRs before it.
-QString lineText(QByteArray line) {
-    if (line.endsWith('\n')) {
-        line.chop(1);
+const QByteArray kByteOrderMark = QByteArrayLiteral("\xEF\xBB\xBF");
+
+enum class LineRead { Line, End, TooLong, Error };
+
+// Reads the lines of a file whatever editor wrote it: a line ends at CR LF,
+// LF or a lone CR. CRs right before an LF belong to that one line end, as
+// in files converted to CR LF twice; otherwise each CR ends a line, so an
+// empty line of a CR-only file is kept. A line is read only up to the
+// longest text a box holds, so a huge file is never read whole.
+class LineReader {
+  public:
+    explicit LineReader(QIODevice& device) : device_(device) {}
+
+    void skipByteOrderMark() {
+        if (device_.peek(kByteOrderMark.size()) == kByteOrderMark) {
+            device_.skip(kByteOrderMark.size());
+        }
     }
-    while (line.endsWith('\r')) {
-        line.chop(1);
+    LineRead next(QByteArray& line);
+
+  private:
+    void endAtCr();
+
+    QIODevice& device_;
+    qint64 emptyLinesPending_ = 0;
+};
+
+LineRead LineReader::next(QByteArray& line) {
+    line.clear();
+    if (emptyLinesPending_ > 0) {
+        --emptyLinesPending_;
+        return LineRead::Line;
     }
-    return QString::fromLatin1(line);
+    bool readAny = false;
+    char c = 0;
+    while (device_.getChar(&c)) {
+        readAny = true;
+        if (c == '\n') {
+            return LineRead::Line;
+        }
+        if (c == '\r') {
+            endAtCr();
+            return LineRead::Line;
+        }
+        if (line.size() == kMaxBoxTextLength) {
+            return LineRead::TooLong;
+        }
+        line += c;
+    }
+    if (!device_.atEnd()) {
+        return LineRead::Error;
+    }
+    return readAny ? LineRead::Line : LineRead::End;
+}
+
+// Takes the CRs after a line's CR, and the LF after them if there is one.
+void LineReader::endAtCr() {
+    qint64 crs = 1;
+    char c = 0;
+    bool more = device_.getChar(&c);
+    while (more && c == '\r') {
+        ++crs;
+        more = device_.getChar(&c);
+    }
+    if (more && c == '\n') {
+        return;
+    }
+    if (more) {
+        device_.ungetChar(c);
+    }
+    emptyLinesPending_ = crs - 1;
 }
 
 QString shortFileReason(int lines) {
@@ -30,6 +92,13 @@ QString shortFileReason(int lines) {
         .arg(lines)
         .arg(lines == 1 ? QStringLiteral("line") : QStringLiteral("lines"))
         .arg(kConfigLines);
+}
+
+QString longLineReason(int line, std::string_view box) {
+    return QStringLiteral("Line %1 is longer than the %2 characters that the box %3 can hold.")
+        .arg(line)
+        .arg(kMaxBoxTextLength)
+        .arg(describeBox(box));
 }
 
 // The first character a line of the file cannot hold, or -1.
@@ -61,21 +130,47 @@ QString unstorableReason(std::string_view box, const QString& text, qsizetype at
         .arg(describeBox(box), text.mid(at, pair ? 2 : 1), hex);
 }
 
+// Texts a box of the window never holds, but a batch run can be given.
+QString overLongReason(std::string_view box, const QString& text) {
+    return QStringLiteral("The box %1 holds %2 characters, more than the %3 that a box can hold.")
+        .arg(describeBox(box))
+        .arg(text.size())
+        .arg(kMaxBoxTextLength);
+}
+
+// The load drops a byte order mark, so a first text that begins like one
+// would not come back as it was saved.
+QString byteOrderMarkReason(std::string_view box) {
+    return QStringLiteral(
+               "The box %1 begins with \"%2\", which a configuration file cannot hold at its "
+               "start: it reads as a byte order mark.")
+        .arg(describeBox(box), QString::fromLatin1(kByteOrderMark));
+}
+
 }  // namespace
 
 bool readConfig(QIODevice& device, ConfigTexts& texts, QString& reason) {
+    const auto boxes = parameterBoxes();
+    LineReader reader(device);
+    reader.skipByteOrderMark();
     ConfigTexts read;
+    QByteArray line;
     for (int i = 0; i < kConfigLines; ++i) {
-        if (device.atEnd()) {
-            reason = shortFileReason(i);
-            return false;
+        const auto box = static_cast<std::size_t>(i);
+        switch (reader.next(line)) {
+            case LineRead::Line:
+                read[box] = QString::fromLatin1(line);
+                continue;
+            case LineRead::End:
+                reason = shortFileReason(i);
+                return false;
+            case LineRead::TooLong:
+                reason = longLineReason(i + 1, boxes[box].name);
+                return false;
+            case LineRead::Error:
+                reason = device.errorString();
+                return false;
         }
-        const QByteArray line = device.readLine();
-        if (line.isEmpty()) {
-            reason = device.errorString();
-            return false;
-        }
-        read[static_cast<std::size_t>(i)] = lineText(line);
     }
     texts = std::move(read);
     return true;
@@ -92,8 +187,16 @@ bool readConfigFile(const QString& name, ConfigTexts& texts, QString& reason) {
 
 bool encodeConfig(const ConfigTexts& texts, QByteArray& bytes, QString& reason) {
     const auto boxes = parameterBoxes();
+    if (QString::fromLatin1(kByteOrderMark) == texts[0].left(kByteOrderMark.size())) {
+        reason = byteOrderMarkReason(boxes[0].name);
+        return false;
+    }
     QByteArray encoded;
     for (std::size_t i = 0; i < texts.size(); ++i) {
+        if (texts[i].size() > kMaxBoxTextLength) {
+            reason = overLongReason(boxes[i].name, texts[i]);
+            return false;
+        }
         const qsizetype at = unstorableAt(texts[i]);
         if (at >= 0) {
             reason = unstorableReason(boxes[i].name, texts[i], at);

@@ -256,9 +256,11 @@ void Form1::Command4_Click() {
     runAlone<GirotondoRun>();
 }
 
+// The selected entry, not the current one: tabbing into the list makes an
+// entry current without selecting it, and that one the user never chose.
 void Form1::Command5_Click() {
-    const auto* item = controlAs<QListWidget>(ctl::File1)->currentItem();
-    Command5(*ops_, item ? item->text() : QString());
+    const auto selected = controlAs<QListWidget>(ctl::File1)->selectedItems();
+    Command5(*ops_, selected.isEmpty() ? QString() : selected.front()->text());
 }
 
 void Form1::CSaveConfig_Click() {

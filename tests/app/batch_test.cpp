@@ -1,9 +1,15 @@
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 namespace {
 
@@ -14,10 +20,13 @@ struct Result {
 };
 
 class BatchTest : public ::testing::Test {
-protected:
-    Result run(const QStringList& args) {
+  protected:
+    Result run(const QStringList& args, const QString& stdoutFile = QString()) {
         QProcess process;
         process.setWorkingDirectory(dir.path());
+        if (!stdoutFile.isEmpty()) {
+            process.setStandardOutputFile(stdoutFile);
+        }
         process.start(QStringLiteral(VELARION_BATCH_PATH), args);
         EXPECT_TRUE(process.waitForFinished(60000));
         return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
@@ -25,7 +34,34 @@ protected:
     }
     QString logPath() const { return dir.filePath("LogFile.txt"); }
 
+    // A Girotondo run of half a second or more per snapshot, so that its first pump
+    // point (the tenth snapshot) is seconds away; returns at its first record.
+    void startSlowGirotondo(QProcess& process, const QString& snapshots) {
+        process.setWorkingDirectory(dir.path());
+        process.start(QStringLiteral(VELARION_BATCH_PATH),
+                      {"--locale", "en_US", "--run", "girotondo", "--box", "TV0=0", "--box",
+                       "TN=10000", "--box", "TINDICE_MATRICE2=29999", "--box",
+                       "TINDICE_MATRICE1=" + snapshots, "--box", "Tnitertemp=" + snapshots});
+        ASSERT_TRUE(process.waitForStarted());
+        const QDeadlineTimer deadline(60000);
+        while (QFileInfo(logPath()).size() == 0) {
+            ASSERT_FALSE(deadline.hasExpired());
+            QThread::msleep(10);
+        }
+    }
+    // Sends Ctrl-C and waits until the process says it has taken it; what
+    // it wrote to stderr so far stays in `err`.
+    void interrupt(QProcess& process) {
+        ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+        process.setReadChannel(QProcess::StandardError);
+        while (!err.contains("Ctrl-C again")) {
+            ASSERT_TRUE(process.waitForReadyRead(10000)) << err.toStdString();
+            err += process.readAllStandardError();
+        }
+    }
+
     QTemporaryDir dir;
+    QByteArray err;
 };
 
 TEST_F(BatchTest, PrintsTheOutputBoxesAndWritesTheLog) {
@@ -57,8 +93,8 @@ TEST_F(BatchTest, AFailedRunExitsNonZeroWithTheMessage) {
 
 TEST_F(BatchTest, BadCommandLinesAreRefused) {
     for (const QStringList& args : {QStringList{"--box", "Nope=1"}, QStringList{"--box", "TP"},
-                                    QStringList{"--locale", "xx_notalocale"},
-                                    QStringList{"stray"}, QStringList{"--run", "triple"}}) {
+                                    QStringList{"--locale", "xx_notalocale"}, QStringList{"stray"},
+                                    QStringList{"--run", "triple"}}) {
         const Result r = run(args);
         EXPECT_EQ(r.exitCode, 64) << args.join(' ').toStdString();
         EXPECT_FALSE(r.err.isEmpty());
@@ -69,7 +105,8 @@ TEST_F(BatchTest, BadCommandLinesAreRefused) {
 TEST_F(BatchTest, GirotondoRunsHeadless) {
     const Result r = run({"--locale", "it_IT", "--run", "girotondo"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.out.contains("Ttot = 0,00012\nTB = 2500000,0000\nTL0 = 0,0002\nTJ = 30\nTK = 3\n"))
+    EXPECT_TRUE(
+        r.out.contains("Ttot = 0,00012\nTB = 2500000,0000\nTL0 = 0,0002\nTJ = 30\nTK = 3\n"))
         << r.out.toStdString();
     QFile log(logPath());
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
@@ -80,15 +117,54 @@ TEST_F(BatchTest, GirotondoRunsHeadless) {
     const Result failed =
         run({"--locale", "it_IT", "--run", "girotondo", "--box", "Tnitertemp=31"});
     EXPECT_EQ(failed.exitCode, 2);
-    EXPECT_TRUE(failed.err.contains("Error: Error\nSnapshot 31 does not fit")) << failed.err.toStdString();
+    EXPECT_TRUE(failed.err.contains("Error: Error\nSnapshot 31 does not fit"))
+        << failed.err.toStdString();
 }
 
-TEST_F(BatchTest, HelpDocumentsTheOptions) {
-    const Result r = run({"--help"});
-    EXPECT_EQ(r.exitCode, 0);
-    for (const char* word : {"--box", "--locale", "--run", "girotondo", "Ctrl-C", "Exit status", "LogFile.txt"}) {
-        EXPECT_NE(r.out.indexOf(word), -1) << word;
+TEST_F(BatchTest, ASecondCtrlCEndsTheRunAtOnceLeavingWholeRecords) {
+    QProcess process;
+    ASSERT_NO_FATAL_FAILURE(startSlowGirotondo(process, "30"));
+    ASSERT_NO_FATAL_FAILURE(interrupt(process));
+    EXPECT_EQ(process.state(), QProcess::Running);  // the first waits for a pump point
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(5000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 130);
+    QFile log(logPath());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString records = QString::fromLatin1(log.readAll());
+    EXPECT_TRUE(QRegularExpression(R"(\A(\d+\) \S+ \t\S+\r\n\r\n)+\z)").match(records).hasMatch())
+        << records.toStdString();
+}
+
+TEST_F(BatchTest, ARunThatEndsAfterACtrlCIsNotReportedAsCompleted) {
+    QProcess process;
+    ASSERT_NO_FATAL_FAILURE(startSlowGirotondo(process, "2"));  // ends before any pump point
+    ASSERT_NO_FATAL_FAILURE(interrupt(process));
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 1);
+    err += process.readAllStandardError();
+    EXPECT_TRUE(err.contains("interrupted, but the run came to its end")) << err.toStdString();
+}
+
+TEST_F(BatchTest, AFailedWriteToStdoutIsAFailure) {
+    for (const QStringList& args : {QStringList{"--box", "CLogFile=0"}, QStringList{"--help"}}) {
+        const Result r = run(args, "/dev/full");
+        EXPECT_EQ(r.exitCode, 74) << args.join(' ').toStdString();
+        EXPECT_NE(r.err.indexOf("stdout"), -1) << r.err.toStdString();
     }
+}
+
+TEST_F(BatchTest, HelpDocumentsTheOptionsAndRunsNothing) {
+    for (const char* help : {"--help", "--help-all"}) {
+        const Result r = run({help});
+        EXPECT_EQ(r.exitCode, 0) << help;
+        for (const char* word : {"--box", "--locale", "--run", "girotondo", "Ctrl-C again", "130",
+                                 "Exit status", "74", "LogFile.txt"}) {
+            EXPECT_NE(r.out.indexOf(word), -1) << help << ' ' << word;
+        }
+    }
+    EXPECT_FALSE(QFile::exists(logPath()));
 }
 
 }  // namespace

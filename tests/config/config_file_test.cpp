@@ -33,7 +33,7 @@ QByteArray joined(int lines, const char* end) {
 }
 
 TEST(ConfigRead, LineEndsOfEveryKindGiveTheSameTexts) {
-    for (const char* end : {"\r\n", "\n", "\r\r\n"}) {
+    for (const char* end : {"\r\n", "\n", "\r", "\r\r\n"}) {
         ConfigTexts texts;
         QString reason;
         ASSERT_TRUE(readBytes(joined(11, end), texts, reason)) << reason.toStdString();
@@ -46,6 +46,40 @@ TEST(ConfigRead, LineEndsOfEveryKindGiveTheSameTexts) {
         ASSERT_TRUE(readBytes(joined(10, "\r\n") + tail, texts, reason));
         EXPECT_EQ(texts, numbered());
     }
+}
+
+// As other editors write them: a UTF-8 byte order mark is no part of the
+// first text, and each lone CR ends a line of its own, empty or not.
+TEST(ConfigRead, AByteOrderMarkIsDroppedAndLoneCrsKeepEmptyLines) {
+    ConfigTexts texts;
+    QString reason;
+    ASSERT_TRUE(
+        readBytes("\xEF\xBB\xBF"
+                  "a\r\rc\r" +
+                      joined(8, "\r"),
+                  texts, reason))
+        << reason.toStdString();
+    EXPECT_EQ(texts[0], "a");
+    EXPECT_EQ(texts[1], "");
+    EXPECT_EQ(texts[2], "c");
+    EXPECT_EQ(texts[10], "v8");
+}
+
+TEST(ConfigRead, ALineLongerThanABoxHoldsIsRefused) {
+    const QByteArray longest(kMaxBoxTextLength, 'x');
+    const QByteArray head = joined(2, "\r\n");
+    const QByteArray tail = "\r\n" + joined(8, "\r\n");
+    ConfigTexts texts;
+    QString reason;
+    ASSERT_TRUE(readBytes(head + longest + tail, texts, reason)) << reason.toStdString();
+    EXPECT_EQ(texts[2].size(), kMaxBoxTextLength);
+
+    texts = numbered("old");
+    EXPECT_FALSE(readBytes(head + longest + "x" + tail, texts, reason));
+    EXPECT_EQ(reason,
+              "Line 3 is longer than the 32767 characters that the box TRho (\"Rho  (kg/m3)\") "
+              "can hold.");
+    EXPECT_EQ(texts, numbered("old"));
 }
 
 TEST(ConfigRead, TextsAreTakenAsTheyStandInLatin1) {
@@ -88,6 +122,16 @@ TEST(ConfigEncode, TextsALineCannotHoldAreRefusedByBox) {
          "The box Tnitertemp (\"nitertemp\") holds a line break, which a line of a "
          "configuration file cannot hold."},
         {9, "0\r", nullptr},
+        {2, QString(kMaxBoxTextLength + 1, u'7'),
+         "The box TRho (\"Rho  (kg/m3)\") holds 32768 characters, more than the 32767 that a "
+         "box can hold."},
+        // These would read back as a byte order mark and be dropped.
+        {0,
+         QString::fromLatin1("\xEF\xBB\xBF"
+                             "30"),
+         "The box TINDICE_MATRICE1 (\"psi( first index\") begins with "
+         "\"\xC3\xAF\xC2\xBB\xC2\xBF\", "
+         "which a configuration file cannot hold at its start: it reads as a byte order mark."},
     };
     for (const auto& c : cases) {
         ConfigTexts texts = numbered();
