@@ -214,13 +214,16 @@ void Form1::connectHandlers() {
             [this] { File1_Click(); });
 }
 
+// Keeps the selected entry selected; an entry that was only current (the
+// list got the focus) stays unselected, so Load Config. never takes it.
 void Form1::refreshFileList() {
     auto* list = controlAs<QListWidget>(ctl::File1);
-    const QString selected = list->currentItem() ? list->currentItem()->text() : QString();
+    const auto selectedBefore = list->selectedItems();
+    const QString selected = selectedBefore.isEmpty() ? QString() : selectedBefore.front()->text();
     list->clear();
     list->addItems(configFileNames());
     const auto again = list->findItems(selected, Qt::MatchExactly);
-    if (!again.isEmpty())
+    if (!selected.isEmpty() && !again.isEmpty())
         list->setCurrentItem(again.front());
 }
 
