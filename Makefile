@@ -1,11 +1,15 @@
 BUILD_DIR ?= build
 SAN_DIR   ?= build-sanitize
+SAN_CLANG_DIR ?= build-sanitize-clang
 FUZZ_DIR  ?= build-fuzz
 FUZZ_TIME ?= 30
 JOBS      ?= $(shell nproc)
 CMAKE_FLAGS ?=
+GCC_SANITIZERS   := address,undefined
+CLANG_SANITIZERS := address,undefined,float-cast-overflow
 
-.PHONY: deps configure build test bench run sanitize-test fuzz format clean
+.PHONY: deps configure build test bench run sanitize-test sanitize-test-clang fuzz format \
+        format-check clean
 
 deps:
 	scripts/install-deps
@@ -26,12 +30,24 @@ bench: build
 run: build
 	$(BUILD_DIR)/src/app/velarion
 
+# $(call sanitized-tests,BUILD DIR,EXTRA CMAKE ARGUMENTS): the whole test
+# suite built in Debug with the given sanitizers, then run.
+define sanitized-tests
+	cmake -S . -B $(1) -DCMAKE_BUILD_TYPE=Debug -DVELARION_BUILD_BENCH=OFF $(2) $(CMAKE_FLAGS)
+	cmake --build $(1) -j $(JOBS)
+	cd $(1) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=allocator_may_return_null=1 \
+	      ctest --output-on-failure -j $(JOBS)
+endef
+
 # The whole test suite once more with AddressSanitizer and UBSan.
 sanitize-test: deps
-	cmake -S . -B $(SAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DVELARION_SANITIZE=address,undefined \
-	      -DVELARION_BUILD_BENCH=OFF
-	cmake --build $(SAN_DIR) -j $(JOBS)
-	cd $(SAN_DIR) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=allocator_may_return_null=1 ctest --output-on-failure -j $(JOBS)
+	$(call sanitized-tests,$(SAN_DIR),-DVELARION_SANITIZE=$(GCC_SANITIZERS))
+
+# The same with clang, whose UBSan also checks float conversions that
+# overflow (float-cast-overflow).
+sanitize-test-clang: deps
+	$(call sanitized-tests,$(SAN_CLANG_DIR), \
+	      -DCMAKE_CXX_COMPILER=clang++ -DVELARION_SANITIZE=$(CLANG_SANITIZERS))
 
 # The configuration loader and the number conversions under libFuzzer with
 # AddressSanitizer and UBSan for FUZZ_TIME seconds. New inputs go to
@@ -39,7 +55,7 @@ sanitize-test: deps
 fuzz: deps
 	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 	      -DVELARION_SANITIZE=address,undefined,fuzzer-no-link -DVELARION_BUILD_FUZZ=ON \
-	      -DVELARION_BUILD_BENCH=OFF
+	      -DVELARION_BUILD_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build $(FUZZ_DIR) -j $(JOBS) --target config_fuzz
 	mkdir -p $(FUZZ_DIR)/corpus
 	$(FUZZ_DIR)/tests/config_fuzz -max_total_time=$(FUZZ_TIME) -artifact_prefix=$(FUZZ_DIR)/ \
@@ -48,5 +64,9 @@ fuzz: deps
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
+# Fails on any file that clang-format would change.
+format-check:
+	clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h')
+
 clean:
-	rm -rf $(BUILD_DIR) $(SAN_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(SAN_DIR) $(SAN_CLANG_DIR) $(FUZZ_DIR)

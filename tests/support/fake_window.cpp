@@ -51,11 +51,11 @@ std::optional<QString> FakeWindow::inputBox(const QString& prompt, const QString
     if (inputAnswers.isEmpty()) {
         return std::nullopt;
     }
-    const QString answer = inputAnswers.takeFirst();
-    if (answer.isNull()) {
+    const QString typed = inputAnswers.takeFirst();
+    if (typed.isNull()) {
         return std::nullopt;  // a null text stands for Cancel
     }
-    return answer;
+    return typed;
 }
 
 void FakeWindow::beep(int frequencyHz, int durationMs) {
