@@ -14,7 +14,7 @@ namespace velarion::testing {
 
 // A fake window, its form state and a log file in a fresh directory.
 class RunFixture : public ::testing::Test {
-protected:
+  protected:
     explicit RunFixture(QLocale locale = QLocale(QLocale::Italian, QLocale::Italy))
         : window(locale), numbers(locale) {}
 
