@@ -2,6 +2,7 @@
 #include "batch_host.h"
 #include "config/config_commands.h"
 #include "engine/double_run.h"
+#include "engine/excel_export.h"
 #include "engine/form_state.h"
 #include "engine/girotondo_run.h"
 #include "engine/number_text.h"
@@ -23,12 +24,17 @@ constexpr int kExitFailed = 2;
 constexpr int kExitUsage = 64;
 constexpr int kExitConfigNotLoaded = 66;
 constexpr int kExitConfigNotSaved = 73;
+constexpr int kExitNotExported = 74;
 
 const char* const kDescription =
     "Runs a simulation of the fluid column on the window's initial box texts,\n"
     "prints the output boxes TA, TF, Ttot, TB, TL0, TJ (and TK for Girotondo)\n"
     "and the final status line, and writes LogFile.txt in the working directory\n"
-    "when CLogFile is ticked (as it is by default).\n"
+    "when CLogFile is ticked (as it is by default). With --box CLogFileExc=1 a\n"
+    "completed run also writes the spreadsheet LogFile.xls (psi(i,0) and\n"
+    "psi(i,IndiceMatrice2) for i = 1 .. Tnitertemp) in the working directory;\n"
+    "an existing one is replaced. All outputs live in the working directory,\n"
+    "so runs started in separate directories never collide.\n"
     "\n"
     "--run double (the default) is the run of \"GO (double)!\": every level in\n"
     "its own row of psi. --run girotondo is the run of \"GO Girotondo!\": three\n"
@@ -47,7 +53,9 @@ const char* const kDescription =
     "Exit status: 0 after a completed run, 1 after a stop, 2 after a failure\n"
     "(the message goes to stderr), 64 for a bad command line, 66 when the\n"
     "--config file cannot be loaded, 73 when the --save-config file cannot be\n"
-    "written (the message goes to stderr; no run starts).";
+    "written (the message goes to stderr; no run starts), 74 when the run\n"
+    "completed but LogFile.xls could not be written (the message and its\n"
+    "reason go to stderr; an existing LogFile.xls is left as it was).";
 
 struct Options {
     QLocale locale;
@@ -140,6 +148,19 @@ void printOutputs(const BatchHost& host, bool girotondo) {
     std::printf("%s\n", qPrintable(host.status()));
 }
 
+// Runs with the export wired in: it writes to the working directory and
+// records whether it failed.
+template <class Run>
+RunOutcome runExporting(BatchHost& host, FormState& form, const NumberText& numbers,
+                        bool& exportFailed) {
+    Run run(host, form, numbers);
+    run.setExport([&] {
+        exportFailed = save_file_excel(host, form, numbers, QString::fromLatin1(kExcelFileName)) ==
+                       ExportOutcome::Failed;
+    });
+    return run.run();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -165,13 +186,16 @@ int main(int argc, char** argv) {
 
     const NumberText numbers(options.locale);
     FormState form;
-    const RunOutcome outcome = options.girotondo ? GirotondoRun(host, form, numbers).run()
-                                                 : DoubleRun(host, form, numbers).run();
+    host.acceptQuestion(QString::fromLatin1(kExcelQuestion));
+    bool exportFailed = false;
+    const RunOutcome outcome = options.girotondo
+                                   ? runExporting<GirotondoRun>(host, form, numbers, exportFailed)
+                                   : runExporting<DoubleRun>(host, form, numbers, exportFailed);
     host.endProgress();
     printOutputs(host, options.girotondo);
     switch (outcome) {
         case RunOutcome::Completed:
-            return 0;
+            return exportFailed ? kExitNotExported : 0;
         case RunOutcome::Stopped:
             std::fprintf(stderr, "velarion-batch: the run was stopped\n");
             return kExitStopped;

@@ -14,7 +14,7 @@ struct Result {
 };
 
 class BatchTest : public ::testing::Test {
-protected:
+  protected:
     Result run(const QStringList& args) {
         QProcess process;
         process.setWorkingDirectory(dir.path());
@@ -57,8 +57,8 @@ TEST_F(BatchTest, AFailedRunExitsNonZeroWithTheMessage) {
 
 TEST_F(BatchTest, BadCommandLinesAreRefused) {
     for (const QStringList& args : {QStringList{"--box", "Nope=1"}, QStringList{"--box", "TP"},
-                                    QStringList{"--locale", "xx_notalocale"},
-                                    QStringList{"stray"}, QStringList{"--run", "triple"}}) {
+                                    QStringList{"--locale", "xx_notalocale"}, QStringList{"stray"},
+                                    QStringList{"--run", "triple"}}) {
         const Result r = run(args);
         EXPECT_EQ(r.exitCode, 64) << args.join(' ').toStdString();
         EXPECT_FALSE(r.err.isEmpty());
@@ -69,7 +69,8 @@ TEST_F(BatchTest, BadCommandLinesAreRefused) {
 TEST_F(BatchTest, GirotondoRunsHeadless) {
     const Result r = run({"--locale", "it_IT", "--run", "girotondo"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.out.contains("Ttot = 0,00012\nTB = 2500000,0000\nTL0 = 0,0002\nTJ = 30\nTK = 3\n"))
+    EXPECT_TRUE(
+        r.out.contains("Ttot = 0,00012\nTB = 2500000,0000\nTL0 = 0,0002\nTJ = 30\nTK = 3\n"))
         << r.out.toStdString();
     QFile log(logPath());
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
@@ -80,13 +81,32 @@ TEST_F(BatchTest, GirotondoRunsHeadless) {
     const Result failed =
         run({"--locale", "it_IT", "--run", "girotondo", "--box", "Tnitertemp=31"});
     EXPECT_EQ(failed.exitCode, 2);
-    EXPECT_TRUE(failed.err.contains("Error: Error\nSnapshot 31 does not fit")) << failed.err.toStdString();
+    EXPECT_TRUE(failed.err.contains("Error: Error\nSnapshot 31 does not fit"))
+        << failed.err.toStdString();
+}
+
+// The export answers its question itself; a failed export fails the
+// program even though the run completed.
+TEST_F(BatchTest, ExportsLogFileXlsNextToTheLog) {
+    const QStringList args{"--locale", "it_IT", "--box", "CLogFileExc=1"};
+    ASSERT_TRUE(QDir(dir.path()).mkdir("LogFile.xls"));
+    const Result blocked = run(args);
+    EXPECT_EQ(blocked.exitCode, 74);
+    EXPECT_TRUE(blocked.err.contains("ERROR: File LogFile.xls not saved!!!\nLogFile.xls: "))
+        << blocked.err.toStdString();
+
+    ASSERT_TRUE(QDir(dir.path()).rmdir("LogFile.xls"));
+    const Result saved = run(args);
+    EXPECT_EQ(saved.exitCode, 0) << saved.err.toStdString();
+    EXPECT_GT(QFile(dir.filePath("LogFile.xls")).size(), 0);
+    EXPECT_TRUE(QFile::exists(logPath()));
 }
 
 TEST_F(BatchTest, HelpDocumentsTheOptions) {
     const Result r = run({"--help"});
     EXPECT_EQ(r.exitCode, 0);
-    for (const char* word : {"--box", "--locale", "--run", "girotondo", "Ctrl-C", "Exit status", "LogFile.txt"}) {
+    for (const char* word : {"--box", "--locale", "--run", "girotondo", "Ctrl-C", "Exit status",
+                             "LogFile.txt", "LogFile.xls", "74"}) {
         EXPECT_NE(r.out.indexOf(word), -1) << word;
     }
 }
