@@ -68,5 +68,5 @@ class ExportedFormatting(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    BATCH = sys.argv.pop(1)
+    BATCH = str(Path(sys.argv.pop(1)).resolve())
     unittest.main()
