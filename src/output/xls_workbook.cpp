@@ -194,6 +194,7 @@ void EXTSST(BiffStream& s, std::size_t sstAt) {
                          .u16(0));
 }
 
+// EOF is taken by <cstdio>.
 void EOF_(BiffStream& s) {
     s.record(0x000A, Body());
 }

@@ -131,8 +131,10 @@ TEST_F(ExcelExportTest, FailuresLeaveTheOldFileAndGiveTheReason) {
         window.setText(ctl::Tnitertemp, c.Tnitertemp);
         window.messages.clear();
         window.busyCursor.clear();
+        const int pumps = window.pumps;
 
         EXPECT_EQ(exportTo(c.path), ExportOutcome::Failed);
+        EXPECT_EQ(window.pumps, pumps + 1);  // one pass of events under the hourglass
         ASSERT_EQ(window.messages.size(), 2u);
         const auto& error = window.messages[1];
         EXPECT_EQ(error.text, "File LogFile.xls not saved!!!");
