@@ -42,7 +42,7 @@ std::size_t checkedRowCount(const RowLimit& limit, const Matrix& psi, std::int32
     if (column < 0 || static_cast<std::size_t>(column) >= psi.columns()) {
         throw RunFailure(QStringLiteral("psi has no column %1.").arg(column));
     }
-    const std::int64_t count = limit.value > kLastLevelWithARow
+    const std::int64_t count = limit.value >= kLastLevelWithARow + 1
                                    ? kLastLevelWithARow + 1
                                    : static_cast<std::int64_t>(limit.value);
     const std::int64_t firstMissing = std::max<std::int64_t>(1, psi.lastRow() + 1);
