@@ -105,13 +105,17 @@ void BatchHost::endProgress() {
 }
 
 MessageAnswer BatchHost::messageBox(const MessageRequest& request) {
+    const bool question = request.buttons == MessageButtons::YesNo;
+    if (question && accepted_.contains(request.text)) {
+        return MessageAnswer::Yes;
+    }
     endProgress();
     std::fprintf(stderr, "%s: %s\n", qPrintable(request.title), qPrintable(request.text));
     if (!request.detail.isEmpty()) {
         std::fprintf(stderr, "%s\n", qPrintable(request.detail));
     }
-    // Nobody answers in a batch: a question is declined.
-    return request.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+    // Nobody answers in a batch: any other question is declined.
+    return question ? MessageAnswer::No : MessageAnswer::Ok;
 }
 
 void BatchHost::beep(int, int durationMs) {

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QLocale>
 #include <QString>
+#include <QStringList>
 
 #include <cstdio>
 
@@ -40,6 +41,9 @@ class BatchHost : public WindowOps {
     bool stopFlag() const override;
     void setStopFlag(bool stop) override;
 
+    // Answers Yes to the question with this text instead of declining it.
+    void acceptQuestion(const QString& text) { accepted_.append(text); }
+
     const QString& status() const { return status_; }
     // Clears the progress line before other output follows.
     void endProgress();
@@ -56,6 +60,7 @@ class BatchHost : public WindowOps {
     QHash<QString, QString> texts_;
     QHash<QString, bool> ticks_;
     QString status_;
+    QStringList accepted_;
     bool drawProgress_ = false;
     bool progressShown_ = false;
     bool stop_ = false;

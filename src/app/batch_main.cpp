@@ -2,6 +2,7 @@
 #include "batch_host.h"
 #include "config/config_commands.h"
 #include "engine/double_run.h"
+#include "engine/excel_export.h"
 #include "engine/form_state.h"
 #include "engine/girotondo_run.h"
 #include "engine/number_text.h"
@@ -31,7 +32,12 @@ const char* const kDescription =
     "Runs a simulation of the fluid column on the window's initial box texts,\n"
     "prints the output boxes TA, TF, Ttot, TB, TL0, TJ (and TK for Girotondo)\n"
     "and the final status line, and writes LogFile.txt in the working directory\n"
-    "when CLogFile is ticked (as it is by default).\n"
+    "when CLogFile is ticked (as it is by default). With --box CLogFileExc=1 a\n"
+    "completed run (and a Girotondo run that failed midway, as in the window)\n"
+    "also writes the spreadsheet LogFile.xls (psi(i,0) and psi(i,IndiceMatrice2)\n"
+    "for i = 1 .. Tnitertemp) in the working directory, replacing an existing\n"
+    "one. All outputs live in the working directory, so runs started in\n"
+    "separate directories never collide.\n"
     "\n"
     "--run double (the default) is the run of \"GO (double)!\": every level in\n"
     "its own row of psi. --run girotondo is the run of \"GO Girotondo!\": three\n"
@@ -55,7 +61,9 @@ const char* const kDescription =
     "a failure (the message goes to stderr), 64 for a bad command line, 66 when\n"
     "the --config file cannot be loaded, 73 when the --save-config name is\n"
     "blank or its file cannot be written (the message goes to stderr; no run\n"
-    "starts), 74 when the output cannot be written to stdout (this one wins\n"
+    "starts), 74 when the run completed but LogFile.xls could not be written\n"
+    "(the message and its reason go to stderr; an existing LogFile.xls is left\n"
+    "as it was) or when the output cannot be written to stdout (this one wins\n"
     "over the others), 130 after a second Ctrl-C.";
 
 struct Options {
@@ -197,15 +205,32 @@ int exitStatus(RunOutcome outcome) {
     return kExitFailed;
 }
 
+// Runs with the export wired in: it writes to the working directory and
+// records whether it failed.
+template <class Run>
+RunOutcome runExporting(BatchHost& host, FormState& form, const NumberText& numbers,
+                        bool& exportFailed) {
+    Run run(host, form, numbers);
+    run.setExport([&] {
+        exportFailed = save_file_excel(host, form, numbers, QString::fromLatin1(kExcelFileName)) ==
+                       ExportOutcome::Failed;
+    });
+    return run.run();
+}
+
 int simulate(BatchHost& host, const Options& options) {
     BatchHost::handleInterrupts();
     const NumberText numbers(options.locale);
     FormState form;
-    const RunOutcome outcome = options.girotondo ? GirotondoRun(host, form, numbers).run()
-                                                 : DoubleRun(host, form, numbers).run();
+    host.acceptQuestion(QString::fromLatin1(kExcelQuestion));
+    bool exportFailed = false;
+    const RunOutcome outcome = options.girotondo
+                                   ? runExporting<GirotondoRun>(host, form, numbers, exportFailed)
+                                   : runExporting<DoubleRun>(host, form, numbers, exportFailed);
     host.endProgress();
     printOutputs(host, options.girotondo);
-    return exitStatus(outcome);
+    const int status = exitStatus(outcome);
+    return status == 0 && exportFailed ? kExitOutputFailed : status;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "caption_fit.h"
 #include "config/config_commands.h"
 #include "engine/double_run.h"
+#include "engine/excel_export.h"
 #include "engine/girotondo_run.h"
 #include "engine/parameter_boxes.h"
 #include "form1_layout.h"
@@ -10,6 +11,8 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -101,6 +104,12 @@ QWidget* newWidgetOf(const ControlSpec& spec, QWidget* parent) {
 void endProgramNow() {
     std::fflush(nullptr);
     std::_Exit(EXIT_SUCCESS);
+}
+
+// The spreadsheet goes next to the program, not to the working directory.
+QString excelPath() {
+    return QDir(QCoreApplication::applicationDirPath())
+        .filePath(QString::fromLatin1(kExcelFileName));
 }
 
 }  // namespace
@@ -247,7 +256,9 @@ void Form1::runAlone() {
     if (running_)
         return;
     running_ = true;
-    Run(*ops_, state_, numbers_).run();
+    Run run(*ops_, state_, numbers_);
+    run.setExport([this] { save_file_excel(*ops_, state_, numbers_, excelPath()); });
+    run.run();
     running_ = false;
 }
 

@@ -155,12 +155,29 @@ TEST_F(BatchTest, AFailedWriteToStdoutIsAFailure) {
     }
 }
 
+// The export answers its question itself; a failed export fails the
+// program even though the run completed.
+TEST_F(BatchTest, ExportsLogFileXlsNextToTheLog) {
+    const QStringList args{"--locale", "it_IT", "--box", "CLogFileExc=1"};
+    ASSERT_TRUE(QDir(dir.path()).mkdir("LogFile.xls"));
+    const Result blocked = run(args);
+    EXPECT_EQ(blocked.exitCode, 74);
+    EXPECT_TRUE(blocked.err.contains("ERROR: File LogFile.xls not saved!!!\nLogFile.xls: "))
+        << blocked.err.toStdString();
+
+    ASSERT_TRUE(QDir(dir.path()).rmdir("LogFile.xls"));
+    const Result saved = run(args);
+    EXPECT_EQ(saved.exitCode, 0) << saved.err.toStdString();
+    EXPECT_GT(QFile(dir.filePath("LogFile.xls")).size(), 0);
+    EXPECT_TRUE(QFile::exists(logPath()));
+}
+
 TEST_F(BatchTest, HelpDocumentsTheOptionsAndRunsNothing) {
     for (const char* help : {"--help", "--help-all"}) {
         const Result r = run({help});
         EXPECT_EQ(r.exitCode, 0) << help;
         for (const char* word : {"--box", "--locale", "--run", "girotondo", "Ctrl-C again", "130",
-                                 "Exit status", "74", "LogFile.txt"}) {
+                                 "Exit status", "74", "LogFile.txt", "LogFile.xls"}) {
             EXPECT_NE(r.out.indexOf(word), -1) << help << ' ' << word;
         }
     }

@@ -28,6 +28,7 @@ class FakeWindow : public WindowOps {
     void processEvents() override;
     MessageAnswer messageBox(const MessageRequest& request) override;
     std::optional<QString> inputBox(const QString& prompt, const QString& title) override;
+    void setBusyCursor(bool busy) override { busyCursor.push_back(busy); }
     void beep(int frequencyHz, int durationMs) override;
     std::int64_t tickCountMs() const override { return ticks += tickStep; }
     bool stopFlag() const override { return stop; }
@@ -45,6 +46,7 @@ class FakeWindow : public WindowOps {
     QStringList switches;  // "+Name" enabled, "-Name" disabled, in order
     QStringList repaints;
     std::vector<MessageRequest> messages;
+    std::vector<bool> busyCursor;  // each change of the pointer
     std::vector<std::pair<int, int>> beeps;
     int pumps = 0;
     bool stop = false;

@@ -111,6 +111,7 @@ TEST_F(Form1Test, FileListShowsOnlyConfigurationFiles) {
 }
 
 TEST_F(Form1Test, DoubleRunFromTheWindow) {
+    form->controlAs<QCheckBox>(ctl::CLogFileExc)->setChecked(true);
     click(ctl::Command2);
     EXPECT_EQ(text(ctl::TA), "0,0003");
     EXPECT_EQ(text(ctl::TF), "0,0000");
@@ -125,7 +126,9 @@ TEST_F(Form1Test, DoubleRunFromTheWindow) {
     EXPECT_TRUE(enabled(ctl::Command2));
     EXPECT_TRUE(enabled(ctl::Command4));
     EXPECT_FALSE(enabled(ctl::CStop));
-    EXPECT_TRUE(messages.empty());
+    // The export asks first; the answer No ends it.
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "Do you wanna build excel file?");
 }
 
 class LongRun : public Form1Fixture {
