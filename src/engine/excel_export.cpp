@@ -1,6 +1,7 @@
 #include "excel_export.h"
 
 #include "output/xls_workbook.h"
+#include "parameters.h"
 #include "run_failure.h"
 
 #include <algorithm>
@@ -26,8 +27,9 @@ RowLimit rowLimit(const WindowOps& ops, const NumberText& numbers) {
     const QString text = ops.text(ctl::Tnitertemp);
     const auto limit = numbers.toDouble(text);
     if (!limit || std::isnan(*limit)) {
-        throw RunFailure(
-            QStringLiteral("The text of Tnitertemp, \"%1\", is not a number.").arg(text));
+        throw RunFailure(QStringLiteral("The box %1 holds %2, %3.")
+                             .arg(describeBox(ctl::Tnitertemp), quotedText(text),
+                                  numbers.refusalOf(text)));
     }
     return {*limit, text};
 }
