@@ -13,7 +13,8 @@ namespace velarion {
 
 // The window operations for the batch front end: boxes are held in memory,
 // the progress bar is drawn on stderr when it is a terminal, messages go to
-// stderr, and an interrupt (Ctrl-C) acts as STOP.
+// stderr, and an interrupt (Ctrl-C) acts as STOP once handleInterrupts()
+// is called. Each line appended to TLog is printed on stdout as it comes.
 class BatchHost : public WindowOps {
   public:
     explicit BatchHost(const QLocale& locale);
@@ -48,6 +49,8 @@ class BatchHost : public WindowOps {
     static void handleInterrupts();
 
   private:
+    void printAppended(const QString& lines);
+
     QHash<QString, QString> texts_;
     QHash<QString, bool> ticks_;
     QString status_;

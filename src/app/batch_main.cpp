@@ -5,6 +5,7 @@
 #include "engine/form_state.h"
 #include "engine/girotondo_run.h"
 #include "engine/number_text.h"
+#include "engine/precision_run.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -32,11 +33,17 @@ const char* const kDescription =
     "\n"
     "--run double (the default) is the run of \"GO (double)!\": every level in\n"
     "its own row of psi. --run girotondo is the run of \"GO Girotondo!\": three\n"
-    "rotating rows, with a snapshot in psi every 3*N levels.\n"
+    "rotating rows, with a snapshot in psi every 3*N levels. --run precision\n"
+    "is the run of \"GO (MathPrecision)!\": every operation in decimal\n"
+    "arithmetic of at least 50 digits; it prints each log line (the lines the\n"
+    "window appends to TLog) on stdout as it comes, then the output boxes\n"
+    "without the status line. It cannot be stopped: Ctrl-C ends the program at\n"
+    "once, leaving every record of LogFile.txt whole.\n"
     "\n"
     "Numbers follow the user's locale (or --locale). A progress bar with J (and\n"
-    "K) is drawn on stderr when it is a terminal; Ctrl-C acts as STOP at the\n"
-    "next pump point (every 100 levels, or every 10 Girotondo snapshots).\n"
+    "K) is drawn on stderr when it is a terminal; in the double and girotondo\n"
+    "runs Ctrl-C acts as STOP at the next pump point (every 100 levels, or\n"
+    "every 10 Girotondo snapshots).\n"
     "\n"
     "--config loads a .cnf file into the eleven parameter boxes first, as the\n"
     "window's Load Config. does; --box settings are applied after it. With\n"
@@ -49,12 +56,14 @@ const char* const kDescription =
     "--config file cannot be loaded, 73 when the --save-config file cannot be\n"
     "written (the message goes to stderr; no run starts).";
 
+enum class RunKind { Double, Girotondo, Precision };
+
 struct Options {
     QLocale locale;
     QStringList boxes;
     std::optional<QString> config;
     std::optional<QString> saveConfig;
-    bool girotondo = false;
+    RunKind run = RunKind::Double;
 };
 
 int usageError(const QString& message) {
@@ -70,7 +79,8 @@ bool parse(QCoreApplication& app, Options& options, QString& error) {
                       "Sets a box or check box by its control name before the run, e.g. "
                       "--box TP=1 or --box CLogFile=0. May be repeated.",
                       "NAME=TEXT"});
-    parser.addOption({"run", "Which run: double (the default) or girotondo.", "RUN", "double"});
+    parser.addOption(
+        {"run", "Which run: double (the default), girotondo or precision.", "RUN", "double"});
     parser.addOption({"locale", "Uses the number rules of this locale, e.g. it_IT.", "NAME"});
     parser.addOption(
         {"config", "Loads the parameter boxes from this .cnf file before --box.", "FILE"});
@@ -97,11 +107,14 @@ bool parse(QCoreApplication& app, Options& options, QString& error) {
         }
     }
     const QString run = parser.value("run");
-    if (run != "double" && run != "girotondo") {
-        error = QStringLiteral("unknown run '%1' (double or girotondo)").arg(run);
+    if (run == "girotondo") {
+        options.run = RunKind::Girotondo;
+    } else if (run == "precision") {
+        options.run = RunKind::Precision;
+    } else if (run != "double") {
+        error = QStringLiteral("unknown run '%1' (double, girotondo or precision)").arg(run);
         return false;
     }
-    options.girotondo = run == "girotondo";
     options.boxes = parser.values("box");
     if (parser.isSet("config")) {
         options.config = parser.value("config");
@@ -128,16 +141,33 @@ bool applyBoxes(BatchHost& host, const QStringList& boxes, QString& error) {
     return true;
 }
 
-void printOutputs(const BatchHost& host, bool girotondo) {
+void printOutputs(const BatchHost& host, RunKind run) {
     std::vector<std::string_view> boxes{ctl::TA, ctl::TF, ctl::Ttot, ctl::TB, ctl::TL0, ctl::TJ};
-    if (girotondo) {
+    if (run == RunKind::Girotondo) {
         boxes.push_back(ctl::TK);
     }
     for (const auto box : boxes) {
         std::printf("%.*s = %s\n", static_cast<int>(box.size()), box.data(),
                     qPrintable(host.text(box)));
     }
-    std::printf("%s\n", qPrintable(host.status()));
+    // The precision run leaves "Working..." or "Error!"; the exit status
+    // tells the same.
+    if (run != RunKind::Precision) {
+        std::printf("%s\n", qPrintable(host.status()));
+    }
+}
+
+RunOutcome runSimulation(BatchHost& host, RunKind run, const NumberText& numbers) {
+    FormState form;
+    switch (run) {
+        case RunKind::Girotondo:
+            return GirotondoRun(host, form, numbers).run();
+        case RunKind::Precision:
+            return PrecisionRun(host, form, numbers).run();
+        case RunKind::Double:
+            break;
+    }
+    return DoubleRun(host, form, numbers).run();
 }
 
 }  // namespace
@@ -161,14 +191,16 @@ int main(int argc, char** argv) {
     if (options.saveConfig) {
         return SaveConfig(host, *options.saveConfig) ? 0 : kExitConfigNotSaved;
     }
-    BatchHost::handleInterrupts();
+    // The precision run never polls a stop, so Ctrl-C keeps its default
+    // action there and ends the program at once.
+    if (options.run != RunKind::Precision) {
+        BatchHost::handleInterrupts();
+    }
 
     const NumberText numbers(options.locale);
-    FormState form;
-    const RunOutcome outcome = options.girotondo ? GirotondoRun(host, form, numbers).run()
-                                                 : DoubleRun(host, form, numbers).run();
+    const RunOutcome outcome = runSimulation(host, options.run, numbers);
     host.endProgress();
-    printOutputs(host, options.girotondo);
+    printOutputs(host, options.run);
     switch (outcome) {
         case RunOutcome::Completed:
             return 0;

@@ -5,6 +5,7 @@
 #include "engine/double_run.h"
 #include "engine/girotondo_run.h"
 #include "engine/parameter_boxes.h"
+#include "engine/precision_run.h"
 #include "form1_layout.h"
 #include "qt_window_ops.h"
 
@@ -206,6 +207,9 @@ void Form1::connectHandlers() {
     onClick(ctl::Command3, &Form1::Command3_Click);
     onClick(ctl::Command2, &Form1::Command2_Click);
     onClick(ctl::Command4, &Form1::Command4_Click);
+    // Frame1 stays disabled, so this button cannot be clicked; the handler
+    // is wired all the same.
+    onClick(ctl::Command1, &Form1::Command1_Click);
     onClick(ctl::Command5, &Form1::Command5_Click);
     onClick(ctl::CSaveConfig, &Form1::CSaveConfig_Click);
     connect(controlAs<QListWidget>(ctl::File1), &QListWidget::itemClicked, this,
@@ -252,6 +256,12 @@ void Form1::Command2_Click() {
 
 void Form1::Command4_Click() {
     runAlone<GirotondoRun>();
+}
+
+// Never lets window events in while it works, so nothing else can happen
+// until it ends.
+void Form1::Command1_Click() {
+    runAlone<PrecisionRun>();
 }
 
 void Form1::Command5_Click() {

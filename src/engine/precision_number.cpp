@@ -1,0 +1,221 @@
+#include "precision_number.h"
+
+#include <boost/math/constants/constants.hpp>
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace velarion {
+
+namespace {
+
+constexpr int kHeldDigits = std::numeric_limits<Decimal>::max_digits10;
+// Exponent notation below 1E-7 and from 1E21; positional in between.
+constexpr int kSmallestPositional = -7;
+constexpr int kLargestPositional = 20;
+// Longer exponents than this are far outside the type's range anyway.
+constexpr int kMaxExponentDigits = 7;
+
+bool isAsciiDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
+
+// The text as "[-]digits[.digits][e[-]digits]" for the decimal type's own
+// reader, or an empty string when it is not a number by the locale's rules.
+std::string asciiNumber(const QString& typed, const QLocale& locale, QChar separator) {
+    const QString text = typed.trimmed();
+    const QString minus = locale.negativeSign();
+    const QString plus = locale.positiveSign();
+    const QString exponent = locale.exponential();
+    std::string out;
+    qsizetype i = 0;
+    const auto takeSign = [&] {
+        if (text.mid(i).startsWith(minus) || text.mid(i).startsWith(u'-')) {
+            out += '-';
+            i += text.mid(i).startsWith(minus) ? minus.size() : 1;
+        } else if (text.mid(i).startsWith(plus) || text.mid(i).startsWith(u'+')) {
+            i += text.mid(i).startsWith(plus) ? plus.size() : 1;
+        }
+    };
+    const auto takeDigits = [&] {
+        const qsizetype start = i;
+        for (; i < text.size() && isAsciiDigit(text[i]); ++i) {
+            out += static_cast<char>(text[i].unicode());
+        }
+        return i - start;
+    };
+    takeSign();
+    qsizetype mantissaDigits = takeDigits();
+    if (i < text.size() && text[i] == separator) {
+        out += '.';
+        ++i;
+        mantissaDigits += takeDigits();
+    }
+    if (mantissaDigits == 0) {
+        return {};
+    }
+    if (i < text.size() && (text[i] == u'e' || text[i] == u'E' ||
+                            text.mid(i).startsWith(exponent, Qt::CaseInsensitive))) {
+        i += (text[i] == u'e' || text[i] == u'E') ? 1 : exponent.size();
+        out += 'e';
+        takeSign();
+        const qsizetype digits = takeDigits();
+        if (digits == 0 || digits > kMaxExponentDigits) {
+            return {};
+        }
+    }
+    return i == text.size() ? out : std::string();
+}
+
+QString quoted(const QString& text) {
+    return QStringLiteral("\"%1\"").arg(text);
+}
+
+}  // namespace
+
+DecimalPrecision::DecimalPrecision(const QLocale& locale) : locale_(locale) {
+    const QString sep = locale_.decimalPoint();
+    separator_ = sep.isEmpty() ? QChar(u'.') : sep.front();
+}
+
+const Decimal& DecimalPrecision::value(const char* operation, const Operand& operand,
+                                       Decimal& scratch) const {
+    if (const auto* earlier = std::get_if<const PrecisionResult*>(&operand)) {
+        return (*earlier)->value;
+    }
+    if (const auto* small = std::get_if<std::int16_t>(&operand)) {
+        scratch = *small;
+        return scratch;
+    }
+    const double* number = std::get_if<double>(&operand);
+    if (const auto* form = std::get_if<FormDouble>(&operand)) {
+        number = form->value;
+    }
+    if (number != nullptr) {
+        if (!std::isfinite(*number)) {
+            throw PrecisionError(
+                operation, QStringLiteral("the Double %1 is not a finite number").arg(*number));
+        }
+        char shortest[32];
+        const auto end = std::to_chars(shortest, shortest + sizeof shortest, *number).ptr;
+        scratch = Decimal(std::string(shortest, end));
+        return scratch;
+    }
+    const QString& text = std::holds_alternative<BoxText>(operand)
+                              ? std::get<BoxText>(operand).text
+                              : *std::get<HeldText>(operand).text;
+    const std::string ascii = asciiNumber(text, locale_, separator_);
+    if (!ascii.empty()) {
+        try {
+            scratch = Decimal(ascii);
+            if (boost::multiprecision::isfinite(scratch)) {
+                return scratch;
+            }
+        } catch (const std::exception&) {
+            // reported below like any other text that does not convert
+        }
+    }
+    throw PrecisionError(operation, QStringLiteral("%1 is not a number here (decimal separator %2)")
+                                        .arg(quoted(text), quoted(QString(separator_))));
+}
+
+PrecisionResult DecimalPrecision::checked(const char* operation, Decimal&& value) {
+    ++calls_;
+    if (!boost::multiprecision::isfinite(value)) {
+        throw PrecisionError(operation, QStringLiteral("the result is out of range"));
+    }
+    return PrecisionResult{std::move(value)};
+}
+
+PrecisionResult DecimalPrecision::Pi() {
+    return checked("Pi", Decimal(boost::math::constants::pi<Decimal>()));
+}
+
+PrecisionResult DecimalPrecision::Multiply(const Operand& a, const Operand& b) {
+    Decimal sa;
+    // A small integer multiplies digit by digit, without a full product.
+    if (const auto* small = std::get_if<std::int16_t>(&a)) {
+        return checked("Multiply", value("Multiply", b, sa) * static_cast<int>(*small));
+    }
+    Decimal sb;
+    return checked("Multiply", value("Multiply", a, sa) * value("Multiply", b, sb));
+}
+
+PrecisionResult DecimalPrecision::Add(const Operand& a, const Operand& b) {
+    Decimal sa, sb;
+    return checked("Add", value("Add", a, sa) + value("Add", b, sb));
+}
+
+PrecisionResult DecimalPrecision::Subtract(const Operand& a, const Operand& b) {
+    Decimal sa, sb;
+    return checked("Subtract", value("Subtract", a, sa) - value("Subtract", b, sb));
+}
+
+PrecisionResult DecimalPrecision::Reciprocal(const Operand& a) {
+    Decimal sa;
+    const Decimal& x = value("Reciprocal", a, sa);
+    if (x == 0) {
+        throw PrecisionError("Reciprocal", QStringLiteral("division by zero"));
+    }
+    return checked("Reciprocal", 1 / x);
+}
+
+PrecisionResult DecimalPrecision::Divide(const Operand& a, const Operand& b) {
+    Decimal sa, sb;
+    const Decimal& x = value("Divide", a, sa);
+    const Decimal& y = value("Divide", b, sb);
+    if (y == 0) {
+        throw PrecisionError("Divide", QStringLiteral("division by zero"));
+    }
+    return checked("Divide", x / y);
+}
+
+QString DecimalPrecision::text(const PrecisionResult& r) const {
+    return decimalText(r.value, separator_);
+}
+
+QString decimalText(const Decimal& value, QChar separator) {
+    if (value == 0) {
+        return QStringLiteral("0");
+    }
+    // "-d.ddd...e+XX" with every held digit.
+    const std::string sci = value.str(kHeldDigits, std::ios_base::scientific);
+    const bool negative = sci.front() == '-';
+    const std::size_t mark = sci.find('e');
+    std::string digits = sci.substr(negative ? 1 : 0, mark - (negative ? 1 : 0));
+    digits.erase(1, 1);  // the point after the first digit
+    digits.erase(digits.find_last_not_of('0') + 1);
+    const int exponent = std::stoi(sci.substr(mark + 1));
+
+    QString out = negative ? QStringLiteral("-") : QString();
+    const auto appendDigits = [&out](const std::string& d) { out += QString::fromLatin1(d); };
+    if (exponent < kSmallestPositional || exponent > kLargestPositional) {
+        appendDigits(digits.substr(0, 1));
+        if (digits.size() > 1) {
+            out += separator;
+            appendDigits(digits.substr(1));
+        }
+        out += QStringLiteral("E%1%2")
+                   .arg(exponent < 0 ? u'-' : u'+')
+                   .arg(std::abs(exponent), 2, 10, QChar(u'0'));
+    } else if (exponent < 0) {
+        out += u'0';
+        out += separator;
+        appendDigits(std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits);
+    } else {
+        const auto whole = static_cast<std::size_t>(exponent) + 1;
+        if (digits.size() < whole) {
+            digits.append(whole - digits.size(), '0');
+        }
+        appendDigits(digits.substr(0, whole));
+        if (digits.size() > whole) {
+            out += separator;
+            appendDigits(digits.substr(whole));
+        }
+    }
+    return out;
+}
+
+}  // namespace velarion
