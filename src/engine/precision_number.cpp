@@ -134,28 +134,23 @@ PrecisionResult DecimalPrecision::Pi() {
 }
 
 PrecisionResult DecimalPrecision::Multiply(const Operand& a, const Operand& b) {
-    Decimal sa;
     // A small integer multiplies digit by digit, without a full product.
     if (const auto* small = std::get_if<std::int16_t>(&a)) {
-        return checked("Multiply", value("Multiply", b, sa) * static_cast<int>(*small));
+        return checked("Multiply", value("Multiply", b, scratchB_) * static_cast<int>(*small));
     }
-    Decimal sb;
-    return checked("Multiply", value("Multiply", a, sa) * value("Multiply", b, sb));
+    return checked("Multiply", value("Multiply", a, scratchA_) * value("Multiply", b, scratchB_));
 }
 
 PrecisionResult DecimalPrecision::Add(const Operand& a, const Operand& b) {
-    Decimal sa, sb;
-    return checked("Add", value("Add", a, sa) + value("Add", b, sb));
+    return checked("Add", value("Add", a, scratchA_) + value("Add", b, scratchB_));
 }
 
 PrecisionResult DecimalPrecision::Subtract(const Operand& a, const Operand& b) {
-    Decimal sa, sb;
-    return checked("Subtract", value("Subtract", a, sa) - value("Subtract", b, sb));
+    return checked("Subtract", value("Subtract", a, scratchA_) - value("Subtract", b, scratchB_));
 }
 
 PrecisionResult DecimalPrecision::Reciprocal(const Operand& a) {
-    Decimal sa;
-    const Decimal& x = value("Reciprocal", a, sa);
+    const Decimal& x = value("Reciprocal", a, scratchA_);
     if (x == 0) {
         throw PrecisionError("Reciprocal", QStringLiteral("division by zero"));
     }
@@ -163,9 +158,8 @@ PrecisionResult DecimalPrecision::Reciprocal(const Operand& a) {
 }
 
 PrecisionResult DecimalPrecision::Divide(const Operand& a, const Operand& b) {
-    Decimal sa, sb;
-    const Decimal& x = value("Divide", a, sa);
-    const Decimal& y = value("Divide", b, sb);
+    const Decimal& x = value("Divide", a, scratchA_);
+    const Decimal& y = value("Divide", b, scratchB_);
     if (y == 0) {
         throw PrecisionError("Divide", QStringLiteral("division by zero"));
     }
@@ -197,9 +191,8 @@ QString decimalText(const Decimal& value, QChar separator) {
             out += separator;
             appendDigits(digits.substr(1));
         }
-        out += QStringLiteral("E%1%2")
-                   .arg(exponent < 0 ? u'-' : u'+')
-                   .arg(std::abs(exponent), 2, 10, QChar(u'0'));
+        out += exponent < 0 ? QStringLiteral("E-") : QStringLiteral("E+");
+        out += QStringLiteral("%1").arg(std::abs(exponent), 2, 10, QChar(u'0'));
     } else if (exponent < 0) {
         out += u'0';
         out += separator;

@@ -113,6 +113,10 @@ class DecimalPrecision : public MathPrecision {
     QLocale locale_;
     QChar separator_;
     std::int64_t calls_ = 0;
+    // Operands converted from texts, Doubles and integers, one per position;
+    // kept between calls so that a call does not build fresh numbers.
+    Decimal scratchA_;
+    Decimal scratchB_;
 };
 
 // The text of a decimal value with the given decimal separator, every held
