@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
+#include <sys/types.h>
+
 namespace {
 
 struct Result {
@@ -14,7 +18,7 @@ struct Result {
 };
 
 class BatchTest : public ::testing::Test {
-protected:
+  protected:
     Result run(const QStringList& args) {
         QProcess process;
         process.setWorkingDirectory(dir.path());
@@ -57,8 +61,8 @@ TEST_F(BatchTest, AFailedRunExitsNonZeroWithTheMessage) {
 
 TEST_F(BatchTest, BadCommandLinesAreRefused) {
     for (const QStringList& args : {QStringList{"--box", "Nope=1"}, QStringList{"--box", "TP"},
-                                    QStringList{"--locale", "xx_notalocale"},
-                                    QStringList{"stray"}, QStringList{"--run", "triple"}}) {
+                                    QStringList{"--locale", "xx_notalocale"}, QStringList{"stray"},
+                                    QStringList{"--run", "triple"}}) {
         const Result r = run(args);
         EXPECT_EQ(r.exitCode, 64) << args.join(' ').toStdString();
         EXPECT_FALSE(r.err.isEmpty());
@@ -69,7 +73,8 @@ TEST_F(BatchTest, BadCommandLinesAreRefused) {
 TEST_F(BatchTest, GirotondoRunsHeadless) {
     const Result r = run({"--locale", "it_IT", "--run", "girotondo"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.out.contains("Ttot = 0,00012\nTB = 2500000,0000\nTL0 = 0,0002\nTJ = 30\nTK = 3\n"))
+    EXPECT_TRUE(
+        r.out.contains("Ttot = 0,00012\nTB = 2500000,0000\nTL0 = 0,0002\nTJ = 30\nTK = 3\n"))
         << r.out.toStdString();
     QFile log(logPath());
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
@@ -80,13 +85,64 @@ TEST_F(BatchTest, GirotondoRunsHeadless) {
     const Result failed =
         run({"--locale", "it_IT", "--run", "girotondo", "--box", "Tnitertemp=31"});
     EXPECT_EQ(failed.exitCode, 2);
-    EXPECT_TRUE(failed.err.contains("Error: Error\nSnapshot 31 does not fit")) << failed.err.toStdString();
+    EXPECT_TRUE(failed.err.contains("Error: Error\nSnapshot 31 does not fit"))
+        << failed.err.toStdString();
+}
+
+TEST_F(BatchTest, PrecisionRunPrintsTheLogLinesThenTheBoxes) {
+    const Result r =
+        run({"--locale", "it_IT", "--run", "precision", "--box", "TINDICE_MATRICE2=50"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 35) << r.out.toStdString();
+    EXPECT_EQ(lines[0], "2) -0,000011");
+    EXPECT_EQ(lines[28], "30) -0,000165");
+    EXPECT_EQ(
+        lines[29],
+        "TA = 0,0003141592653589793238462643383279502884197169399375105820974944592307816406");
+    EXPECT_EQ(lines.mid(30),
+              (QStringList{"TF = 0", "Ttot = 3E-05", "TB = 2500000", "TL0 = 0,0002", "TJ = 30"}));
+    QFile log(logPath());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(log.readAll().count("\r\n"), 58);
+
+    const Result failed = run({"--locale", "it_IT", "--run", "precision", "--box", "Tltot=0"});
+    EXPECT_EQ(failed.exitCode, 2);
+    EXPECT_TRUE(failed.err.contains("Divide: division by zero at level 2, segment 0"))
+        << failed.err.toStdString();
+}
+
+// The precision run cannot be stopped, so Ctrl-C ends the program at once;
+// each record is written whole, so the log ends on a record's end.
+TEST_F(BatchTest, InterruptEndsThePrecisionRunAtOnceWithWholeRecords) {
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.start(
+        QStringLiteral(VELARION_BATCH_PATH),
+        {"--locale", "it_IT", "--run", "precision", "--box", "TP=1", "--box",
+         "TINDICE_MATRICE1=3000", "--box", "Tnitertemp=3000", "--box", "TINDICE_MATRICE2=1000"});
+    // Level 3 on stdout: the record of level 2 is in the file.
+    QByteArray out;
+    while (out.count('\n') < 2 && process.waitForReadyRead(30000)) {
+        out += process.readAllStandardOutput();
+    }
+    ASSERT_GE(out.count('\n'), 2);
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(5000));
+    EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
+    QFile log(logPath());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray bytes = log.readAll();
+    EXPECT_TRUE(bytes.startsWith("2) -0,00001095\r\n\r\n")) << bytes.left(40).toStdString();
+    EXPECT_TRUE(bytes.endsWith("\r\n\r\n"));
+    EXPECT_LT(bytes.count("\r\n\r\n"), 2999);
 }
 
 TEST_F(BatchTest, HelpDocumentsTheOptions) {
     const Result r = run({"--help"});
     EXPECT_EQ(r.exitCode, 0);
-    for (const char* word : {"--box", "--locale", "--run", "girotondo", "Ctrl-C", "Exit status", "LogFile.txt"}) {
+    for (const char* word : {"--box", "--locale", "--run", "girotondo", "precision", "Ctrl-C",
+                             "Exit status", "LogFile.txt"}) {
         EXPECT_NE(r.out.indexOf(word), -1) << word;
     }
 }
