@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -77,6 +78,8 @@ RunOutcome PrecisionRun::run() {
         return fail(error.message() + where());
     } catch (const RunFailure& failure) {
         return fail(failure.message());
+    } catch (const std::exception& error) {  // e.g. no memory for the log box's text
+        return fail(QStringLiteral("The run failed (%1)").arg(error.what()) + where());
     }
     calls_ += component_->calls();
     component_.reset();
@@ -268,6 +271,8 @@ void PrecisionRun::computeSegments(MathPrecision& m, int J, int first, int last,
         }
     } catch (const PrecisionError& error) {
         failure = {i, error.message()};
+    } catch (const std::exception& error) {  // e.g. no memory for a text
+        failure = {i, QStringLiteral("The arithmetic failed (%1)").arg(error.what())};
     }
 }
 
@@ -314,6 +319,9 @@ void PrecisionRun::logLevel(int J) {
 QString PrecisionRun::where() const {
     if (step_ != nullptr) {
         return QStringLiteral(" while computing %1").arg(QString::fromLatin1(step_));
+    }
+    if (level_ < 0) {
+        return {};
     }
     return QStringLiteral(" at level %1, segment %2").arg(level_).arg(segment_);
 }
