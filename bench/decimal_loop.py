@@ -82,13 +82,19 @@ def simulate(boxes, sep=","):
 
 
 def main():
-    start = time.perf_counter()
-    log, _, ops = simulate({})
-    seconds = time.perf_counter() - start
+    # The fastest of five, as the benchmarks report theirs: on a shared
+    # machine the slower runs measure the neighbours.
+    best = None
+    for _ in range(5):
+        start = time.perf_counter()
+        log, _, ops = simulate({})
+        seconds = time.perf_counter() - start
+        best = seconds if best is None else min(best, seconds)
     cells = len(log) * (int(DEFAULTS["TINDICE_MATRICE2"]) + 1)
     print(f"Python decimal loop, defaults ({len(log)} levels x "
-          f"{int(DEFAULTS['TINDICE_MATRICE2']) + 1} segments): {seconds:.3f} s, "
-          f"{seconds * 1e9 / cells:.0f} ns per cell, {seconds * 1e9 / ops:.1f} ns per operation")
+          f"{int(DEFAULTS['TINDICE_MATRICE2']) + 1} segments), fastest of 5: "
+          f"{best * 1e3:.1f} ms, {best * 1e9 / cells:.0f} ns per cell, "
+          f"{best * 1e9 / ops:.1f} ns per operation")
 
 
 if __name__ == "__main__":

@@ -34,10 +34,6 @@ std::size_t physicalMemory() {
     return static_cast<std::size_t>(pages) * static_cast<std::size_t>(pageSize);
 }
 
-int defaultThreads() {
-    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-}
-
 }  // namespace
 
 struct PrecisionRun::Held {
@@ -57,7 +53,6 @@ PrecisionRun::PrecisionRun(WindowOps& ops, FormState& form, const NumberText& nu
       numbers_(numbers),
       log_(std::move(logPath)),
       memoryLimit_(physicalMemory()),
-      threads_(defaultThreads()),
       held_(std::make_unique<Held>()) {}
 
 PrecisionRun::~PrecisionRun() = default;

@@ -34,7 +34,9 @@ class PrecisionRun {
     void setMemoryLimit(std::size_t bytes) { memoryLimit_ = bytes; }
     // Threads that share the segments of a level (at least 1). Each cell
     // depends only on the two levels before it, so the results are the
-    // same for any count.
+    // same for any count. One by default: on a machine whose cores are busy
+    // with other work a second thread was measured to slow the run down,
+    // as every level waits for its slowest share.
     void setThreads(int threads) { threads_ = threads < 1 ? 1 : threads; }
 
     RunOutcome run();
