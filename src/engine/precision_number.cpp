@@ -121,32 +121,48 @@ const Decimal& DecimalPrecision::value(const char* operation, const Operand& ope
                                         .arg(quoted(text), quoted(QString(separator_))));
 }
 
-PrecisionResult DecimalPrecision::checked(const char* operation, Decimal&& value) {
+// Counts the call and refuses a result that is not a finite number.
+void DecimalPrecision::check(const char* operation, const PrecisionResult& r) {
     ++calls_;
-    if (!boost::multiprecision::isfinite(value)) {
+    if (!boost::multiprecision::isfinite(r.value)) {
         throw PrecisionError(operation, QStringLiteral("the result is out of range"));
     }
-    return PrecisionResult{std::move(value)};
+}
+
+// Each operation starts from a copy of its first operand and works on it in
+// place, so a result is built once, where the caller receives it.
+template <class Apply>
+PrecisionResult DecimalPrecision::inPlace(const char* operation, const Operand& a, const Operand& b,
+                                          Apply apply) {
+    PrecisionResult r{value(operation, a, scratchA_)};
+    apply(r.value, value(operation, b, scratchB_));
+    check(operation, r);
+    return r;
 }
 
 PrecisionResult DecimalPrecision::Pi() {
-    return checked("Pi", Decimal(boost::math::constants::pi<Decimal>()));
+    PrecisionResult r{boost::math::constants::pi<Decimal>()};
+    check("Pi", r);
+    return r;
 }
 
 PrecisionResult DecimalPrecision::Multiply(const Operand& a, const Operand& b) {
     // A small integer multiplies digit by digit, without a full product.
     if (const auto* small = std::get_if<std::int16_t>(&a)) {
-        return checked("Multiply", value("Multiply", b, scratchB_) * static_cast<int>(*small));
+        PrecisionResult r{value("Multiply", b, scratchB_)};
+        r.value *= static_cast<int>(*small);
+        check("Multiply", r);
+        return r;
     }
-    return checked("Multiply", value("Multiply", a, scratchA_) * value("Multiply", b, scratchB_));
+    return inPlace("Multiply", a, b, [](Decimal& x, const Decimal& y) { x *= y; });
 }
 
 PrecisionResult DecimalPrecision::Add(const Operand& a, const Operand& b) {
-    return checked("Add", value("Add", a, scratchA_) + value("Add", b, scratchB_));
+    return inPlace("Add", a, b, [](Decimal& x, const Decimal& y) { x += y; });
 }
 
 PrecisionResult DecimalPrecision::Subtract(const Operand& a, const Operand& b) {
-    return checked("Subtract", value("Subtract", a, scratchA_) - value("Subtract", b, scratchB_));
+    return inPlace("Subtract", a, b, [](Decimal& x, const Decimal& y) { x -= y; });
 }
 
 PrecisionResult DecimalPrecision::Reciprocal(const Operand& a) {
@@ -154,7 +170,9 @@ PrecisionResult DecimalPrecision::Reciprocal(const Operand& a) {
     if (x == 0) {
         throw PrecisionError("Reciprocal", QStringLiteral("division by zero"));
     }
-    return checked("Reciprocal", 1 / x);
+    PrecisionResult r{1 / x};
+    check("Reciprocal", r);
+    return r;
 }
 
 PrecisionResult DecimalPrecision::Divide(const Operand& a, const Operand& b) {
@@ -163,7 +181,9 @@ PrecisionResult DecimalPrecision::Divide(const Operand& a, const Operand& b) {
     if (y == 0) {
         throw PrecisionError("Divide", QStringLiteral("division by zero"));
     }
-    return checked("Divide", x / y);
+    PrecisionResult r{x / y};
+    check("Divide", r);
+    return r;
 }
 
 QString DecimalPrecision::text(const PrecisionResult& r) const {

@@ -108,7 +108,9 @@ class DecimalPrecision : public MathPrecision {
 
   private:
     const Decimal& value(const char* operation, const Operand& operand, Decimal& scratch) const;
-    PrecisionResult checked(const char* operation, Decimal&& value);
+    void check(const char* operation, const PrecisionResult& r);
+    template <class Apply>
+    PrecisionResult inPlace(const char* operation, const Operand& a, const Operand& b, Apply apply);
 
     QLocale locale_;
     QChar separator_;
