@@ -262,6 +262,8 @@ void Form1::Command4_Click() {
 // until it ends.
 void Form1::Command1_Click() {
     runAlone<PrecisionRun>();
+    // The run ends without a repaint that would show the last level in TJ.
+    ops_->flushCounters();
 }
 
 void Form1::Command5_Click() {

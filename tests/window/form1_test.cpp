@@ -218,7 +218,7 @@ TEST_F(Form1Test, PrecisionRunFromTheWindowOnlyThroughItsHandler) {
     click(ctl::Command1);  // inside the disabled frame: nothing happens
     EXPECT_EQ(text(ctl::TJ), "");
     form->Command1_Click();
-    EXPECT_EQ(text(ctl::TJ), "30");
+    EXPECT_EQ(form->controlAs<QLineEdit>(ctl::TJ)->text(), "30");
     EXPECT_EQ(text(ctl::LStatus), "Working...");
     EXPECT_TRUE(enabled(ctl::Command2));
     EXPECT_FALSE(enabled(ctl::CStop));
