@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <new>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -181,22 +182,21 @@ void PrecisionRun::fillFirstRows() {
 
     level_ = 0;
     segment_ = 0;
-    PrecisionResult* row0 = c.row(0);
-    row0[0] = PrecisionResult{Decimal(0)};  // the origin, the literal "0"
+    const PrecisionResult* row0 = c.row(0);
+    new (c.slot(0, 0)) PrecisionResult{Decimal(0)};  // the origin, the literal "0"
     c.filled[0] = 1;
     for (int k = 1; k <= n; ++k) {
         segment_ = k;
-        row0[k] = m.Add(result(h.L0), result(row0[k - 1]));
+        new (c.slot(0, k)) PrecisionResult(m.Add(result(h.L0), result(row0[k - 1])));
         c.filled[0] = k + 1;
     }
 
     level_ = 1;
     // V0 x DeltaT is the same product for every segment: formed once.
     const PrecisionResult shift = m.Multiply(formDouble(p.V0), formDouble(p.DeltaT));
-    PrecisionResult* row1 = c.row(1);
     for (int k = 0; k <= n; ++k) {
         segment_ = k;
-        row1[k] = m.Subtract(result(row0[k]), result(shift));
+        new (c.slot(1, k)) PrecisionResult(m.Subtract(result(row0[k]), result(shift)));
         c.filled[1] = k + 1;
     }
 }
@@ -230,7 +230,7 @@ void PrecisionRun::computeLevel(int J) {
     const auto E = m.Subtract(result(m.Subtract(result(up1[1]), result(up1[0]))), result(h.L0));
     const auto force = m.Add(result(PL), result(m.Multiply(result(h.B), result(E))));
     const auto step = m.Multiply(result(m.Multiply(result(R), result(Q2))), result(force));
-    c.row(J)[0] = m.Add(result(Y), result(step));
+    new (c.slot(J, 0)) PrecisionResult(m.Add(result(Y), result(step)));
     c.filled[J] = 1;
 
     if (!h.C) {
@@ -250,7 +250,6 @@ void PrecisionRun::computeSegments(MathPrecision& m, int J, int first, int last,
     const int n = c.lastColumn;
     const PrecisionResult* up1 = c.row(J - 1);
     const PrecisionResult* up2 = c.row(J - 2);
-    PrecisionResult* row = c.row(J);
     int i = first;
     try {
         for (; i <= last; ++i) {
@@ -262,7 +261,8 @@ void PrecisionRun::computeSegments(MathPrecision& m, int J, int first, int last,
                               result(up1[i - 1]))
                       : m.Subtract(result(m.Subtract(result(up1[n]), result(up1[n - 1]))),
                                    result(L0));
-            row[i] = m.Add(result(Y), result(m.Multiply(result(C), result(stretch))));
+            new (c.slot(J, i))
+                PrecisionResult(m.Add(result(Y), result(m.Multiply(result(C), result(stretch)))));
         }
     } catch (const PrecisionError& error) {
         failure = {i, error.message()};

@@ -19,7 +19,7 @@ std::unique_ptr<PsiTextCells> PsiTextCells::tryCreate(int lastRow, int lastColum
         m->lastColumn = lastColumn;
         m->storedRows = storedRows;
         m->separator = separator;
-        m->values.resize(cells);
+        m->memory_.reset(::operator new(cells * sizeof(PrecisionResult)));
         m->filled.assign(static_cast<std::size_t>(storedRows), 0);
         return m;
     } catch (const std::bad_alloc&) {
