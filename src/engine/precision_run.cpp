@@ -211,7 +211,8 @@ void PrecisionRun::stepLevels() {
     }
 }
 
-// Segment 0, the end pushed by the counter pressure.
+// One level: segment 0, the end pushed by the counter pressure, here; the
+// others in computeSegments.
 void PrecisionRun::computeLevel(int J) {
     PsiTextCells& c = *form_.psiText.cells();
     MathPrecision& m = *component_;
