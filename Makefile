@@ -25,6 +25,7 @@ test: build
 
 bench: build
 	$(BUILD_DIR)/bench/velarion-bench
+	python3 bench/decimal_loop.py
 	$(BUILD_DIR)/bench/velarion-window-bench
 
 run: build

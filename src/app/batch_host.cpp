@@ -74,7 +74,22 @@ QString BatchHost::text(std::string_view box) const {
 }
 
 void BatchHost::setText(std::string_view box, const QString& text) {
-    texts_[controlName(box)] = text;
+    QString& held = texts_[controlName(box)];
+    if (box == ctl::TLog && text.startsWith(held) && text.size() > held.size()) {
+        printAppended(text.mid(held.size()));
+    }
+    held = text;
+}
+
+// Whole lines, each in one write, so an interrupt that ends the program
+// between two lines leaves none cut.
+void BatchHost::printAppended(const QString& lines) {
+    endProgress();
+    QString out = lines;
+    out.remove(QChar(u'\r'));
+    const QByteArray bytes = out.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
+    std::fflush(stdout);
 }
 
 bool BatchHost::isTicked(std::string_view checkBox) const {

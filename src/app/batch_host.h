@@ -13,8 +13,9 @@ namespace velarion {
 
 // The window operations for the batch front end: boxes are held in memory,
 // the progress bar is drawn on stderr when it is a terminal, messages go to
-// stderr, and an interrupt (Ctrl-C) acts as STOP; a second one ends the
-// process.
+// stderr, and an interrupt (Ctrl-C) acts as STOP once handleInterrupts()
+// is called; a second one ends the process. Each line appended to TLog is
+// printed on stdout as it comes.
 class BatchHost : public WindowOps {
   public:
     explicit BatchHost(const QLocale& locale);
@@ -57,6 +58,8 @@ class BatchHost : public WindowOps {
     static bool processInterrupted();
 
   private:
+    void printAppended(const QString& lines);
+
     QHash<QString, QString> texts_;
     QHash<QString, bool> ticks_;
     QString status_;

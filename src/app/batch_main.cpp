@@ -6,6 +6,7 @@
 #include "engine/form_state.h"
 #include "engine/girotondo_run.h"
 #include "engine/number_text.h"
+#include "engine/precision_run.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -41,13 +42,18 @@ const char* const kDescription =
     "\n"
     "--run double (the default) is the run of \"GO (double)!\": every level in\n"
     "its own row of psi. --run girotondo is the run of \"GO Girotondo!\": three\n"
-    "rotating rows, with a snapshot in psi every 3*N levels.\n"
+    "rotating rows, with a snapshot in psi every 3*N levels. --run precision\n"
+    "is the run of \"GO (MathPrecision)!\": every operation in decimal\n"
+    "arithmetic of at least 50 digits; it prints each log line (the lines the\n"
+    "window appends to TLog) on stdout as it comes, then the output boxes\n"
+    "without the status line. It cannot be stopped: Ctrl-C ends the program at\n"
+    "once, leaving every record of LogFile.txt whole.\n"
     "\n"
     "Numbers follow the user's locale (or --locale). A progress bar with J (and\n"
-    "K) is drawn on stderr when it is a terminal; Ctrl-C acts as STOP at the\n"
-    "next pump point (every 100 levels, or every 10 Girotondo snapshots).\n"
-    "Ctrl-C again ends the program at once with status 130; every record\n"
-    "already in LogFile.txt is whole.\n"
+    "K) is drawn on stderr when it is a terminal; in the double and girotondo\n"
+    "runs Ctrl-C acts as STOP at the next pump point (every 100 levels, or\n"
+    "every 10 Girotondo snapshots), and Ctrl-C again ends the program at once\n"
+    "with status 130; every record already in LogFile.txt is whole.\n"
     "\n"
     "--config loads a .cnf file into the eleven parameter boxes first, as the\n"
     "window's Load Config. does; --box settings are applied after it. With\n"
@@ -66,13 +72,15 @@ const char* const kDescription =
     "as it was) or when the output cannot be written to stdout (this one wins\n"
     "over the others), 130 after a second Ctrl-C.";
 
+enum class BatchRun { Double, Girotondo, Precision };
+
 struct Options {
     std::optional<QString> help;
     QLocale locale;
     QStringList boxes;
     std::optional<QString> config;
     std::optional<QString> saveConfig;
-    bool girotondo = false;
+    BatchRun run = BatchRun::Double;
 };
 
 int usageError(const QString& message) {
@@ -88,7 +96,8 @@ bool parse(QCoreApplication& app, Options& options, QString& error) {
                       "Sets a box or check box by its control name before the run, e.g. "
                       "--box TP=1 or --box CLogFile=0. May be repeated.",
                       "NAME=TEXT"});
-    parser.addOption({"run", "Which run: double (the default) or girotondo.", "RUN", "double"});
+    parser.addOption(
+        {"run", "Which run: double (the default), girotondo or precision.", "RUN", "double"});
     parser.addOption({"locale", "Uses the number rules of this locale, e.g. it_IT.", "NAME"});
     parser.addOption(
         {"config", "Loads the parameter boxes from this .cnf file before --box.", "FILE"});
@@ -117,11 +126,14 @@ bool parse(QCoreApplication& app, Options& options, QString& error) {
         }
     }
     const QString run = parser.value("run");
-    if (run != "double" && run != "girotondo") {
-        error = QStringLiteral("unknown run '%1' (double or girotondo)").arg(run);
+    if (run == "girotondo") {
+        options.run = BatchRun::Girotondo;
+    } else if (run == "precision") {
+        options.run = BatchRun::Precision;
+    } else if (run != "double") {
+        error = QStringLiteral("unknown run '%1' (double, girotondo or precision)").arg(run);
         return false;
     }
-    options.girotondo = run == "girotondo";
     options.boxes = parser.values("box");
     if (parser.isSet("config")) {
         options.config = parser.value("config");
@@ -148,16 +160,20 @@ bool applyBoxes(BatchHost& host, const QStringList& boxes, QString& error) {
     return true;
 }
 
-void printOutputs(const BatchHost& host, bool girotondo) {
+void printOutputs(const BatchHost& host, BatchRun run) {
     std::vector<std::string_view> boxes{ctl::TA, ctl::TF, ctl::Ttot, ctl::TB, ctl::TL0, ctl::TJ};
-    if (girotondo) {
+    if (run == BatchRun::Girotondo) {
         boxes.push_back(ctl::TK);
     }
     for (const auto box : boxes) {
         std::printf("%.*s = %s\n", static_cast<int>(box.size()), box.data(),
                     qPrintable(host.text(box)));
     }
-    std::printf("%s\n", qPrintable(host.status()));
+    // The precision run leaves "Working..." or "Error!"; the exit status
+    // tells the same.
+    if (run != BatchRun::Precision) {
+        std::printf("%s\n", qPrintable(host.status()));
+    }
 }
 
 // `status`, or kExitOutputFailed when stdout did not take all that was
@@ -218,17 +234,32 @@ RunOutcome runExporting(BatchHost& host, FormState& form, const NumberText& numb
     return run.run();
 }
 
-int simulate(BatchHost& host, const Options& options) {
-    BatchHost::handleInterrupts();
-    const NumberText numbers(options.locale);
+RunOutcome runSimulation(BatchHost& host, BatchRun run, const NumberText& numbers,
+                         bool& exportFailed) {
     FormState form;
+    switch (run) {
+        case BatchRun::Girotondo:
+            return runExporting<GirotondoRun>(host, form, numbers, exportFailed);
+        case BatchRun::Precision:
+            return PrecisionRun(host, form, numbers).run();
+        case BatchRun::Double:
+            break;
+    }
+    return runExporting<DoubleRun>(host, form, numbers, exportFailed);
+}
+
+int simulate(BatchHost& host, const Options& options) {
+    // The precision run never polls a stop, so Ctrl-C keeps its default
+    // action there and ends the program at once.
+    if (options.run != BatchRun::Precision) {
+        BatchHost::handleInterrupts();
+    }
+    const NumberText numbers(options.locale);
     host.acceptQuestion(QString::fromLatin1(kExcelQuestion));
     bool exportFailed = false;
-    const RunOutcome outcome = options.girotondo
-                                   ? runExporting<GirotondoRun>(host, form, numbers, exportFailed)
-                                   : runExporting<DoubleRun>(host, form, numbers, exportFailed);
+    const RunOutcome outcome = runSimulation(host, options.run, numbers, exportFailed);
     host.endProgress();
-    printOutputs(host, options.girotondo);
+    printOutputs(host, options.run);
     const int status = exitStatus(outcome);
     return status == 0 && exportFailed ? kExitOutputFailed : status;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "matrix.h"
+#include "psi_text.h"
 
 #include <cstdint>
 #include <optional>
@@ -33,6 +34,8 @@ struct FormState {
     Matrix psiGiro0;
     Matrix psiGiro1;
     Matrix psiGiro2;
+    // The texts of the arbitrary-precision run.
+    PsiText psiText;
     std::optional<std::int16_t> J;  // empty until a run has counted a level
     std::optional<std::int16_t> K;
 };

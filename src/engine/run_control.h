@@ -14,8 +14,9 @@ enum class RunOutcome { Completed, Stopped, Failed };
 
 // The run a RunControl serves. The Girotondo run touches its own button
 // first and takes its error path when the progress bar cannot be set; the
-// double run leaves the bar as it is then.
-enum class RunKind { Double, Girotondo };
+// double run leaves the bar as it is then. The precision run takes only the
+// "Working..." step.
+enum class RunKind { Double, Girotondo, Precision };
 
 // Waits `ms` milliseconds while the window processes its events; returns at
 // once for 0 or less. The tick count is 64-bit and monotonic, so the wait

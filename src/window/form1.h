@@ -53,6 +53,7 @@ class Form1 : public QWidget {
     void File1_Click() {}
     void Command2_Click();
     void Command4_Click();
+    void Command1_Click();
     void Command5_Click();
     void CSaveConfig_Click();
 

@@ -11,6 +11,8 @@
 
 #include <csignal>
 
+#include <sys/types.h>
+
 namespace {
 
 struct Result {
@@ -155,6 +157,55 @@ TEST_F(BatchTest, AFailedWriteToStdoutIsAFailure) {
     }
 }
 
+TEST_F(BatchTest, PrecisionRunPrintsTheLogLinesThenTheBoxes) {
+    const Result r =
+        run({"--locale", "it_IT", "--run", "precision", "--box", "TINDICE_MATRICE2=50"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 35) << r.out.toStdString();
+    EXPECT_EQ(lines[0], "2) -0,000011");
+    EXPECT_EQ(lines[28], "30) -0,000165");
+    EXPECT_EQ(
+        lines[29],
+        "TA = 0,0003141592653589793238462643383279502884197169399375105820974944592307816406");
+    EXPECT_EQ(lines.mid(30),
+              (QStringList{"TF = 0", "Ttot = 3E-05", "TB = 2500000", "TL0 = 0,0002", "TJ = 30"}));
+    QFile log(logPath());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(log.readAll().count("\r\n"), 58);
+
+    const Result failed = run({"--locale", "it_IT", "--run", "precision", "--box", "Tltot=0"});
+    EXPECT_EQ(failed.exitCode, 2);
+    EXPECT_TRUE(failed.err.contains("Divide: division by zero at level 2, segment 0"))
+        << failed.err.toStdString();
+}
+
+// The precision run cannot be stopped, so Ctrl-C ends the program at once;
+// each record is written whole, so the log ends on a record's end.
+TEST_F(BatchTest, InterruptEndsThePrecisionRunAtOnceWithWholeRecords) {
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.start(
+        QStringLiteral(VELARION_BATCH_PATH),
+        {"--locale", "it_IT", "--run", "precision", "--box", "TP=1", "--box",
+         "TINDICE_MATRICE1=3000", "--box", "Tnitertemp=3000", "--box", "TINDICE_MATRICE2=1000"});
+    // Level 3 on stdout: the record of level 2 is in the file.
+    QByteArray out;
+    while (out.count('\n') < 2 && process.waitForReadyRead(30000)) {
+        out += process.readAllStandardOutput();
+    }
+    ASSERT_GE(out.count('\n'), 2);
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(5000));
+    EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
+    QFile log(logPath());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray bytes = log.readAll();
+    EXPECT_TRUE(bytes.startsWith("2) -0,00001095\r\n\r\n")) << bytes.left(40).toStdString();
+    EXPECT_TRUE(bytes.endsWith("\r\n\r\n"));
+    EXPECT_LT(bytes.count("\r\n\r\n"), 2999);
+}
+
 // The export answers its question itself; a failed export fails the
 // program even though the run completed.
 TEST_F(BatchTest, ExportsLogFileXlsNextToTheLog) {
@@ -177,7 +228,7 @@ TEST_F(BatchTest, HelpDocumentsTheOptionsAndRunsNothing) {
         const Result r = run({help});
         EXPECT_EQ(r.exitCode, 0) << help;
         for (const char* word : {"--box", "--locale", "--run", "girotondo", "Ctrl-C again", "130",
-                                 "Exit status", "74", "LogFile.txt", "LogFile.xls"}) {
+                                 "Exit status", "74", "LogFile.txt", "LogFile.xls", "precision"}) {
             EXPECT_NE(r.out.indexOf(word), -1) << help << ' ' << word;
         }
     }

@@ -235,6 +235,25 @@ TEST_F(Form1Test, GirotondoRunFromTheWindow) {
     EXPECT_TRUE(messages.empty());
 }
 
+TEST_F(Form1Test, PrecisionRunFromTheWindowOnlyThroughItsHandler) {
+    set(ctl::TINDICE_MATRICE2, "50");
+    click(ctl::Command1);  // inside the disabled frame: nothing happens
+    EXPECT_EQ(text(ctl::TJ), "");
+    form->Command1_Click();
+    EXPECT_EQ(form->controlAs<QLineEdit>(ctl::TJ)->text(), "30");
+    EXPECT_EQ(text(ctl::LStatus), "Working...");
+    EXPECT_TRUE(enabled(ctl::Command2));
+    EXPECT_FALSE(enabled(ctl::CStop));
+    // The text box keeps its lines apart by LF alone.
+    const QString once = text(ctl::TLog);
+    EXPECT_EQ(once.count(u'\n'), 29);
+    EXPECT_TRUE(once.startsWith("2) -0,000011\n3) -0,0000165\n"));
+    form->Command1_Click();
+    EXPECT_EQ(text(ctl::TLog), once + once);
+    form->Command3_Click();
+    EXPECT_EQ(text(ctl::TLog), "");
+}
+
 TEST_F(Form1Test, GirotondoStopsAtTheTenthSnapshot) {
     QString shownAtPump;
     atPumps({[&] {
