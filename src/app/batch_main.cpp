@@ -1,4 +1,5 @@
 // velarion-batch: runs a simulation without a window.
+#include "batch_compare.h"
 #include "batch_host.h"
 #include "config/config_commands.h"
 #include "engine/double_run.h"
@@ -81,6 +82,7 @@ struct Options {
     std::optional<QString> config;
     std::optional<QString> saveConfig;
     BatchRun run = BatchRun::Double;
+    bool compareDouble = false;
 };
 
 int usageError(const QString& message) {
@@ -98,6 +100,10 @@ bool parse(QCoreApplication& app, Options& options, QString& error) {
                       "NAME=TEXT"});
     parser.addOption(
         {"run", "Which run: double (the default), girotondo or precision.", "RUN", "double"});
+    parser.addOption({"compare-double",
+                      "With --run precision: also runs the double-precision model on the same "
+                      "boxes and prints, per level, the largest absolute and relative difference "
+                      "between the decimal and the double positions, then the worst."});
     parser.addOption({"locale", "Uses the number rules of this locale, e.g. it_IT.", "NAME"});
     parser.addOption(
         {"config", "Loads the parameter boxes from this .cnf file before --box.", "FILE"});
@@ -132,6 +138,11 @@ bool parse(QCoreApplication& app, Options& options, QString& error) {
         options.run = BatchRun::Precision;
     } else if (run != "double") {
         error = QStringLiteral("unknown run '%1' (double, girotondo or precision)").arg(run);
+        return false;
+    }
+    options.compareDouble = parser.isSet("compare-double");
+    if (options.compareDouble && options.run != BatchRun::Precision) {
+        error = QStringLiteral("--compare-double goes with --run precision");
         return false;
     }
     options.boxes = parser.values("box");
@@ -234,9 +245,8 @@ RunOutcome runExporting(BatchHost& host, FormState& form, const NumberText& numb
     return run.run();
 }
 
-RunOutcome runSimulation(BatchHost& host, BatchRun run, const NumberText& numbers,
+RunOutcome runSimulation(BatchHost& host, BatchRun run, FormState& form, const NumberText& numbers,
                          bool& exportFailed) {
-    FormState form;
     switch (run) {
         case BatchRun::Girotondo:
             return runExporting<GirotondoRun>(host, form, numbers, exportFailed);
@@ -257,10 +267,14 @@ int simulate(BatchHost& host, const Options& options) {
     const NumberText numbers(options.locale);
     host.acceptQuestion(QString::fromLatin1(kExcelQuestion));
     bool exportFailed = false;
-    const RunOutcome outcome = runSimulation(host, options.run, numbers, exportFailed);
+    FormState form;
+    const RunOutcome outcome = runSimulation(host, options.run, form, numbers, exportFailed);
     host.endProgress();
     printOutputs(host, options.run);
     const int status = exitStatus(outcome);
+    if (status == 0 && options.compareDouble) {
+        return printDoubleComparison(host, form, numbers);
+    }
     return status == 0 && exportFailed ? kExitOutputFailed : status;
 }
 

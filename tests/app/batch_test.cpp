@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <csignal>
 
 #include <sys/types.h>
@@ -178,6 +180,26 @@ TEST_F(BatchTest, PrecisionRunPrintsTheLogLinesThenTheBoxes) {
     EXPECT_EQ(failed.exitCode, 2);
     EXPECT_TRUE(failed.err.contains("Divide: division by zero at level 2, segment 0"))
         << failed.err.toStdString();
+}
+
+// The comparison runs the double model without a log, so LogFile.txt keeps
+// the decimal records.
+TEST_F(BatchTest, CompareDoublePrintsAFiniteWorstDifference) {
+    const Result r = run({"--locale", "it_IT", "--run", "precision", "--compare-double"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QRegularExpression worst(
+        QStringLiteral(R"(worst absolute difference (\S+) at level (\d+); worst relative )"
+                       R"(difference (\S+) at level \d+\n\z)"));
+    const auto match = worst.match(r.out);
+    ASSERT_TRUE(match.hasMatch()) << r.out.right(300).toStdString();
+    const double absolute = QLocale(QLocale::Italian).toDouble(match.captured(1));
+    EXPECT_TRUE(std::isfinite(absolute) && absolute > 0 && absolute < 1e-9) << absolute;
+    EXPECT_EQ(r.out.count(QRegularExpression(QStringLiteral("(?m)^\\d+\t"))),
+              31);  // levels 0 to 30
+    QFile log(logPath());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().startsWith("2) -0,000011\r\n\r\n"));
+    EXPECT_EQ(run({"--compare-double"}).exitCode, 64);
 }
 
 // The precision run cannot be stopped, so Ctrl-C ends the program at once;
