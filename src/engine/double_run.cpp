@@ -1,5 +1,6 @@
 #include "double_run.h"
 
+#include "initial_rows.h"
 #include "parameters.h"
 #include "run_failure.h"
 #include "run_log_steps.h"
@@ -37,41 +38,30 @@ RunOutcome DoubleRun::run() {
 // either. A bound box that does not convert is left to the reading order,
 // which reports it at its own step.
 void DoubleRun::refuseBrokenLimits() {
-    const ParameterReader reader(ops_, numbers_);
-    const auto rows = reader.peekInt32(ctl::TINDICE_MATRICE1);
-    const auto columns = reader.peekInt32(ctl::TINDICE_MATRICE2);
-    const auto levels = reader.peekInt16(ctl::Tnitertemp);
-    if (!rows || !columns) {
+    const auto bounds = ParameterReader(ops_, numbers_).peekBounds("psi");
+    if (!bounds) {
         return;
     }
     const auto holding = [this](std::string_view box) { return describeBoxHolding(ops_, box); };
-    if (*columns < 1 || *columns > 32766) {
-        throw RunFailure(QStringLiteral("The second index of psi must lie from 1 to 32766: %1.")
-                             .arg(holding(ctl::TINDICE_MATRICE2)));
-    }
-    if (*rows < 1) {
-        throw RunFailure(QStringLiteral("The first index of psi must be at least 1: %1.")
-                             .arg(holding(ctl::TINDICE_MATRICE1)));
-    }
-    const auto lastRow = cappedLastRow(*rows);
+    const auto lastRow = cappedLastRow(bounds->rows);
     if (!lastRow) {
-        refuseKeptMatrix(*columns);
+        refuseKeptMatrix(bounds->columns);
     }
     const int last = lastRow ? *lastRow : form_.psi.lastRow();
-    if (levels && *levels > last) {
+    if (bounds->levels && *bounds->levels > last) {
         throw RunFailure(QStringLiteral("nitertemp is %1, above the last row of psi (%2): %3, "
                                         "and %4.")
-                             .arg(*levels)
+                             .arg(*bounds->levels)
                              .arg(last)
                              .arg(holding(ctl::Tnitertemp), holding(ctl::TINDICE_MATRICE1)));
     }
     if (lastRow) {
         prepared_ = Matrix::tryCreate(static_cast<std::size_t>(*lastRow) + 1,
-                                      static_cast<std::size_t>(*columns) + 1);
+                                      static_cast<std::size_t>(bounds->columns) + 1);
         if (prepared_.empty()) {
             throw RunFailure(QStringLiteral("There is not enough memory for psi(%1, %2).")
                                  .arg(*lastRow)
-                                 .arg(*columns));
+                                 .arg(bounds->columns));
         }
     }
 }
@@ -111,28 +101,15 @@ void DoubleRun::readParameters() {
 
 void DoubleRun::fillFirstRows() {
     const Parameters& p = form_.parameters;
-    double* row0 = form_.psi.row(0);
-    double* row1 = form_.psi.row(1);
-    row0[0] = 0;
-    for (int s = 1; s <= M_; ++s) {
-        row0[s] = row0[s - 1] + p.L0;
-    }
-    const double shift = p.DeltaT * p.V0;
-    for (int s = 0; s <= M_; ++s) {
-        row1[s] = row0[s] - shift;
-    }
-    for (int level = 0; level <= 1; ++level) {
-        if (const int s = firstNonFinite(form_.psi.row(level), M_); s >= 0) {
-            throw RunFailure(nonFiniteReason(level, s));
-        }
-    }
+    layOutAtRest(form_.psi.row(0), M_, p.L0);
+    moveByInitialVelocity(form_.psi.row(0), form_.psi.row(1), M_, p.DeltaT, p.V0);
+    refuseNonFiniteFirstRows(form_.psi.row(0), form_.psi.row(1), M_);
 }
 
 bool DoubleRun::stepLevels() {
     const int last = form_.parameters.nitertemp;
     for (int J = 2; J <= last; ++J) {
         computeLevel(J);
-        form_.J = static_cast<std::int16_t>(J);
         ops_.setText(ctl::TJ, QString::number(J));
         if (J % 10 == 0) {
             control_.progress(J);
@@ -140,7 +117,7 @@ bool DoubleRun::stepLevels() {
         if (J % 100 == 0 && control_.pumpAndPoll()) {
             return false;
         }
-        writeRecord(J);
+        writePositionRecord(log_, numbers_, J, form_.psi.row(J));
     }
     return true;
 }
@@ -152,14 +129,6 @@ void DoubleRun::computeLevel(int J) {
     }
 }
 
-void DoubleRun::writeRecord(int J) {
-    if (!log_.isOpen()) {
-        return;
-    }
-    const auto level = static_cast<std::int16_t>(J);
-    writeLogRecord(log_, logLine(level, numbers_.general(form_.psi(J, 0))));
-}
-
 void DoubleRun::closeLog() {
     if (!log_.close()) {
         throw RunFailure(logWriteFailure(log_));
@@ -168,11 +137,7 @@ void DoubleRun::closeLog() {
 
 RunOutcome DoubleRun::complete() {
     closeLog();
-    control_.showElapsed();
-    control_.endButtons();
-    if (ops_.isTicked(ctl::CLogFileExc) && export_) {
-        export_();
-    }
+    control_.finish(export_);
     return RunOutcome::Completed;
 }
 

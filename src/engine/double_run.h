@@ -32,7 +32,6 @@ class DoubleRun {
     void fillFirstRows();
     bool stepLevels();  // false when stopped
     void computeLevel(int J);
-    void writeRecord(int J);
     void closeLog();
     RunOutcome complete();
 

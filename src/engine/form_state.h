@@ -4,7 +4,6 @@
 #include "psi_text.h"
 
 #include <cstdint>
-#include <optional>
 
 namespace velarion {
 
@@ -36,8 +35,6 @@ struct FormState {
     Matrix psiGiro2;
     // The texts of the arbitrary-precision run.
     PsiText psiText;
-    std::optional<std::int16_t> J;  // empty until a run has counted a level
-    std::optional<std::int16_t> K;
 };
 
 }  // namespace velarion

@@ -1,5 +1,6 @@
 #include "girotondo_run.h"
 
+#include "initial_rows.h"
 #include "parameters.h"
 #include "run_failure.h"
 #include "run_log_steps.h"
@@ -105,27 +106,15 @@ void GirotondoRun::fillInitialRows() {
         throw RunFailure(segmentLimitReason(M_));
     }
     const Parameters& p = form_.parameters;
-    double* psi0 = form_.psi.row(0);
     double* giro0 = form_.psiGiro0.row(0);
     double* giro1 = form_.psiGiro1.row(0);
-    psi0[0] = 0;
-    giro0[0] = psi0[0];
-    for (int s = 1; s <= M_; ++s) {
-        psi0[s] = psi0[s - 1] + p.L0;  // a running sum, as the column is laid out
-        giro0[s] = psi0[s];
-    }
+    layOutAtRest(form_.psi.row(0), M_, p.L0);
+    std::copy_n(form_.psi.row(0), M_ + 1, giro0);
     if (M_ > kLastSegmentLimit) {
         throw RunFailure(segmentLimitReason(M_));
     }
-    const double shift = p.DeltaT * p.V0;
-    for (int s = 0; s <= M_; ++s) {
-        giro1[s] = giro0[s] - shift;
-    }
-    for (const auto& [level, row] : {std::pair{0, giro0}, std::pair{1, giro1}}) {
-        if (const int s = firstNonFinite(row, M_); s >= 0) {
-            throw RunFailure(nonFiniteReason(level, s));
-        }
-    }
+    moveByInitialVelocity(giro0, giro1, M_, p.DeltaT, p.V0);
+    refuseNonFiniteFirstRows(giro0, giro1, M_);
     level_ = 1;
     openLogIfTicked(ops_, log_);
     if (M_ < 1) {
@@ -152,7 +141,6 @@ bool GirotondoRun::takeSnapshots() {
                                  .arg(N));
         }
         for (int K = 0; K <= lastK; ++K) {
-            form_.K = static_cast<std::int16_t>(K);
             ops_.setText(ctl::TK, QString::number(K));
             cycle();
         }
@@ -166,9 +154,8 @@ bool GirotondoRun::takeSnapshots() {
             }
             ++N;
         }
-        form_.J = static_cast<std::int16_t>(J);
         ops_.setText(ctl::TJ, QString::number(J));
-        writeRecord(J);
+        writePositionRecord(log_, numbers_, J, form_.psi.row(static_cast<std::size_t>(J)), M_);
         if (J % 10 == 0) {
             control_.progress(J);
             if (control_.pumpAndPoll()) {
@@ -204,16 +191,6 @@ void GirotondoRun::storeSnapshot(int J) {
                              .arg(form_.parameters.nitertemp));
     }
     std::copy_n(form_.psiGiro2.row(0), M_ + 1, form_.psi.row(static_cast<std::size_t>(J)));
-}
-
-void GirotondoRun::writeRecord(int J) {
-    if (!log_.isOpen()) {
-        return;
-    }
-    const auto j = static_cast<std::size_t>(J);
-    const QString line = logLine(static_cast<std::int16_t>(J), numbers_.general(form_.psi(j, 0)),
-                                 numbers_.general(form_.psi(j, static_cast<std::size_t>(M_))));
-    writeLogRecord(log_, line);
 }
 
 QString GirotondoRun::closeLog() {
@@ -261,11 +238,7 @@ RunOutcome GirotondoRun::stop() {
 }
 
 void GirotondoRun::finish() {
-    control_.showElapsed();
-    control_.endButtons();
-    if (ops_.isTicked(ctl::CLogFileExc) && export_) {
-        export_();
-    }
+    control_.finish(export_);
 }
 
 }  // namespace velarion

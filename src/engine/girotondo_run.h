@@ -36,7 +36,6 @@ class GirotondoRun {
     void cycle();
     void update(const Matrix& current, const Matrix& previous, Matrix& target);
     void storeSnapshot(int J);
-    void writeRecord(int J);
     QString closeLog();  // the reason when the file could not be closed
     void showError(const QString& reason);
     RunOutcome complete();

@@ -79,6 +79,24 @@ std::optional<std::int16_t> ParameterReader::peekInt16(std::string_view box) con
     return value ? roundToInt16(*value) : std::nullopt;
 }
 
+std::optional<PeekedBounds> ParameterReader::peekBounds(const char* matrix) const {
+    const auto rows = peekInt32(ctl::TINDICE_MATRICE1);
+    const auto columns = peekInt32(ctl::TINDICE_MATRICE2);
+    if (!rows || !columns) {
+        return std::nullopt;
+    }
+    const QString name = QString::fromLatin1(matrix);
+    if (*columns < 1 || *columns > 32766) {
+        throw RunFailure(QStringLiteral("The second index of %1 must lie from 1 to 32766: %2.")
+                             .arg(name, describeBoxHolding(ops_, ctl::TINDICE_MATRICE2)));
+    }
+    if (*rows < 1) {
+        throw RunFailure(QStringLiteral("The first index of %1 must be at least 1: %2.")
+                             .arg(name, describeBoxHolding(ops_, ctl::TINDICE_MATRICE1)));
+    }
+    return PeekedBounds{*rows, *columns, peekInt16(ctl::Tnitertemp)};
+}
+
 void ParameterReader::readIndexBounds(FormState& form) const {
     form.IndiceMatrice1 = toInt32(ctl::TINDICE_MATRICE1);
     form.IndiceMatrice2 = toInt32(ctl::TINDICE_MATRICE2);

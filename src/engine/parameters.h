@@ -10,6 +10,14 @@
 
 namespace velarion {
 
+// The two index bounds and nitertemp as a run checks them before it
+// changes anything.
+struct PeekedBounds {
+    std::int32_t rows = 0;               // IndiceMatrice1
+    std::int32_t columns = 0;            // IndiceMatrice2
+    std::optional<std::int16_t> levels;  // nitertemp, when it converts
+};
+
 // Reads the parameter boxes by the locale's rules. Each read converts the
 // box at that moment; a text that does not convert or overflows throws a
 // RunFailure that names the box, its caption and the text.
@@ -25,6 +33,13 @@ class ParameterReader {
     // changes anything.
     std::optional<std::int32_t> peekInt32(std::string_view box) const;
     std::optional<std::int16_t> peekInt16(std::string_view box) const;
+
+    // The bounds without a failure; nothing when a bound does not convert,
+    // which the reading order then reports at its own step. Refuses, naming
+    // the box, a second index outside 1 to 32766 (the segments are counted
+    // in 16 bits, one count beyond the last) and a first index below 1 (rows
+    // 0 and 1 are always written) of `matrix`.
+    std::optional<PeekedBounds> peekBounds(const char* matrix) const;
 
     // Reading order steps 1 and 2: the two matrix bounds.
     void readIndexBounds(FormState& form) const;

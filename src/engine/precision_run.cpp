@@ -86,35 +86,28 @@ RunOutcome PrecisionRun::run() {
 // A bound that does not convert is left to the reading order, which
 // reports it at its own step.
 void PrecisionRun::refuseBrokenLimits() {
-    const ParameterReader reader(ops_, numbers_);
-    const auto rows = reader.peekInt32(ctl::TINDICE_MATRICE1);
-    const auto columns = reader.peekInt32(ctl::TINDICE_MATRICE2);
-    const auto levels = reader.peekInt16(ctl::Tnitertemp);
-    if (!rows || !columns) {
+    const auto bounds = ParameterReader(ops_, numbers_).peekBounds("psiText");
+    if (!bounds) {
         return;
     }
-    const auto refuse = [this](std::string_view box, const char* rule) {
-        throw RunFailure(QStringLiteral("The box %1 holds \"%2\": %3.")
-                             .arg(describeBox(box), ops_.text(box), QString::fromLatin1(rule)));
-    };
-    if (*columns < 1 || *columns > 32766) {
-        refuse(ctl::TINDICE_MATRICE2, "the last segment of psiText must lie from 1 to 32766");
-    }
-    if (*rows < 1) {
-        refuse(ctl::TINDICE_MATRICE1, "the last row of psiText must be at least 1");
-    }
-    if (levels && *levels > *rows) {
-        refuse(ctl::Tnitertemp, "nitertemp must not exceed the last row of psiText");
+    const auto levels = bounds->levels;
+    if (levels && *levels > bounds->rows) {
+        throw RunFailure(
+            QStringLiteral("nitertemp is %1, above the last row of psiText (%2): %3, and %4.")
+                .arg(*levels)
+                .arg(bounds->rows)
+                .arg(describeBoxHolding(ops_, ctl::Tnitertemp),
+                     describeBoxHolding(ops_, ctl::TINDICE_MATRICE1)));
     }
     // No row after max(1, nitertemp) is ever written.
     const int written = std::max(1, levels ? static_cast<int>(*levels) : 1);
-    prepared_ = PsiTextCells::tryCreate(*rows, *columns, written + 1, numbers_.decimalSeparator(),
-                                        memoryLimit_);
+    prepared_ = PsiTextCells::tryCreate(bounds->rows, bounds->columns, written + 1,
+                                        numbers_.decimalSeparator(), memoryLimit_);
     if (!prepared_) {
         throw RunFailure(
             QStringLiteral("There is not enough memory for psiText(%1, %2) up to row %3.")
-                .arg(*rows)
-                .arg(*columns)
+                .arg(bounds->rows)
+                .arg(bounds->columns)
                 .arg(written));
     }
 }
@@ -205,7 +198,6 @@ void PrecisionRun::stepLevels() {
     const int last = form_.parameters.nitertemp;
     for (int J = 2; J <= last; ++J) {
         computeLevel(J);
-        form_.J = static_cast<std::int16_t>(J);
         ops_.setText(ctl::TJ, QString::number(J));
         logLevel(J);
     }

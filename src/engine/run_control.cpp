@@ -109,6 +109,14 @@ RunOutcome RunControl::failed(const QString& reason) {
     return RunOutcome::Failed;
 }
 
+void RunControl::finish(const std::function<void()>& saveFileExcel) {
+    showElapsed();
+    endButtons();
+    if (ops_.isTicked(ctl::CLogFileExc) && saveFileExcel) {
+        saveFileExcel();
+    }
+}
+
 void RunControl::showElapsed() {
     const double seconds = static_cast<double>(ops_.tickCountMs() - startTick_) / 1000;
     ops_.setStatus(QStringLiteral("Elaboration : ") + numbers_.fixed(seconds, 3) +

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace velarion {
@@ -44,12 +45,14 @@ class RunControl {
     RunOutcome stopped();
     // Ends a failed run like a stop, then tells the user why.
     RunOutcome failed(const QString& reason);
-    // The end sequence's steps: "Elaboration : " with the seconds since
-    // start(), then the GO buttons enabled and STOP disabled.
-    void showElapsed();
-    void endButtons();
+    // The end sequence once the log is closed: "Elaboration : " with the
+    // seconds since start(), the GO buttons enabled and STOP disabled, then
+    // the export when CLogFileExc is ticked.
+    void finish(const std::function<void()>& saveFileExcel);
 
   private:
+    void showElapsed();
+    void endButtons();
     std::optional<float> progressWidth(int level, QString& whyNot) const;
     void enableGoButtons(bool enabled);
     void stopButtons();

@@ -20,6 +20,17 @@ void writeLogRecord(RunLog& log, const QString& line) {
     }
 }
 
+void writePositionRecord(RunLog& log, const NumberText& numbers, int J, const double* row,
+                         std::optional<int> lastSegment) {
+    if (!log.isOpen()) {
+        return;
+    }
+    const auto level = static_cast<std::int16_t>(J);
+    const QString first = numbers.general(row[0]);
+    writeLogRecord(log, lastSegment ? logLine(level, first, numbers.general(row[*lastSegment]))
+                                    : logLine(level, first));
+}
+
 QString logWriteFailure(const RunLog& log) {
     return QStringLiteral("The log file %1 cannot be written: %2")
         .arg(log.fileName(), log.errorString());

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "number_text.h"
 #include "output/run_log.h"
 #include "window_ops.h"
 
 #include <QString>
+
+#include <optional>
 
 namespace velarion {
 
@@ -15,6 +18,11 @@ namespace velarion {
 void openLogIfTicked(const WindowOps& ops, RunLog& log);
 // Writes the record when the log is open.
 void writeLogRecord(RunLog& log, const QString& line);
+// Writes, when the log is open, the record of level J with the positions
+// of its row: the first segment's, and the last one's when `lastSegment`
+// is given.
+void writePositionRecord(RunLog& log, const NumberText& numbers, int J, const double* row,
+                         std::optional<int> lastSegment = std::nullopt);
 // The message for a log file that could not be written or closed.
 QString logWriteFailure(const RunLog& log);
 

@@ -186,8 +186,9 @@ TEST_F(PrecisionRunTest, BoundsAndMemoryOutsideTheLimitsAreRefusedBeforeAnyChang
         const char* says;
     } cases[] = {
         {"30", "0", "30", 1 << 30, "TINDICE_MATRICE2 (\"psi( second index\") holds \"0\""},
-        {"30", "32767", "30", 1 << 30, "holds \"32767\": the last segment of psiText must lie"},
-        {"0", "9999", "0", 1 << 30, "holds \"0\": the last row of psiText must be at least 1"},
+        {"30", "32767", "30", 1 << 30, "second index of psiText must lie from 1 to 32766: the box"},
+        {"0", "9999", "0", 1 << 30,
+         "first index of psiText must be at least 1: the box TINDICE_MATRICE1"},
         {"30", "9999", "31", 1 << 30, "Tnitertemp (\"nitertemp\") holds \"31\""},
         {"30", "9999", "30", 1000, "not enough memory for psiText(30, 9999)"},
     };
