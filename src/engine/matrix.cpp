@@ -10,7 +10,6 @@ namespace velarion {
 namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
-constexpr std::size_t kCacheLine = 64;
 
 // A large matrix is written row after row into fresh zero pages; huge pages
 // turn hundreds of page faults per snapshot run into a few. Only the whole
@@ -30,25 +29,36 @@ void adviseHugePages(void* cells, std::size_t bytes) {
 
 }  // namespace
 
-Matrix Matrix::tryCreate(std::size_t rows, std::size_t columns) {
+Matrix Matrix::tryCreate(std::size_t rows, std::size_t columns, std::size_t pageOffset) {
     Matrix m;
-    if (rows == 0 || columns == 0 ||
-        rows > (std::numeric_limits<std::size_t>::max() - kCacheLine) / sizeof(double) / columns) {
+    constexpr std::size_t kLineCells = kCacheLine / sizeof(double);
+    if (rows == 0 || columns == 0 || pageOffset >= kPage || pageOffset % kCacheLine != 0 ||
+        columns > std::numeric_limits<std::size_t>::max() / 2 / sizeof(double)) {
         return m;
     }
-    const std::size_t bytes = rows * columns * sizeof(double);
+    const std::size_t stride = (columns + kLineCells - 1) / kLineCells * kLineCells;
+    if (rows > (std::numeric_limits<std::size_t>::max() - 2 * kPage) / sizeof(double) / stride) {
+        return m;
+    }
+    const std::size_t bytes = rows * stride * sizeof(double);
     // calloc hands out zeroed pages lazily, so a large matrix costs only
-    // the rows a run actually writes. The cells start on a cache line, so
-    // the kernel's vector stores do not straddle two lines.
-    auto* block = static_cast<char*>(std::calloc(bytes + kCacheLine, 1));
+    // the rows a run actually writes. The spare page lets the cells start
+    // at the requested offset.
+    auto* block = static_cast<char*>(std::calloc(bytes + kPage, 1));
     if (block == nullptr) {
         return m;
     }
-    const std::size_t offset = kCacheLine - reinterpret_cast<std::uintptr_t>(block) % kCacheLine;
+    const auto address = reinterpret_cast<std::uintptr_t>(block);
+    std::uintptr_t start = address / kPage * kPage + pageOffset;
+    if (start < address) {
+        start += kPage;
+    }
+    const std::size_t offset = start - address;
     auto* cells = reinterpret_cast<double*>(block + offset);
     adviseHugePages(cells, bytes);
     m.rows_ = rows;
     m.columns_ = columns;
+    m.stride_ = stride;
     m.cells_ = std::unique_ptr<double[], FreeDeleter>(cells, FreeDeleter{offset});
     return m;
 }
