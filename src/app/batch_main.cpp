@@ -47,7 +47,11 @@ const char* const kDescription =
     "Exit status: 0 after a completed run, 1 after a stop, 2 after a failure\n"
     "(the message goes to stderr), 64 for a bad command line, 66 when the\n"
     "--config file cannot be loaded, 73 when the --save-config file cannot be\n"
-    "written (the message goes to stderr; no run starts).";
+    "written (the message goes to stderr; no run starts).\n"
+    "\n"
+    "No one hears a batch run, so it plays no tones and skips the waits between\n"
+    "them (the Girotondo run's start and end tones); --beep keeps them, as\n"
+    "silent waits of the tones' length.";
 
 struct Options {
     QLocale locale;
@@ -55,6 +59,7 @@ struct Options {
     std::optional<QString> config;
     std::optional<QString> saveConfig;
     bool girotondo = false;
+    bool tones = false;
 };
 
 int usageError(const QString& message) {
@@ -77,6 +82,7 @@ bool parse(QCoreApplication& app, Options& options, QString& error) {
     parser.addOption({"save-config",
                       "Writes the parameter boxes to this .cnf file and exits without a run.",
                       "FILE"});
+    parser.addOption({"beep", "Keeps the tones and the waits between them, as the window has."});
     if (!parser.parse(app.arguments())) {
         error = parser.errorText();
         return false;
@@ -102,6 +108,7 @@ bool parse(QCoreApplication& app, Options& options, QString& error) {
         return false;
     }
     options.girotondo = run == "girotondo";
+    options.tones = parser.isSet("beep");
     options.boxes = parser.values("box");
     if (parser.isSet("config")) {
         options.config = parser.value("config");
@@ -152,6 +159,7 @@ int main(int argc, char** argv) {
     }
     QLocale::setDefault(options.locale);
     BatchHost host(options.locale);
+    host.setTones(options.tones);
     if (options.config && !LoadConfig(host, *options.config)) {
         return kExitConfigNotLoaded;
     }
