@@ -48,7 +48,9 @@ void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
             continue;
         }
         const std::string name = withoutRepeats(run.run_name.str());
-        const double ns = run.GetAdjustedRealTime();
+        // Processor time: on a machine shared with other work the wall time
+        // also counts the time this process waited for a core.
+        const double ns = run.GetAdjustedCPUTime();
         if (run.run_type == Run::RT_Iteration) {
             // The fastest repetition: on a shared machine the slower ones
             // measure the neighbours.
@@ -72,7 +74,9 @@ const double* RatioReporter::nsOf(const std::string& name) const {
 }
 
 void RatioReporter::printRatios() const {
-    std::printf("\nRatios (same process, same run; medians where repeated with aggregates):\n");
+    std::printf(
+        "\nRatios of processor time (same process, same run; medians where repeated "
+        "with aggregates):\n");
     for (const Ratio& r : ratios()) {
         const double* slow = nsOf(r.slow);
         const double* fast = nsOf(r.fast);

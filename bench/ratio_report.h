@@ -11,8 +11,8 @@ namespace velarion::bench {
 
 // Registers "slow / fast" pairs of benchmark names whose time ratio is
 // printed at the end, so figures measured in one run can be compared even
-// on a noisy machine. With repetitions the median is used when the run
-// reports aggregates, else the fastest repetition.
+// on a noisy machine. They use processor time; with repetitions the median
+// when the run reports aggregates, else the fastest repetition.
 void addRatio(std::string label, std::string slow, std::string fast);
 
 // A benchmark shown under a short name.
