@@ -5,7 +5,7 @@ FUZZ_TIME ?= 30
 JOBS      ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build test bench run sanitize-test fuzz format clean
+.PHONY: deps configure build test bench compare-numpy run sanitize-test fuzz format clean
 
 deps:
 	scripts/install-deps
@@ -22,6 +22,11 @@ test: build
 bench: build
 	$(BUILD_DIR)/bench/velarion-bench
 	$(BUILD_DIR)/bench/velarion-window-bench
+
+# Whole-process times of velarion-batch against the same model in NumPy.
+compare-numpy: build
+	scripts/install-deps python3-numpy hyperfine
+	bench/compare_numpy.sh $(BUILD_DIR)/src/app/velarion-batch
 
 run: build
 	$(BUILD_DIR)/src/app/velarion
