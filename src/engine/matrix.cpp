@@ -23,14 +23,14 @@ Matrix Matrix::tryCreate(std::size_t rows, std::size_t columns, std::size_t page
     //
     // No huge pages: on a virtual machine that hands freed memory back to
     // its host, a run that starts cold spends most of its time having huge
-    // pages zeroed. velarion-batch, double run of 5000 x 10000 (400 MB), on
-    // an Intel Xeon (AVX-512), load about 4 on 2 cores, hyperfine means:
-    //   4 KiB pages (this):            cold 0.32 s, warm 0.41 s
-    //   MADV_HUGEPAGE:                 cold 1.16 s, warm 0.19 s
-    //   MADV_POPULATE_WRITE:           cold 0.30 s, warm 0.40 s
-    //   both:                          cold 0.98 s, warm 0.15 s
-    // (cold: 6 s pause before each run.) Prefaulting gains nothing and
-    // would also touch rows a run never reaches.
+    // pages zeroed. velarion-batch, double run of 5000 x 10000 (400 MB psi),
+    // Intel Xeon with AVX-512, load about 3.4 on 2 cores; hyperfine, cold =
+    // after a 6 s pause, medians of 5 cold and 5 warm runs:
+    //   4 KiB pages (this):   cold 0.25 s, warm 0.22 s, both 0.22 s
+    //   MADV_HUGEPAGE:        cold 0.80 s, warm 0.09 s, both 0.27 s
+    // An earlier run (means, load about 4.5) also tried MADV_POPULATE_WRITE:
+    // cold 0.30 s, warm 0.40 s, against 0.32 s and 0.41 s for 4 KiB pages,
+    // and it would touch rows a run never reaches.
     auto* block = static_cast<char*>(std::calloc(bytes + kPage, 1));
     if (block == nullptr) {
         return m;
