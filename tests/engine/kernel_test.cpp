@@ -66,10 +66,10 @@ class ShiftedRow {
     std::size_t size_;
 };
 
-// Mostly ordinary positions, with about one cell in six special: zeros,
-// infinities, quiet and signalling NaNs, denormals, and values whose
-// doubling overflows.
-void fillRandom(double* row, int M, std::mt19937_64& rng) {
+// Positions from -2 to 2; with `specials`, about one cell in six is instead
+// a zero, an infinity, a quiet or signalling NaN, a denormal, or a value
+// whose doubling overflows.
+void fillRandom(std::vector<double>& row, std::mt19937_64& rng, bool specials) {
     const double inf = std::numeric_limits<double>::infinity();
     const double kSpecial[] = {0.0,
                                -0.0,
@@ -83,9 +83,9 @@ void fillRandom(double* row, int M, std::mt19937_64& rng) {
                                -1e308};
     std::uniform_real_distribution<double> position(-2, 2);
     std::uniform_int_distribution<int> pick(0, 59);
-    for (int s = 0; s <= M; ++s) {
+    for (double& v : row) {
         const int k = pick(rng);
-        row[s] = k < static_cast<int>(std::size(kSpecial)) ? kSpecial[k] : position(rng);
+        v = specials && k < static_cast<int>(std::size(kSpecial)) ? kSpecial[k] : position(rng);
     }
 }
 
@@ -94,7 +94,7 @@ struct Outcome {
     int firstBad;
 };
 
-// Runs `update` and the scalar loop on the same rows; fails the test unless
+// Runs the variant and the scalar loop on the same rows; fails the test unless
 // both write the same bits, give the same verdict, and the verdict matches
 // the row written.
 void expectSameAsScalar(const KernelVariant& variant, int M, int shiftCurrent, int shiftTarget,
@@ -135,18 +135,11 @@ TEST(Kernel, EveryVariantEqualsTheScalarLoopBitForBit) {
         for (int M : sizes) {
             std::vector<double> cur(M + 1), prev(M + 1);
             for (bool specials : {false, true}) {
-                std::uniform_real_distribution<double> position(-2, 2);
-                for (int s = 0; s <= M; ++s) {
-                    cur[s] = position(rng);
-                    prev[s] = position(rng);
-                }
-                if (specials) {
-                    fillRandom(cur.data(), M, rng);
-                    fillRandom(prev.data(), M, rng);
-                }
+                fillRandom(cur, rng, specials);
+                fillRandom(prev, rng, specials);
                 // Current and target on the same line offset (the shifted
                 // neighbours) and on different ones (unaligned loads).
-                for (int shiftTarget = 0; shiftTarget<8; shiftTarget += M> 100 ? 7 : 1) {
+                for (int shiftTarget = 0; shiftTarget < 8; shiftTarget += (M > 100 ? 7 : 1)) {
                     for (int shiftCurrent : {shiftTarget, (shiftTarget + 5) % 8}) {
                         expectSameAsScalar(variant, M, shiftCurrent, shiftTarget, cur, prev);
                     }
