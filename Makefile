@@ -8,8 +8,8 @@ CMAKE_FLAGS ?=
 GCC_SANITIZERS   := address,undefined
 CLANG_SANITIZERS := address,undefined,float-cast-overflow
 
-.PHONY: deps configure build test bench run sanitize-test sanitize-test-clang fuzz format \
-        format-check clean
+.PHONY: deps configure build test bench compare-numpy run sanitize-test sanitize-test-clang \
+        fuzz format format-check clean
 
 deps:
 	scripts/install-deps
@@ -27,6 +27,11 @@ bench: build
 	$(BUILD_DIR)/bench/velarion-bench
 	python3 bench/decimal_loop.py
 	$(BUILD_DIR)/bench/velarion-window-bench
+
+# Whole-process times of velarion-batch against the same model in NumPy.
+compare-numpy: build
+	scripts/install-deps python3-numpy hyperfine
+	bench/compare_numpy.sh $(BUILD_DIR)/src/app/velarion-batch
 
 run: build
 	$(BUILD_DIR)/src/app/velarion

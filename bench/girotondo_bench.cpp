@@ -89,9 +89,9 @@ void girotondoRun(benchmark::State& state) {
 void rawKernel(benchmark::State& state) {
     const KernelFactors f = KernelFactors::from(0.000001, 0.0002, 1000, 2500000, 0);
     // Rows allocated as the run allocates them, so both start alike.
-    Matrix row0 = Matrix::tryCreate(1, kM + 1);
-    Matrix row1 = Matrix::tryCreate(1, kM + 1);
-    Matrix row2 = Matrix::tryCreate(1, kM + 1);
+    Matrix row0 = Matrix::tryCreate(1, kM + 1, Matrix::spreadPageOffset(0, 3));
+    Matrix row1 = Matrix::tryCreate(1, kM + 1, Matrix::spreadPageOffset(1, 3));
+    Matrix row2 = Matrix::tryCreate(1, kM + 1, Matrix::spreadPageOffset(2, 3));
     double* r0 = row0.row(0);
     double* r1 = row1.row(0);
     double* r2 = row2.row(0);

@@ -11,9 +11,19 @@ namespace velarion::bench {
 
 // Registers "slow / fast" pairs of benchmark names whose time ratio is
 // printed at the end, so figures measured in one run can be compared even
-// on a noisy machine. With repetitions the fastest repetition of each
-// benchmark is used.
+// on a noisy machine. They use processor time; with repetitions the median
+// when the run reports aggregates, else the fastest repetition.
 void addRatio(std::string label, std::string slow, std::string fast);
+
+// A benchmark shown under a short name.
+struct Shown {
+    std::string label, name;
+};
+
+// Registers a line of nanoseconds per cell: the reference benchmark and
+// each variant, with the ratio reference / variant.
+void addPerCell(std::string label, Shown reference, std::vector<Shown> variants,
+                double cellsPerIteration);
 
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
@@ -21,7 +31,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
     void printRatios() const;
 
   private:
-    std::map<std::string, double> nsPerIteration_;
+    const double* nsOf(const std::string& name) const;
+    std::map<std::string, double> fastest_;
+    std::map<std::string, double> median_;
 };
 
 }  // namespace velarion::bench

@@ -134,6 +134,9 @@ MessageAnswer BatchHost::messageBox(const MessageRequest& request) {
 }
 
 void BatchHost::beep(int, int durationMs) {
+    if (!tones_) {
+        return;
+    }
     QThread::msleep(static_cast<unsigned long>(durationMs));
 }
 

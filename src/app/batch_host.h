@@ -37,7 +37,10 @@ class BatchHost : public WindowOps {
     std::optional<QString> inputBox(const QString&, const QString&) override {
         return std::nullopt;
     }
+    // Silent unless tones were asked for: then a tone is a wait of its length.
     void beep(int frequencyHz, int durationMs) override;
+    bool playsTones() const override { return tones_; }
+    void setTones(bool on) { tones_ = on; }
     std::int64_t tickCountMs() const override;
     bool stopFlag() const override;
     void setStopFlag(bool stop) override;
@@ -67,6 +70,7 @@ class BatchHost : public WindowOps {
     bool drawProgress_ = false;
     bool progressShown_ = false;
     bool stop_ = false;
+    bool tones_ = false;
 };
 
 }  // namespace velarion

@@ -71,7 +71,11 @@ const char* const kDescription =
     "starts), 74 when the run completed but LogFile.xls could not be written\n"
     "(the message and its reason go to stderr; an existing LogFile.xls is left\n"
     "as it was) or when the output cannot be written to stdout (this one wins\n"
-    "over the others), 130 after a second Ctrl-C.";
+    "over the others), 130 after a second Ctrl-C.\n"
+    "\n"
+    "No one hears a batch run, so it plays no tones and skips the waits between\n"
+    "them (the Girotondo run's start and end tones); --beep keeps them, as\n"
+    "silent waits of the tones' length.";
 
 enum class BatchRun { Double, Girotondo, Precision };
 
@@ -83,6 +87,7 @@ struct Options {
     std::optional<QString> saveConfig;
     BatchRun run = BatchRun::Double;
     bool compareDouble = false;
+    bool tones = false;
 };
 
 int usageError(const QString& message) {
@@ -110,6 +115,7 @@ bool parse(QCoreApplication& app, Options& options, QString& error) {
     parser.addOption({"save-config",
                       "Writes the parameter boxes to this .cnf file and exits without a run.",
                       "FILE"});
+    parser.addOption({"beep", "Keeps the tones and the waits between them, as the window has."});
     if (!parser.parse(app.arguments())) {
         error = parser.errorText();
         return false;
@@ -145,6 +151,7 @@ bool parse(QCoreApplication& app, Options& options, QString& error) {
         error = QStringLiteral("--compare-double goes with --run precision");
         return false;
     }
+    options.tones = parser.isSet("beep");
     options.boxes = parser.values("box");
     if (parser.isSet("config")) {
         options.config = parser.value("config");
@@ -294,6 +301,7 @@ int main(int argc, char** argv) {
     }
     QLocale::setDefault(options.locale);
     BatchHost host(options.locale);
+    host.setTones(options.tones);
     if (options.config && !LoadConfig(host, *options.config)) {
         return kExitConfigNotLoaded;
     }

@@ -79,9 +79,12 @@ void GirotondoRun::createArrays() {
         }
     }
     const auto columns = static_cast<std::size_t>(M) + 1;
-    Matrix giro0 = Matrix::tryCreate(1, columns);
-    Matrix giro1 = Matrix::tryCreate(1, columns);
-    Matrix giro2 = Matrix::tryCreate(1, columns);
+    // The rows sit at different offsets within a page, so that no store to
+    // one row looks to the processor like a store to the cell being loaded
+    // from another.
+    Matrix giro0 = Matrix::tryCreate(1, columns, Matrix::spreadPageOffset(0, 3));
+    Matrix giro1 = Matrix::tryCreate(1, columns, Matrix::spreadPageOffset(1, 3));
+    Matrix giro2 = Matrix::tryCreate(1, columns, Matrix::spreadPageOffset(2, 3));
     Matrix psi = Matrix::tryCreate(static_cast<std::size_t>(rows) + 1, columns);
     if (giro0.empty() || giro1.empty() || giro2.empty() || psi.empty()) {
         throw RunFailure(

@@ -1,8 +1,10 @@
 #include "kernel.h"
 
 #include "kernel_cells.h"
+#include "kernel_x86.h"
 
 #include <cmath>
+#include <iterator>
 
 namespace velarion {
 
@@ -17,18 +19,13 @@ KernelFactors KernelFactors::from(double DeltaT, double L0, double Rho, double B
     return f;
 }
 
-// One clone per instruction set; the loader picks the widest the processor
-// has, so the binary runs on any x86-64. Vectorising changes no result:
-// each cell is the same sequence of IEEE operations, only several at once.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define VELARION_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
-#else
-#define VELARION_CLONES
-#endif
+namespace {
 
-VELARION_CLONES
-bool updateRow(const double* __restrict current, const double* __restrict previous,
-               double* __restrict target, int M, const KernelFactors& f) {
+// The plain loop, vectorised by the compiler for the baseline instruction
+// set (SSE2 on x86-64): each cell is the same sequence of IEEE operations,
+// only two at once.
+bool updateRowBaseline(const double* __restrict current, const double* __restrict previous,
+                       double* __restrict target, int M, const KernelFactors& f) {
     const double k2 = f.k2;
     std::uint64_t bad = cells::nonFinite(target[0] = cells::first(current, previous, f));
     for (int s = 1; s < M; ++s) {
@@ -38,6 +35,43 @@ bool updateRow(const double* __restrict current, const double* __restrict previo
     }
     bad |= cells::nonFinite(target[M] = cells::last(current, previous, M, f));
     return bad == 0;
+}
+
+std::span<const KernelVariant> detectVariants() {
+#if VELARION_KERNEL_X86
+    __builtin_cpu_init();
+    static const KernelVariant variants[] = {
+        {"avx512", x86::updateRowAvx512,
+         __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq")},
+        {"avx2", x86::updateRowAvx2, __builtin_cpu_supports("avx2") != 0},
+        {"baseline", updateRowBaseline, true},
+    };
+#else
+    static const KernelVariant variants[] = {{"baseline", updateRowBaseline, true}};
+#endif
+    return variants;
+}
+
+UpdateRowFunction chooseVariant() {
+    for (const KernelVariant& variant : kernelVariants()) {
+        if (variant.supported) {
+            return variant.update;
+        }
+    }
+    return updateRowBaseline;
+}
+
+}  // namespace
+
+std::span<const KernelVariant> kernelVariants() {
+    static const std::span<const KernelVariant> variants = detectVariants();
+    return variants;
+}
+
+bool updateRow(const double* current, const double* previous, double* target, int M,
+               const KernelFactors& f) {
+    static const UpdateRowFunction chosen = chooseVariant();
+    return chosen(current, previous, target, M, f);
 }
 
 int firstNonFinite(const double* row, int M) {

@@ -13,7 +13,7 @@ constexpr double kFullBarWidth = 10335;  // the width of the track Shape1, in tw
 }
 
 void AttendiMs(WindowOps& ops, const int& ms) {
-    if (ms <= 0) {
+    if (ms <= 0 || !ops.playsTones()) {
         return;
     }
     // Spins, processing events, while the deadline lies ahead of the tick

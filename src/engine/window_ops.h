@@ -88,6 +88,9 @@ class WindowOps {
     virtual void setBusyCursor(bool /*busy*/) {}
     // Sounds a tone and returns when it has sounded.
     virtual void beep(int frequencyHz, int durationMs) = 0;
+    // False where no one is there to hear the tones (a batch run): the host
+    // then skips them, and AttendiMs skips the waits between them.
+    virtual bool playsTones() const { return true; }
     // Milliseconds from a monotonic clock.
     virtual std::int64_t tickCountMs() const = 0;
     virtual bool stopFlag() const = 0;

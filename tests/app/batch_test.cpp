@@ -1,3 +1,6 @@
+#include "app/batch_host.h"
+#include "engine/run_control.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -255,6 +258,22 @@ TEST_F(BatchTest, HelpDocumentsTheOptionsAndRunsNothing) {
         }
     }
     EXPECT_FALSE(QFile::exists(logPath()));
+}
+
+// The Girotondo end sequence on the batch host: tone, wait, tone. Silent and
+// without waits by default; with tones they take at least their length.
+TEST(BatchHostTones, SkippedUnlessAskedForAndTheWaitsWithThem) {
+    velarion::BatchHost host(QLocale::c());
+    const auto endSequenceMs = [&host] {
+        const std::int64_t before = host.tickCountMs();
+        host.beep(790, 50);
+        velarion::AttendiMs(host, 30);
+        host.beep(690, 50);
+        return host.tickCountMs() - before;
+    };
+    EXPECT_LT(endSequenceMs(), 130);
+    host.setTones(true);
+    EXPECT_GE(endSequenceMs(), 130);
 }
 
 }  // namespace

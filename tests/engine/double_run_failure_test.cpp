@@ -151,11 +151,14 @@ TEST(Matrix, MemoryThatCannotBeHadGivesAnEmptyMatrix) {
     EXPECT_EQ(m.lastRow(), 2);
 }
 
-TEST(Matrix, CellsStartOnACacheLineAndMovesKeepThem) {
+TEST(Matrix, RowsStartOnACacheLineAtTheOffsetAskedAndMovesKeepThem) {
     for (std::size_t columns : {1u, 7u, 10000u, 300000u}) {
         Matrix m = Matrix::tryCreate(3, columns);
         ASSERT_FALSE(m.empty());
         EXPECT_EQ(reinterpret_cast<std::uintptr_t>(m.row(0)) % 64, 0u) << columns;
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(m.row(1)) % 64, 0u) << columns;
+        const Matrix offset = Matrix::tryCreate(1, columns, Matrix::spreadPageOffset(2, 3));
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(offset.row(0)) % 4096, 2688u) << columns;
         for (std::size_t i = 0; i < 3; ++i) {
             EXPECT_EQ(m(i, 0), 0.0);
             EXPECT_EQ(m(i, columns - 1), 0.0);
