@@ -12,6 +12,8 @@
 namespace velarion {
 
 namespace {
+// The model's pi has 15 significant digits, not the double nearest to pi:
+// the results depend on it to the last bit.
 constexpr double kPi = 3.14159265358979;
 constexpr int kMaxRows = 10001;
 }  // namespace
@@ -133,6 +135,7 @@ void ParameterReader::readPhysical(Parameters& p, bool girotondo) const {
     p.A = GiveMeDouble(ctl::TD) * kPi * GiveMeDouble(ctl::TD) / 4;
     showFixed(ctl::TA, p.A, "A (area)");
 
+    // The model works with 10000 times the pressure typed.
     p.P = GiveMeDouble(ctl::TP) * 10000;
     p.F = p.P * p.A;
     showFixed(ctl::TF, p.F, "F (counter force)");
@@ -149,6 +152,8 @@ void ParameterReader::readPhysical(Parameters& p, bool girotondo) const {
     p.B = p.VFase * p.VFase * p.Rho;
     showFixed(ctl::TB, p.B, "B (compressibility)");
 
+    // The column is always cut into 10000 pieces, whatever the number of
+    // segments the second index asks for.
     p.L0 = GiveMeDouble(ctl::Tltot) / 10000;
     showFixed(ctl::TL0, p.L0, "L0 (segment spacing)");
 }
