@@ -101,6 +101,7 @@ void DoubleRun::readParameters() {
     // allocated the matrix; a nitertemp that converts has been checked too.
     if (cappedLastRow(form_.IndiceMatrice1)) {
         form_.psi = std::move(prepared_);
+        form_.psiRows.reset();
     }
     reader.readPhysical(form_.parameters, false);
     reader.refuseImpossibleUpdate(form_.parameters);
@@ -126,12 +127,14 @@ void DoubleRun::fillFirstRows() {
             throw RunFailure(nonFiniteReason(level, s));
         }
     }
+    form_.psiRows = PsiRows{RunKind::Double, p, M_, 1, std::nullopt};
 }
 
 bool DoubleRun::stepLevels() {
     const int last = form_.parameters.nitertemp;
     for (int J = 2; J <= last; ++J) {
         computeLevel(J);
+        form_.psiRows->lastRow = J;
         form_.J = static_cast<std::int16_t>(J);
         ops_.setText(ctl::TJ, QString::number(J));
         if (J % 10 == 0) {

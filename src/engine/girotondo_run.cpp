@@ -90,6 +90,7 @@ void GirotondoRun::createArrays() {
     form_.psiGiro1 = std::move(giro1);
     form_.psiGiro2 = std::move(giro2);
     form_.psi = std::move(psi);
+    form_.psiRows.reset();
 }
 
 void GirotondoRun::readParameters() {
@@ -126,6 +127,7 @@ void GirotondoRun::fillInitialRows() {
             throw RunFailure(nonFiniteReason(level, s));
         }
     }
+    form_.psiRows = PsiRows{RunKind::Girotondo, p, M_, 0, std::nullopt};
     level_ = 1;
     openLogIfTicked(ops_, log_);
     if (M_ < 1) {
@@ -204,6 +206,7 @@ void GirotondoRun::storeSnapshot(int J) {
                              .arg(form_.parameters.nitertemp));
     }
     std::copy_n(form_.psiGiro2.row(0), M_ + 1, form_.psi.row(static_cast<std::size_t>(J)));
+    form_.psiRows->lastRow = J;
 }
 
 void GirotondoRun::writeRecord(int J) {
