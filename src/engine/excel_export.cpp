@@ -27,9 +27,9 @@ RowLimit rowLimit(const WindowOps& ops, const NumberText& numbers) {
     const QString text = ops.text(ctl::Tnitertemp);
     const auto limit = numbers.toDouble(text);
     if (!limit || std::isnan(*limit)) {
-        throw RunFailure(QStringLiteral("The box %1 holds %2, %3.")
-                             .arg(describeBox(ctl::Tnitertemp), quotedText(text),
-                                  numbers.refusalOf(text)));
+        throw RunFailure(
+            QStringLiteral("The box %1 holds %2, %3.")
+                .arg(describeBox(ctl::Tnitertemp), quotedText(text), numbers.refusalOf(text)));
     }
     return {*limit, text};
 }
