@@ -33,12 +33,16 @@ QLineSeries* addSeries(QChart& chart, const std::vector<QPointF>& points, const 
     return series;
 }
 
-// A range that shows every point; a flat line gets some room around it.
+// A range that shows every point. A line flat but for rounding gets a span
+// of at least 2 % of its size, so the labels stay distinct and the noise of
+// the last bits is not blown up to the full height.
 void fitRange(QValueAxis& axis, double low, double high) {
-    if (!(low < high)) {
-        const double margin = low == 0 ? 1.0 : std::abs(low) * 0.1;
-        low -= margin;
-        high += margin;
+    const double size = std::max(std::abs(low), std::abs(high));
+    const double least = size == 0 ? 1.0 : 0.02 * size;
+    if (high - low < least) {
+        const double middle = low + (high - low) / 2;
+        low = middle - least / 2;
+        high = middle + least / 2;
     }
     axis.setRange(low, high);
 }
@@ -106,7 +110,7 @@ std::unique_ptr<QChart> displacementChart(const FormState& form, const QLocale& 
     addSeries(*chart, displacementOverTime(form, 0), QStringLiteral("First segment (0)"));
     addSeries(*chart, displacementOverTime(form, last),
               QStringLiteral("Last segment (%1)").arg(last));
-    addAxes(*chart, kTimeAxis, QStringLiteral("psi(j, s) - psi(0, s) (m)"));
+    addAxes(*chart, kTimeAxis, QStringLiteral("Displacement (m)"));
     return chart;
 }
 
@@ -122,8 +126,7 @@ std::unique_ptr<QChart> stressChart(const FormState& form, const QLocale& locale
 std::unique_ptr<QChart> profileChart(const FormState& form, const QLocale& locale, int row) {
     auto chart = newChart(QStringLiteral("Displacement profile along the pipe"), locale);
     addSeries(*chart, displacementProfile(form, row), rowCaption(form, locale, row));
-    addAxes(*chart, QStringLiteral("Rest position psi(0, s) (m)"),
-            QStringLiteral("psi(j, s) - psi(0, s) (m)"));
+    addAxes(*chart, QStringLiteral("Rest position (m)"), QStringLiteral("Displacement (m)"));
     return chart;
 }
 

@@ -34,6 +34,7 @@ ResultsWindow::ResultsWindow(const FormState& form, const QLocale& locale, QWidg
     row->addWidget(slider_, 1);
     row->addWidget(rowLabel_);
     layout->addLayout(row);
+    resize(960, 960);
     connect(slider_, &QSlider::valueChanged, this, [this](int value) { showProfile(value); });
     refresh();
 }
