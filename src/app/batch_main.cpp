@@ -80,13 +80,13 @@ const char* const kDescription =
     "Exit status: 0 after a completed run, 1 after a stop (also a run that a\n"
     "Ctrl-C came too late to stop: it is never reported as completed), 2 after\n"
     "a failure (the message goes to stderr), 64 for a bad command line, 66 when\n"
-    "the --config file cannot be loaded, 73 when the --save-config name is\n"
-    "blank or its file cannot be written (the message goes to stderr; no run\n"
-    "starts), 74 when the run completed but LogFile.xls could not be written\n"
-    "or --csv or --plot could not be written (the message and its reason go to\n"
-    "stderr; an existing file is left as it was) or when the output cannot be written to stdout "
-    "(this one wins\n"
-    "over the others), 130 after a second Ctrl-C.";
+    "the --config file cannot be loaded or the -C directory cannot be entered,\n"
+    "73 when the --save-config name is blank or its file cannot be written (the\n"
+    "message goes to stderr; no run starts), 74 when the run completed but\n"
+    "LogFile.xls, the --csv file or the --plot file could not be written (the\n"
+    "message and its reason go to stderr; an existing file is left as it was)\n"
+    "or when the output cannot be written to stdout (this one wins over the\n"
+    "others), 130 after a second Ctrl-C.";
 
 struct Options {
     std::optional<QString> help;

@@ -333,6 +333,9 @@ void Form1::mnuAbout_Click() {
 
 void Form1::closeEvent(QCloseEvent* event) {
     stopFlag_ = true;
+    if (results_) {
+        results_->close();  // the program is this window: its results go with it
+    }
     if (running_) {
         hooks_.terminate();
     }
