@@ -42,6 +42,12 @@ bool writePsiCsv(const FormState& form, const std::vector<int>& segments, const 
     }
     QStringList header{QStringLiteral("row"), QStringLiteral("time (s)")};
     for (const int s : segments) {
+        if (s < 0 || s > form.psiRows->lastSegment) {
+            error = QStringLiteral("Segment %1 is not in psi: segments run from 0 to %2.")
+                        .arg(s)
+                        .arg(form.psiRows->lastSegment);
+            return false;
+        }
         header << QStringLiteral("psi(j, %1) (m)").arg(s);
     }
     CsvWriter csv(path);

@@ -124,6 +124,8 @@ TEST_F(ResultsTest, CsvRefusesWhatItCannotWrite) {
     EXPECT_FALSE(writePsiCsv(form, {0}, dir.filePath("psi.csv"), error));
     EXPECT_EQ(error, "No run has left rows in psi yet.");
     ASSERT_EQ(runDouble(), RunOutcome::Completed);
+    EXPECT_FALSE(writePsiCsv(form, {10000}, dir.filePath("psi.csv"), error));
+    EXPECT_FALSE(QFile::exists(dir.filePath("psi.csv")));
     const QString path = dir.filePath("missing/psi.csv");
     EXPECT_FALSE(writePsiCsv(form, {0}, path, error));
     EXPECT_TRUE(error.contains(path) && error.contains("No such file or directory"))
