@@ -8,15 +8,24 @@
 #include "engine/girotondo_run.h"
 #include "engine/number_text.h"
 #include "engine/precision_run.h"
+#include "engine/psi_csv.h"
+#include "plot_file.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QLocale>
+
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <limits>
+#include <memory>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 using namespace velarion;
@@ -27,6 +36,7 @@ constexpr int kExitStopped = 1;
 constexpr int kExitFailed = 2;
 constexpr int kExitUsage = 64;
 constexpr int kExitConfigNotLoaded = 66;
+constexpr int kExitNoDirectory = 66;
 constexpr int kExitConfigNotSaved = 73;
 constexpr int kExitOutputFailed = 74;
 
@@ -63,15 +73,27 @@ const char* const kDescription =
     "sweep script writes its files first and runs each with --config. A blank\n"
     "--save-config name is refused.\n"
     "\n"
+    "-C DIR changes into DIR before anything else, as make, git and tar do:\n"
+    "every relative path on the command line, and every file the run writes,\n"
+    "is then taken in DIR.\n"
+    "\n"
+    "After the run (also a stopped or failed one that left rows in psi):\n"
+    "--csv writes each stored row of psi as CSV (RFC 4180): its index, its time\n"
+    "in seconds and the segments of --csv-segments (default: the first and the\n"
+    "last), every number with the decimal point and 17 significant digits.\n"
+    "--plot renders the results window's three charts offscreen into a PNG or\n"
+    "an SVG (by the extension), the profile at the last stored row.\n"
+    "\n"
     "Exit status: 0 after a completed run, 1 after a stop (also a run that a\n"
     "Ctrl-C came too late to stop: it is never reported as completed), 2 after\n"
     "a failure (the message goes to stderr), 64 for a bad command line, 66 when\n"
-    "the --config file cannot be loaded, 73 when the --save-config name is\n"
-    "blank or its file cannot be written (the message goes to stderr; no run\n"
-    "starts), 74 when the run completed but LogFile.xls could not be written\n"
-    "(the message and its reason go to stderr; an existing LogFile.xls is left\n"
-    "as it was) or when the output cannot be written to stdout (this one wins\n"
-    "over the others), 130 after a second Ctrl-C.\n"
+    "the --config file cannot be loaded or the -C directory cannot be entered,\n"
+    "73 when the --save-config name is blank or its file cannot be written (the\n"
+    "message goes to stderr; no run starts), 74 when the run completed but\n"
+    "LogFile.xls, the --csv file or the --plot file could not be written (the\n"
+    "message and its reason go to stderr; an existing file is left as it was)\n"
+    "or when the output cannot be written to stdout (this one wins over the\n"
+    "others), 130 after a second Ctrl-C.\n"
     "\n"
     "No one hears a batch run, so it plays no tones and skips the waits between\n"
     "them (the Girotondo run's start and end tones); --beep keeps them, as\n"
@@ -88,11 +110,41 @@ struct Options {
     BatchRun run = BatchRun::Double;
     bool compareDouble = false;
     bool tones = false;
+    std::optional<QString> directory;
+    std::optional<QString> csv;
+    QString csvSegments;
+    std::optional<QString> plot;
 };
 
 int usageError(const QString& message) {
     std::fprintf(stderr, "velarion-batch: %s\nTry 'velarion-batch --help'.\n", qPrintable(message));
     return kExitUsage;
+}
+
+bool parseOutputs(const QCommandLineParser& parser, Options& options, QString& error) {
+    if (parser.isSet("C")) {
+        options.directory = parser.value("C");
+    }
+    if (parser.isSet("csv")) {
+        options.csv = parser.value("csv");
+    }
+    options.csvSegments = parser.value("csv-segments");
+    // The segment range is known after the run; the list's form is checked now.
+    QString why;
+    if (!options.csvSegments.isEmpty() &&
+        !parseSegmentList(options.csvSegments, std::numeric_limits<int>::max(), why)) {
+        error = QStringLiteral("--csv-segments: %1").arg(why);
+        return false;
+    }
+    if (parser.isSet("plot")) {
+        options.plot = parser.value("plot");
+        if (!isPlotFileName(*options.plot)) {
+            error = QStringLiteral("--plot needs a file ending in .png or .svg, not '%1'")
+                        .arg(*options.plot);
+            return false;
+        }
+    }
+    return true;
 }
 
 bool parse(QCoreApplication& app, Options& options, QString& error) {
@@ -116,6 +168,14 @@ bool parse(QCoreApplication& app, Options& options, QString& error) {
                       "Writes the parameter boxes to this .cnf file and exits without a run.",
                       "FILE"});
     parser.addOption({"beep", "Keeps the tones and the waits between them, as the window has."});
+    parser.addOption({"C", "Changes into DIR before anything else.", "DIR"});
+    parser.addOption({"csv", "Writes psi's stored rows to this CSV file after the run.", "FILE"});
+    parser.addOption({"csv-segments",
+                      "The segments --csv writes, separated by commas (default: the first "
+                      "and the last).",
+                      "LIST"});
+    parser.addOption(
+        {"plot", "Renders the result charts to this .png or .svg file after the run.", "FILE"});
     if (!parser.parse(app.arguments())) {
         error = parser.errorText();
         return false;
@@ -159,7 +219,7 @@ bool parse(QCoreApplication& app, Options& options, QString& error) {
     if (parser.isSet("save-config")) {
         options.saveConfig = parser.value("save-config");
     }
-    return true;
+    return parseOutputs(parser, options, error);
 }
 
 bool applyBoxes(BatchHost& host, const QStringList& boxes, QString& error) {
@@ -265,6 +325,42 @@ RunOutcome runSimulation(BatchHost& host, BatchRun run, FormState& form, const N
     return runExporting<DoubleRun>(host, form, numbers, exportFailed);
 }
 
+bool writeCsv(const FormState& form, const Options& options) {
+    QString error;
+    const int lastSegment = form.psiRows ? form.psiRows->lastSegment : 0;
+    const QString list =
+        options.csvSegments.isEmpty() ? defaultSegmentList(lastSegment) : options.csvSegments;
+    const auto segments = parseSegmentList(list, lastSegment, error);
+    if (segments && writePsiCsv(form, *segments, *options.csv, error)) {
+        return true;
+    }
+    std::fprintf(stderr, "velarion-batch: --csv: %s\n", qPrintable(error));
+    return false;
+}
+
+bool writePlot(const FormState& form, const Options& options) {
+    QString error;
+    if (!form.psiRows) {
+        error = QStringLiteral("No run has left rows in psi.");
+    } else if (writePlotFile(form, options.locale, *options.plot, error)) {
+        return true;
+    }
+    std::fprintf(stderr, "velarion-batch: --plot: %s\n", qPrintable(error));
+    return false;
+}
+
+// The files asked for after the run; false when one could not be written.
+bool writeResults(const FormState& form, const Options& options) {
+    bool written = true;
+    if (options.csv) {
+        written = writeCsv(form, options) && written;
+    }
+    if (options.plot) {
+        written = writePlot(form, options) && written;
+    }
+    return written;
+}
+
 int simulate(BatchHost& host, const Options& options) {
     // The precision run never polls a stop, so Ctrl-C keeps its default
     // action there and ends the program at once.
@@ -278,26 +374,57 @@ int simulate(BatchHost& host, const Options& options) {
     const RunOutcome outcome = runSimulation(host, options.run, form, numbers, exportFailed);
     host.endProgress();
     printOutputs(host, options.run);
+    const bool resultsWritten = writeResults(form, options);
     const int status = exitStatus(outcome);
     if (status == 0 && options.compareDouble) {
-        return printDoubleComparison(host, form, numbers);
+        if (const int compared = printDoubleComparison(host, form, numbers); compared != 0) {
+            return compared;
+        }
     }
-    return status == 0 && exportFailed ? kExitOutputFailed : status;
+    return status == 0 && (exportFailed || !resultsWritten) ? kExitOutputFailed : status;
+}
+
+// Charts need QtWidgets, so --plot makes the application a QApplication. A
+// plot is drawn offscreen whatever the display: the picture is the same
+// with or without one, and the program never opens a window.
+std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--plot" || arg.starts_with("--plot=")) {
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+            }
+            return std::make_unique<QApplication>(argc, argv);
+        }
+    }
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
+bool enterDirectory(const QString& directory) {
+    if (::chdir(QFile::encodeName(directory).constData()) == 0) {
+        return true;
+    }
+    std::fprintf(stderr, "velarion-batch: cannot change into %s: %s\n", qPrintable(directory),
+                 std::strerror(errno));
+    return false;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    const auto app = makeApplication(argc, argv);
     QCoreApplication::setApplicationName("velarion-batch");
     Options options;
     QString error;
-    if (!parse(app, options, error)) {
+    if (!parse(*app, options, error)) {
         return usageError(error);
     }
     if (options.help) {
         std::fputs(qPrintable(*options.help), stdout);
         return finish(0);
+    }
+    if (options.directory && !enterDirectory(*options.directory)) {
+        return kExitNoDirectory;
     }
     QLocale::setDefault(options.locale);
     BatchHost host(options.locale);

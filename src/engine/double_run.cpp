@@ -91,6 +91,7 @@ void DoubleRun::readParameters() {
     // allocated the matrix; a nitertemp that converts has been checked too.
     if (cappedLastRow(form_.IndiceMatrice1)) {
         form_.psi = std::move(prepared_);
+        form_.psiRows.reset();
     }
     reader.readPhysical(form_.parameters, false);
     reader.refuseImpossibleUpdate(form_.parameters);
@@ -104,12 +105,14 @@ void DoubleRun::fillFirstRows() {
     layOutAtRest(form_.psi.row(0), M_, p.L0);
     moveByInitialVelocity(form_.psi.row(0), form_.psi.row(1), M_, p.DeltaT, p.V0);
     refuseNonFiniteFirstRows(form_.psi.row(0), form_.psi.row(1), M_);
+    form_.psiRows = PsiRows{RunKind::Double, p, M_, 1, std::nullopt};
 }
 
 bool DoubleRun::stepLevels() {
     const int last = form_.parameters.nitertemp;
     for (int J = 2; J <= last; ++J) {
         computeLevel(J);
+        form_.psiRows->lastRow = J;
         ops_.setText(ctl::TJ, QString::number(J));
         if (J % 10 == 0) {
             control_.progress(J);

@@ -2,8 +2,10 @@
 
 #include "matrix.h"
 #include "psi_text.h"
+#include "run_control.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace velarion {
 
@@ -23,6 +25,18 @@ struct Parameters {
     std::int16_t N = 0;
 };
 
+// What the rows of psi hold, for the views that read them after a run: the
+// run that stored them, the parameters it read (N as read from the box, before
+// the Girotondo run raises it), its last segment and its last stored row. A
+// run clears it when it replaces psi and sets it as it stores whole rows.
+struct PsiRows {
+    RunKind run = RunKind::Double;
+    Parameters parameters;
+    int lastSegment = 0;
+    int lastRow = 0;
+    std::optional<RunOutcome> outcome;  // empty while the run is under way
+};
+
 // Everything a run leaves in the window: it lasts as long as the window.
 struct FormState {
     std::int32_t IndiceMatrice1 = 1000;
@@ -35,6 +49,7 @@ struct FormState {
     Matrix psiGiro2;
     // The texts of the arbitrary-precision run.
     PsiText psiText;
+    std::optional<PsiRows> psiRows;  // empty: psi holds no rows of a run
 };
 
 }  // namespace velarion

@@ -94,6 +94,7 @@ void GirotondoRun::createArrays() {
     form_.psiGiro1 = std::move(giro1);
     form_.psiGiro2 = std::move(giro2);
     form_.psi = std::move(psi);
+    form_.psiRows.reset();
 }
 
 void GirotondoRun::readParameters() {
@@ -118,6 +119,7 @@ void GirotondoRun::fillInitialRows() {
     }
     moveByInitialVelocity(giro0, giro1, M_, p.DeltaT, p.V0);
     refuseNonFiniteFirstRows(giro0, giro1, M_);
+    form_.psiRows = PsiRows{RunKind::Girotondo, p, M_, 0, std::nullopt};
     level_ = 1;
     openLogIfTicked(ops_, log_);
     if (M_ < 1) {
@@ -194,6 +196,7 @@ void GirotondoRun::storeSnapshot(int J) {
                              .arg(form_.parameters.nitertemp));
     }
     std::copy_n(form_.psiGiro2.row(0), M_ + 1, form_.psi.row(static_cast<std::size_t>(J)));
+    form_.psiRows->lastRow = J;
 }
 
 QString GirotondoRun::closeLog() {

@@ -7,8 +7,10 @@
 #include "engine/girotondo_run.h"
 #include "engine/parameter_boxes.h"
 #include "engine/precision_run.h"
+#include "engine/psi_csv.h"
 #include "form1_layout.h"
 #include "qt_window_ops.h"
+#include "results_window.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -18,8 +20,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cstdio>
@@ -118,7 +122,8 @@ QString excelPath() {
 Form1::Form1(const QLocale& locale, Form1Hooks hooks)
     : numbers_(locale),
       hooks_(std::move(hooks)),
-      ops_(std::make_unique<QtWindowOps>(*this, hooks_)) {
+      ops_(std::make_unique<QtWindowOps>(*this, hooks_)),
+      client_(new QWidget(this)) {
     if (!hooks_.terminate)
         hooks_.terminate = endProgramNow;
     substituteWindowsFonts();
@@ -130,9 +135,19 @@ Form1::Form1(const QLocale& locale, Form1Hooks hooks)
                    Qt::MSWindowsFixedSizeDialogHint);
     // The client area as designed: the log section below it (TLog, CLS)
     // stays out of view; only the run that writes TLog could use it, and
-    // that run is not reachable from the window.
-    setFixedSize(twipsToDip(spec.clientWidth), twipsToDip(spec.clientHeight));
+    // that run is not reachable from the window. The menu bar lies above
+    // it, so the window is taller by the menu's height only.
+    client_->setObjectName(QStringLiteral("client"));
+    client_->setFixedSize(twipsToDip(spec.clientWidth), twipsToDip(spec.clientHeight));
     fillBackground(this, spec.background);
+    fillBackground(client_, spec.background);
+    auto* frame = new QVBoxLayout(this);
+    frame->setContentsMargins(0, 0, 0, 0);
+    frame->setSpacing(0);
+    frame->setSizeConstraint(QLayout::SetFixedSize);
+    frame->setMenuBar(buildForm1MenuBar(*this));
+    frame->addWidget(client_);
+    frame->activate();  // the fixed size holds before the window is shown
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPointSizeF(8.25);
     setFont(font);
@@ -162,7 +177,7 @@ void Form1::buildControls() {
     // the table; the frame comes before the controls inside it.
     for (auto it = controls.rbegin(); it != controls.rend(); ++it) {
         if (it->parent.empty())
-            createControl(*it, this);
+            createControl(*it, client_);
     }
     for (auto it = controls.rbegin(); it != controls.rend(); ++it) {
         if (!it->parent.empty())
@@ -264,8 +279,14 @@ void Form1::runAlone() {
     if constexpr (requires { run.setExport([] {}); }) {
         run.setExport([this] { save_file_excel(*ops_, state_, numbers_, excelPath()); });
     }
-    run.run();
+    const RunOutcome outcome = run.run();
+    if (state_.psiRows && !state_.psiRows->outcome) {
+        state_.psiRows->outcome = outcome;
+    }
     running_ = false;
+    if (results_) {
+        results_->refresh();
+    }
 }
 
 void Form1::Command2_Click() {
@@ -295,8 +316,40 @@ void Form1::CSaveConfig_Click() {
     CSaveConfig(*ops_, [this] { refreshFileList(); });
 }
 
+void Form1::mnuExportCsv_Click() {
+    if (!state_.psiRows) {
+        ops_->messageBox({QStringLiteral("No run has left rows in psi yet."),
+                          QStringLiteral("Export CSV"), MessageIcon::Information,
+                          MessageButtons::Ok, QString()});
+        return;
+    }
+    const QString segments = defaultSegmentList(state_.psiRows->lastSegment);
+    const auto choice =
+        hooks_.askCsvChoice ? hooks_.askCsvChoice(segments) : askCsvChoice(this, segments);
+    if (choice) {
+        exportPsiCsv(*ops_, state_, *choice);
+    }
+}
+
+void Form1::mnuResults_Click() {
+    if (!results_) {
+        results_ = new ResultsWindow(state_, numbers_.locale(), this);
+    }
+    results_->refresh();
+    results_->show();
+    results_->raise();
+}
+
+void Form1::mnuAbout_Click() {
+    ops_->messageBox({aboutText(), QStringLiteral("About Velarion"), MessageIcon::Information,
+                      MessageButtons::Ok, QString()});
+}
+
 void Form1::closeEvent(QCloseEvent* event) {
     stopFlag_ = true;
+    if (results_) {
+        results_->close();  // the program is this window: its results go with it
+    }
     if (running_) {
         hooks_.terminate();
     }

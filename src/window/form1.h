@@ -3,6 +3,7 @@
 #include "engine/form_state.h"
 #include "engine/number_text.h"
 #include "engine/window_ops.h"
+#include "form1_menu.h"
 
 #include <QHash>
 #include <QLocale>
@@ -24,7 +25,11 @@ struct Form1Hooks {
     std::function<std::optional<QString>(const QString& prompt, const QString& title)> inputBox;
     std::function<void(int frequencyHz, int durationMs)> beep;
     std::function<void()> terminate;
+    // File → Export CSV…: the file and the segments, given the default ones.
+    std::function<std::optional<CsvChoice>(const QString& defaultSegments)> askCsvChoice;
 };
+
+class ResultsWindow;
 
 // The main window: its controls built from the layout table, its state and
 // its event handlers.
@@ -56,6 +61,15 @@ class Form1 : public QWidget {
     void Command1_Click();
     void Command5_Click();
     void CSaveConfig_Click();
+    // The menu's handlers.
+    void mnuExportCsv_Click();
+    void mnuQuit_Click() { close(); }
+    void mnuResults_Click();
+    void mnuAbout_Click();
+
+    // The client area below the menu bar, which holds every control.
+    QWidget* clientArea() const { return client_; }
+    ResultsWindow* resultsWindow() const { return results_; }
 
     // Lists the working directory's "*.cnf" entries in File1.
     void refreshFileList();
@@ -76,6 +90,8 @@ class Form1 : public QWidget {
     Form1Hooks hooks_;
     FormState state_;
     std::unique_ptr<QtWindowOps> ops_;
+    QWidget* client_;
+    ResultsWindow* results_ = nullptr;
     QHash<QString, QWidget*> controls_;
     bool stopFlag_ = false;
     bool running_ = false;

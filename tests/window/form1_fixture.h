@@ -43,6 +43,10 @@ class Form1Fixture : public ::testing::Test {
             return answer;
         };
         h.beep = [this](int hz, int ms) { beeps.emplace_back(hz, ms); };
+        h.askCsvChoice = [this](const QString& segments) {
+            offeredSegments = segments;
+            return csvChoice;
+        };
         h.terminate = [this] {
             ++terminations;
             if (onTerminate)
@@ -72,6 +76,8 @@ class Form1Fixture : public ::testing::Test {
     std::vector<MessageRequest> messages;
     std::deque<QString> inputAnswers;
     std::vector<std::pair<int, int>> beeps;
+    std::optional<CsvChoice> csvChoice;  // what Export CSV… is told; nothing: cancelled
+    QString offeredSegments;
     int terminations = 0;
     std::function<void()> onTerminate;
 

@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 
@@ -72,7 +74,6 @@ TEST_F(Form1Test, LogControlsLookAndActAsDesigned) {
 
 TEST_F(Form1Test, WindowFollowsTheDesignedLayout) {
     EXPECT_EQ(form->windowTitle(), "Velarion - Tomberlo (v1.8)");
-    EXPECT_EQ(form->size(), QSize(915, 212));
     EXPECT_EQ(form->minimumSize(), form->maximumSize());
     EXPECT_FALSE(form->windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
@@ -84,12 +85,45 @@ TEST_F(Form1Test, WindowFollowsTheDesignedLayout) {
     EXPECT_EQ(form->control("Command1")->parentWidget(), form->control(ctl::Frame1));
     EXPECT_EQ(form->control("Command1")->pos(), QPoint(4, 30));
     // The status line lies over the bar, the bar over its track.
-    const QObjectList& order = form->children();
+    const QObjectList& order = form->clientArea()->children();
     EXPECT_GT(order.indexOf(form->control(ctl::LStatus)),
               order.indexOf(form->control(ctl::Shape2)));
     EXPECT_GT(order.indexOf(form->control(ctl::Shape2)), order.indexOf(form->control("Shape1")));
     // "GO (double)!" comes first in the tab order, TRho next.
     EXPECT_EQ(form->control(ctl::Command2)->nextInFocusChain(), form->control(ctl::TRho));
+}
+
+// The menu bar lies above the client area, outside it: the client area
+// keeps its designed size and every control its place, and the window grows
+// by the menu's height only.
+TEST_F(Form1Test, MenuBarLeavesTheClientAreaAndEveryControlInPlace) {
+    form->show();
+    const QWidget* client = form->clientArea();
+    const auto* menu = form->findChild<QMenuBar*>();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(client->size(), QSize(915, 212));
+    EXPECT_EQ(client->pos(), QPoint(0, menu->height()));
+    EXPECT_EQ(form->size(), QSize(915, 212 + menu->height()));
+    for (const ControlSpec& spec : form1Controls()) {
+        const QWidget* w = form->control(spec.name);
+        const QRect designed(twipsToDip(spec.left), twipsToDip(spec.top),
+                             std::max(1, twipsToDip(spec.width)),
+                             std::max(1, twipsToDip(spec.height)));
+        EXPECT_EQ(w->geometry(), designed) << spec.name;
+        EXPECT_EQ(w->parentWidget(), spec.parent.empty() ? client : form->control(spec.parent))
+            << spec.name;
+    }
+    QStringList menus;
+    for (const QAction* action : menu->actions()) {
+        QStringList items;
+        for (const QAction* item : action->menu()->actions()) {
+            if (!item->isSeparator())
+                items << item->text();
+        }
+        menus << action->text() + ": " + items.join(", ");
+    }
+    EXPECT_EQ(menus, QStringList({"&File: &Export CSV\u2026, &Quit", "&View: &Results\u2026",
+                                  "&Help: &About Velarion"}));
 }
 
 TEST_F(Form1Test, PointLocaleShowsTheDefaultsWithItsSeparator) {

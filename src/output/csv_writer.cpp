@@ -1,0 +1,81 @@
+#include "csv_writer.h"
+
+#include <QDir>
+
+#include <array>
+#include <charconv>
+
+namespace velarion {
+
+QByteArray csvNumber(double value) {
+    // to_chars ignores the C locale, unlike printf, so a comma locale cannot
+    // turn the decimal point into a field separator.
+    std::array<char, 32> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                      std::chars_format::general, 17);
+    return QByteArray(buffer.data(), result.ptr - buffer.data());
+}
+
+QByteArray csvField(const QString& text) {
+    QByteArray field = text.toUtf8();
+    if (!field.contains(',') && !field.contains('"') && !field.contains('\r') &&
+        !field.contains('\n')) {
+        return field;
+    }
+    field.replace("\"", "\"\"");
+    return '"' + field + '"';
+}
+
+bool CsvWriter::open() {
+    if (file_.open(QIODevice::WriteOnly)) {
+        return true;
+    }
+    reason_ = file_.errorString();
+    return false;
+}
+
+void CsvWriter::writeRecord(const QStringList& fields) {
+    QByteArray record;
+    for (const QString& field : fields) {
+        record += (record.isEmpty() ? "" : ",") + csvField(field);
+    }
+    write(record);
+}
+
+void CsvWriter::writeRecord(std::span<const double> numbers) {
+    QByteArray record;
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        if (i > 0) {
+            record += ',';
+        }
+        record += csvNumber(numbers[i]);
+    }
+    write(record);
+}
+
+void CsvWriter::write(const QByteArray& record) {
+    const QByteArray line = record + "\r\n";
+    if (reason_.isEmpty() && file_.write(line) != line.size()) {
+        reason_ = file_.errorString();
+    }
+}
+
+bool CsvWriter::commit() {
+    if (!reason_.isEmpty()) {
+        file_.cancelWriting();
+        file_.commit();
+        return false;
+    }
+    if (file_.commit()) {
+        return true;
+    }
+    reason_ = file_.errorString();
+    return false;
+}
+
+QString CsvWriter::errorText() const {
+    return QStringLiteral("The file %1 could not be written: %2.")
+        .arg(QDir::toNativeSeparators(file_.fileName()), reason_);
+}
+
+}  // namespace velarion

@@ -1,0 +1,14 @@
+#include "library_versions.h"
+
+#include <gsf/gsf-utils.h>
+
+namespace velarion {
+
+QString gsfVersion() {
+    return QStringLiteral("%1.%2.%3")
+        .arg(libgsf_major_version)
+        .arg(libgsf_minor_version)
+        .arg(libgsf_micro_version);
+}
+
+}  // namespace velarion

@@ -1,0 +1,66 @@
+#include "form1_menu.h"
+
+#include "engine/psi_csv.h"
+#include "form1.h"
+#include "output/library_versions.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMenuBar>
+
+#include <boost/version.hpp>
+
+namespace velarion::window {
+
+QMenuBar* buildForm1MenuBar(Form1& form) {
+    auto* bar = new QMenuBar(&form);
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    file->addAction(QStringLiteral("&Export CSV\u2026"), &form, &Form1::mnuExportCsv_Click);
+    file->addSeparator();
+    file->addAction(QStringLiteral("&Quit"), &form, &Form1::mnuQuit_Click);
+    QMenu* view = bar->addMenu(QStringLiteral("&View"));
+    view->addAction(QStringLiteral("&Results\u2026"), &form, &Form1::mnuResults_Click);
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    help->addAction(QStringLiteral("&About Velarion"), &form, &Form1::mnuAbout_Click);
+    return bar;
+}
+
+std::optional<CsvChoice> askCsvChoice(QWidget* parent, const QString& defaultSegments) {
+    const QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("Export CSV"),
+                                                      QStringLiteral("psi.csv"),
+                                                      QStringLiteral("CSV files (*.csv)"));
+    if (path.isEmpty()) {
+        return std::nullopt;
+    }
+    bool ok = false;
+    const QString segments =
+        QInputDialog::getText(parent, QStringLiteral("Export CSV"),
+                              QStringLiteral("Segments to write, separated by commas:"),
+                              QLineEdit::Normal, defaultSegments, &ok);
+    if (!ok) {
+        return std::nullopt;
+    }
+    return CsvChoice{path, segments};
+}
+
+void exportPsiCsv(WindowOps& ops, const FormState& form, const CsvChoice& choice) {
+    QString error;
+    const int lastSegment = form.psiRows ? form.psiRows->lastSegment : 0;
+    const auto segments = parseSegmentList(choice.segments, lastSegment, error);
+    if (segments && writePsiCsv(form, *segments, choice.path, error)) {
+        return;
+    }
+    ops.messageBox({QStringLiteral("The CSV file was not written."), QStringLiteral("Export CSV"),
+                    MessageIcon::Exclamation, MessageButtons::Ok, error});
+}
+
+QString aboutText() {
+    return QStringLiteral("Velarion %1\nQt %2\nBoost %3.%4.%5\nlibgsf %6")
+        .arg(QStringLiteral(VELARION_VERSION), QString::fromLatin1(qVersion()))
+        .arg(BOOST_VERSION / 100000)
+        .arg(BOOST_VERSION / 100 % 1000)
+        .arg(BOOST_VERSION % 100)
+        .arg(gsfVersion());
+}
+
+}  // namespace velarion::window
