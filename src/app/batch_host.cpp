@@ -46,7 +46,7 @@ BatchHost::BatchHost(const QLocale& locale) : drawProgress_(isatty(STDERR_FILENO
     for (const auto& box : parameterBoxes()) {
         texts_.insert(controlName(box.name), initialTextOf(box, locale));
     }
-    texts_.insert(controlName(ctl::TPrecision), QStringLiteral("30"));
+    texts_.insert(controlName(ctl::TPrecision), QString::fromLatin1(kPrecisionDigitsText));
     for (const auto name :
          {ctl::TA, ctl::TF, ctl::Ttot, ctl::TB, ctl::TL0, ctl::TJ, ctl::TK, ctl::TLog}) {
         texts_.insert(controlName(name), QString());

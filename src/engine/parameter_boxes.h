@@ -16,6 +16,9 @@ struct ParameterBox {
     const char* initialText;
 };
 
+// The text of TPrecision ("DgtMax") when the window opens; no run reads it.
+inline constexpr const char* kPrecisionDigitsText = "30";
+
 // The eleven boxes in the fixed order of a configuration file.
 std::span<const ParameterBox> parameterBoxes();
 

@@ -52,7 +52,7 @@ inline QString controlName(std::string_view name) {
     return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
 }
 
-enum class MessageIcon { None, Critical, Question, Exclamation, Information };
+enum class MessageIcon { None, Critical, Exclamation, Information };
 enum class MessageButtons { Ok, YesNo };
 enum class MessageAnswer { Ok, Yes, No };
 

@@ -35,9 +35,14 @@ namespace {
 
 // The designed fonts are Windows ones; on Linux the metric-compatible
 // Liberation fonts stand in for them, so the texts fit their rectangles.
+// The substitutions are the application's, so they are registered once.
 void substituteWindowsFonts() {
-    QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "Arial", "DejaVu Sans"});
-    QFont::insertSubstitutions("Times New Roman", {"Liberation Serif", "DejaVu Serif"});
+    static const bool registered = [] {
+        QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "Arial", "DejaVu Sans"});
+        QFont::insertSubstitutions("Times New Roman", {"Liberation Serif", "DejaVu Serif"});
+        return true;
+    }();
+    (void)registered;
 }
 
 QFont fontOf(const FontSpec& spec, const QFont& fallback) {
@@ -238,8 +243,6 @@ void Form1::connectHandlers() {
     onClick(ctl::Command1, &Form1::Command1_Click);
     onClick(ctl::Command5, &Form1::Command5_Click);
     onClick(ctl::CSaveConfig, &Form1::CSaveConfig_Click);
-    connect(controlAs<QListWidget>(ctl::File1), &QListWidget::itemClicked, this,
-            [this] { File1_Click(); });
 }
 
 // Keeps the selected entry selected; an entry that was only current (the

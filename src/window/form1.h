@@ -55,7 +55,6 @@ class Form1 : public QWidget {
     void Form_Load();
     void CStop_Click();
     void Command3_Click();
-    void File1_Click() {}
     void Command2_Click();
     void Command4_Click();
     void Command1_Click();

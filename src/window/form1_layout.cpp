@@ -1,5 +1,7 @@
 #include "form1_layout.h"
 
+#include "engine/parameter_boxes.h"
+
 #include <array>
 #include <cmath>
 
@@ -14,6 +16,9 @@ namespace {
 constexpr FontSpec kTimes825{"Times New Roman", 8.25};
 constexpr FontSpec kTimes975{"Times New Roman", 9.75};
 constexpr unsigned kGrey = kGreyBackground;
+// The eleven parameter boxes take their initial texts from parameterBoxes(),
+// written with the locale's decimal separator when the window is built.
+constexpr const char* kBoxText = "";
 using K = Kind;
 
 // clang-format off
@@ -27,34 +32,34 @@ const std::array kControls = {
     ControlSpec{"Command4",         K::Button,   "GO Girotondo!",        "",                        12240, 780,  1425, 915,  46},
     ControlSpec{"CStop",            K::Button,   "STOP",                 "",                        12240, 60,   1425, 735,  45, kDisabled},
     ControlSpec{"Frame1",           K::Frame,    "",                     "",                        12240, 2070, 1395, 1095, 40, kDisabled},
-    ControlSpec{"TPrecision",       K::TextBox,  "30",                   "",                        720,   150,  645,  285,  42, kPlain, {}, "Frame1"},
+    ControlSpec{"TPrecision",       K::TextBox,  kPrecisionDigitsText,   "",                        720,   150,  645,  285,  42, kPlain, {}, "Frame1"},
     ControlSpec{"Command1",         K::Button,   "GO (MathPrecision)!",  "",                        60,    450,  1305, 585,  41, kPlain, {}, "Frame1"},
     ControlSpec{"Label5",           K::Label,    "DgtMax",               "",                        90,    210,  615,  285,  43, kPlain, {}, "Frame1"},
     ControlSpec{"CExl",             K::CheckBox, "Xls",                  "Export File Excel",       11400, 3480, 825,  285,  39, kDisabled},
     ControlSpec{"CLogFile",         K::CheckBox, "LogFile txt",          "Scrittura LogFile.txt",   9210,  1770, 1245, 285,  38, kGrey | kTicked},
     ControlSpec{"Command3",         K::Button,   "CLS",                  "",                        11400, 3810, 795,  3045, 37},
     ControlSpec{"TLog",             K::MultiLineTextBox, "",             "",                        180,   3150, 11205, 3705, 36},
-    ControlSpec{"Tnitertemp",       K::TextBox,  "30",                   "",                        300,   840,  675,  285,  34},
-    ControlSpec{"TINDICE_MATRICE2", K::TextBox,  "9999",                 "",                        1020,  180,  555,  285,  32, kGrey},
-    ControlSpec{"TINDICE_MATRICE1", K::TextBox,  "30",                   "",                        300,   180,  615,  285,  30},
+    ControlSpec{"Tnitertemp",       K::TextBox,  kBoxText,               "",                        300,   840,  675,  285,  34},
+    ControlSpec{"TINDICE_MATRICE2", K::TextBox,  kBoxText,               "",                        1020,  180,  555,  285,  32, kGrey},
+    ControlSpec{"TINDICE_MATRICE1", K::TextBox,  kBoxText,               "",                        300,   180,  615,  285,  30},
     ControlSpec{"TJ",               K::TextBox,  "",                     "",                        3390,  1680, 1065, 345,  27},
     ControlSpec{"TL0",              K::TextBox,  "",                     "",                        4290,  2490, 1545, 345,  25},
     ControlSpec{"TB",               K::TextBox,  "",                     "",                        2490,  2460, 1545, 345,  23},
     ControlSpec{"Ttot",             K::TextBox,  "",                     "",                        180,   2460, 1875, 345,  21},
     ControlSpec{"TA",               K::TextBox,  "",                     "",                        180,   1650, 1605, 345,  19},
     ControlSpec{"TF",               K::TextBox,  "",                     "",                        1830,  1680, 1485, 345,  17},
-    ControlSpec{"TP",               K::TextBox,  "0",                    "",                        9630,  450,  585,  345,  15},
-    ControlSpec{"TN",               K::TextBox,  "4",                    "",                        8490,  420,  915,  345,  13},
-    ControlSpec{"TDeltaT",          K::TextBox,  "0,000001",             "",                        7380,  450,  915,  345,  11},
-    ControlSpec{"TD",               K::TextBox,  "0,02",                 "",                        5940,  480,  915,  345,  9},
-    ControlSpec{"TVFase",           K::TextBox,  "50",                   "",                        2820,  480,  915,  345,  8},
-    ControlSpec{"Tltot",            K::TextBox,  "2",                    "",                        4890,  480,  915,  345,  6},
-    ControlSpec{"TV0",              K::TextBox,  "5,5",                  "",                        3870,  480,  915,  345,  4},
-    ControlSpec{"TRho",             K::TextBox,  "1000",                 "",                        1740,  480,  915,  345,  1},
+    ControlSpec{"TP",               K::TextBox,  kBoxText,               "",                        9630,  450,  585,  345,  15},
+    ControlSpec{"TN",               K::TextBox,  kBoxText,               "",                        8490,  420,  915,  345,  13},
+    ControlSpec{"TDeltaT",          K::TextBox,  kBoxText,               "",                        7380,  450,  915,  345,  11},
+    ControlSpec{"TD",               K::TextBox,  kBoxText,               "",                        5940,  480,  915,  345,  9},
+    ControlSpec{"TVFase",           K::TextBox,  kBoxText,               "",                        2820,  480,  915,  345,  8},
+    ControlSpec{"Tltot",            K::TextBox,  kBoxText,               "",                        4890,  480,  915,  345,  6},
+    ControlSpec{"TV0",              K::TextBox,  kBoxText,               "",                        3870,  480,  915,  345,  4},
+    ControlSpec{"TRho",             K::TextBox,  kBoxText,               "",                        1740,  480,  915,  345,  1},
     ControlSpec{"Command2",         K::Button,   "GO (double)!",         "",                        12240, 1710, 1425, 345,  0},
     ControlSpec{"Line1",            K::Line,     "",                     "",                        10650, 0,    0,    3120, -1},
     ControlSpec{"Label19",          K::Label,    "K = Countatore",       "",                        4590,  1320, 1125, 225,  49, kGrey},
-    ControlSpec{"LStatus",          K::Label,    "",                     "",                        990,   2910, 9255, 195,  44, kCentred | kTransparent, kTimes975},
+    ControlSpec{"LStatus",          K::Label,    "",                     "",                        990,   2910, 9255, 195,  44, kCentred, kTimes975},
     ControlSpec{"Shape2",           K::Rectangle, "",                    "",                        180,   2880, 50,   270,  -1, kPlain, {}, {}, QColor(0, 255, 0)},
     ControlSpec{"Shape1",           K::Rectangle, "",                    "",                        180,   2880, 10335, 270, -1, kPlain, {}, {}, QColor(255, 255, 255)},
     ControlSpec{"Label20",          K::Label,    "nitertemp",            "",                        120,   570,  975,  225,  35, kGrey | kCentred},
@@ -88,15 +93,6 @@ const WindowSpec& form1Window() {
 
 std::span<const ControlSpec> form1Controls() {
     return kControls;
-}
-
-const ControlSpec* findControl(std::string_view name) {
-    for (const ControlSpec& c : kControls) {
-        if (c.name == name) {
-            return &c;
-        }
-    }
-    return nullptr;
 }
 
 }  // namespace velarion::window

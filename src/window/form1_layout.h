@@ -35,9 +35,8 @@ enum Style : unsigned {
     kPlain = 0,
     kGreyBackground = 1u << 0,
     kCentred = 1u << 1,
-    kTransparent = 1u << 2,
-    kDisabled = 1u << 3,
-    kTicked = 1u << 4,
+    kDisabled = 1u << 2,
+    kTicked = 1u << 3,
 };
 
 // A control of Form1 as designed: rectangle in twips (relative to its
@@ -65,6 +64,5 @@ struct WindowSpec {
 const WindowSpec& form1Window();
 // Every control, in stacking order from the top.
 std::span<const ControlSpec> form1Controls();
-const ControlSpec* findControl(std::string_view name);
 
 }  // namespace velarion::window

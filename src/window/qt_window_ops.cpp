@@ -22,8 +22,6 @@ QMessageBox::Icon qtIcon(MessageIcon icon) {
     switch (icon) {
         case MessageIcon::Critical:
             return QMessageBox::Critical;
-        case MessageIcon::Question:
-            return QMessageBox::Question;
         case MessageIcon::Exclamation:
             return QMessageBox::Warning;
         case MessageIcon::Information:
