@@ -2,14 +2,12 @@
 // levels) against the bare kernel doing the same levels on three rows. The
 // ratio is the run's own overhead: TK and TJ updates, snapshot copies,
 // checks, progress and event pumps.
+#include "bench_host.h"
 #include "engine/girotondo_run.h"
 #include "engine/kernel.h"
-#include "engine/parameter_boxes.h"
 #include "ratio_report.h"
 
 #include <benchmark/benchmark.h>
-
-#include <QHash>
 
 namespace {
 
@@ -21,60 +19,15 @@ constexpr int kM = 9999;
 // Level 2, then N - 1 cycles for the first snapshot and N for each other.
 constexpr int kLevels = 1 + 3 * ((kN - 1) + (kSnapshots - 1) * kN);
 
-// Holds the box texts like a window does, the counters TJ and TK in fields
-// of their own as the real window keeps them between repaints; the tones
-// are silent and the clock runs one millisecond per reading, so the waits
-// between the end tones cost nothing and only the run's own work is measured.
-class BenchHost : public WindowOps {
-  public:
-    explicit BenchHost(const QLocale& locale) {
-        for (const auto& box : parameterBoxes()) {
-            texts_[controlName(box.name)] = initialTextOf(box, locale);
-        }
-        texts_[controlName(ctl::TN)] = QString::number(kN);
-        texts_[controlName(ctl::Tnitertemp)] = QString::number(kSnapshots);
-        texts_[controlName(ctl::TINDICE_MATRICE1)] = QString::number(kSnapshots);
-    }
-    QString text(std::string_view box) const override {
-        if (QString* counter = counterText(box)) {
-            return *counter;
-        }
-        return texts_.value(controlName(box));
-    }
-    void setText(std::string_view box, const QString& text) override {
-        if (QString* counter = counterText(box)) {
-            *counter = text;
-        } else {
-            texts_[controlName(box)] = text;
-        }
-    }
-    bool isTicked(std::string_view) const override { return false; }
-    void setEnabled(std::string_view, bool) override {}
-    void setStatus(const QString&) override {}
-    void setProgressWidth(float) override {}
-    void repaint(std::string_view) override {}
-    void processEvents() override {}
-    MessageAnswer messageBox(const MessageRequest&) override { return MessageAnswer::Ok; }
-    std::optional<QString> inputBox(const QString&, const QString&) override { return {}; }
-    void beep(int, int) override {}
-    std::int64_t tickCountMs() const override { return ++ticks_; }
-    bool stopFlag() const override { return false; }
-    void setStopFlag(bool) override {}
-
-  private:
-    QString* counterText(std::string_view box) const {
-        return box == ctl::TK ? &TK_ : box == ctl::TJ ? &TJ_ : nullptr;
-    }
-    QHash<QString, QString> texts_;
-    mutable QString TJ_;
-    mutable QString TK_;
-    mutable std::int64_t ticks_ = 0;
-};
+using bench::BenchHost;
 
 void girotondoRun(benchmark::State& state) {
     const QLocale locale = QLocale::c();
     const NumberText numbers(locale);
     BenchHost host(locale);
+    host.setText(ctl::TN, QString::number(kN));
+    host.setText(ctl::Tnitertemp, QString::number(kSnapshots));
+    host.setText(ctl::TINDICE_MATRICE1, QString::number(kSnapshots));
     FormState form;
     for (auto _ : state) {
         if (GirotondoRun(host, form, numbers).run() != RunOutcome::Completed) {

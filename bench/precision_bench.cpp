@@ -3,13 +3,11 @@
 // call. The plain Python decimal loop of the same operations
 // (bench/decimal_loop.py, run by `make bench` right after) gives the figure
 // to compare with.
-#include "engine/parameter_boxes.h"
+#include "bench_host.h"
 #include "engine/precision_run.h"
 #include "ratio_report.h"
 
 #include <benchmark/benchmark.h>
-
-#include <QHash>
 
 namespace {
 
@@ -17,34 +15,7 @@ using namespace velarion;
 
 constexpr int kCells = 29 * 10000;
 
-// The boxes in memory; no log file, no dialogs.
-class BenchHost : public WindowOps {
-  public:
-    explicit BenchHost(const QLocale& locale) {
-        for (const auto& box : parameterBoxes()) {
-            texts_[controlName(box.name)] = initialTextOf(box, locale);
-        }
-    }
-    QString text(std::string_view box) const override { return texts_.value(controlName(box)); }
-    void setText(std::string_view box, const QString& text) override {
-        texts_[controlName(box)] = text;
-    }
-    bool isTicked(std::string_view) const override { return false; }
-    void setEnabled(std::string_view, bool) override {}
-    void setStatus(const QString&) override {}
-    void setProgressWidth(float) override {}
-    void repaint(std::string_view) override {}
-    void processEvents() override {}
-    MessageAnswer messageBox(const MessageRequest&) override { return MessageAnswer::Ok; }
-    std::optional<QString> inputBox(const QString&, const QString&) override { return {}; }
-    void beep(int, int) override {}
-    std::int64_t tickCountMs() const override { return 0; }
-    bool stopFlag() const override { return false; }
-    void setStopFlag(bool) override {}
-
-  private:
-    QHash<QString, QString> texts_;
-};
+using bench::BenchHost;
 
 // range(0): threads; range(1): the text of TP (0 or 1).
 void precisionRun(benchmark::State& state) {

@@ -2,6 +2,7 @@
 // (question, checks, workbook built in memory, file replaced) against the
 // workbook built in memory only; the ratio is the share of the checks, the
 // copies out of psi and the file.
+#include "bench_host.h"
 #include "engine/excel_export.h"
 #include "output/xls_workbook.h"
 #include "ratio_report.h"
@@ -15,32 +16,6 @@ namespace {
 using namespace velarion;
 
 constexpr int kRows = 32766;
-
-// Answers Yes and holds nothing but Tnitertemp.
-class ExportHost : public WindowOps {
-  public:
-    QString text(std::string_view) const override { return QString::number(kRows); }
-    void setText(std::string_view, const QString&) override {}
-    bool isTicked(std::string_view) const override { return true; }
-    void setEnabled(std::string_view, bool) override {}
-    void setStatus(const QString&) override {}
-    void setProgressWidth(float) override {}
-    void repaint(std::string_view) override {}
-    void processEvents() override {}
-    MessageAnswer messageBox(const MessageRequest& request) override {
-        failed_ = failed_ || request.icon == MessageIcon::Critical;
-        return MessageAnswer::Yes;
-    }
-    std::optional<QString> inputBox(const QString&, const QString&) override { return {}; }
-    void beep(int, int) override {}
-    std::int64_t tickCountMs() const override { return 0; }
-    bool stopFlag() const override { return false; }
-    void setStopFlag(bool) override {}
-    bool failed() const { return failed_; }
-
-  private:
-    bool failed_ = false;
-};
 
 FormState filledForm() {
     FormState form;
@@ -56,7 +31,8 @@ FormState filledForm() {
 void exportToFile(benchmark::State& state) {
     const FormState form = filledForm();
     const NumberText numbers(QLocale::c());
-    ExportHost host;
+    bench::BenchHost host;
+    host.setText(ctl::Tnitertemp, QString::number(kRows));
     QTemporaryDir dir;
     for (auto _ : state) {
         if (save_file_excel(host, form, numbers, dir.filePath("LogFile.xls")) !=
