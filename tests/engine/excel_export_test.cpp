@@ -1,4 +1,5 @@
 #include "engine/excel_export.h"
+#include "support/files.h"
 #include "support/run_fixture.h"
 #include "support/xls_sheet.h"
 
@@ -9,13 +10,9 @@ namespace velarion {
 namespace {
 
 using testing::bitsOf;
+using testing::contentsOf;
 using testing::readXlsSheet;
 using testing::XlsCell;
-
-QByteArray contentsOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 class ExcelExportTest : public testing::RunFixture {
   protected:

@@ -118,12 +118,6 @@ void expectSameAsScalar(const KernelVariant& variant, int M, int shiftCurrent, i
     }
 }
 
-TEST(Kernel, FactorsFollowTheModelOrder) {
-    const double c = std::pow(0.000001 / 0.0002, 2.0);
-    EXPECT_EQ(kFactors.k1, c * (1 / 1000.0));
-    EXPECT_EQ(kFactors.k2, c * (2500000 / 1000.0));
-}
-
 TEST(Kernel, EveryVariantEqualsTheScalarLoopBitForBit) {
     std::mt19937_64 rng(12345);
     std::vector<int> sizes;
@@ -168,23 +162,6 @@ TEST(Kernel, EveryVariantReportsAnOverflowInEverySegment) {
             }
         }
     }
-}
-
-TEST(Kernel, CellFormulasOnAHandExample) {
-    // M = 2: column 0, one interior column, the last column.
-    const std::vector<double> cur{0.0, 0.5, 1.25};
-    const std::vector<double> prev{0.1, 0.4, 1.0};
-    KernelFactors f;
-    f.k1 = 0.5;
-    f.k2 = 0.25;
-    f.B = 3;
-    f.P = 2;
-    f.L0 = 0.5;
-    std::vector<double> out(3);
-    ASSERT_TRUE(updateRowScalar(cur.data(), prev.data(), out.data(), 2, f));
-    EXPECT_EQ(out[0], 0.5 * ((0.5 - 0.0 - 0.5) * 3 + 2 * 0.5) + (2 * 0.0 - 0.1));
-    EXPECT_EQ(out[1], 0.25 * ((1.25 - 2 * 0.5) + 0.0) + (2 * 0.5 - 0.4));
-    EXPECT_EQ(out[2], 0.25 * ((1.25 - 0.5) - 0.5) + (2 * 1.25 - 1.0));
 }
 
 TEST(Kernel, DivisionByZeroInTheFactorsShowsInTheRow) {

@@ -1,23 +1,18 @@
 #include "output/run_log.h"
+#include "support/files.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 
 namespace velarion {
 namespace {
 
-QByteArray contentsOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using testing::contentsOf;
 
 TEST(RunLog, RecordsAreFollowedByAnEmptyLineAndAreOnDiskAtOnce) {
     QTemporaryDir dir;
@@ -66,18 +61,15 @@ TEST(RunLog, AFullDiskLeavesTheLastWholeRecordAndItsReason) {
     ASSERT_TRUE(log.open());
     const QString line = logLine(2262, "3,17520000000001");
     const qint64 recordSize = line.size() + 2;
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    rlimit small = old;
-    small.rlim_cur = 3 * recordSize + 7;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     int written = 0;
-    while (written < 10 && log.writeRecord(line)) {
-        ++written;
+    QString reason;
+    {
+        const testing::FileSizeLimit full(static_cast<rlim_t>(3 * recordSize + 7));
+        while (written < 10 && log.writeRecord(line)) {
+            ++written;
+        }
+        reason = log.errorString();
     }
-    const QString reason = log.errorString();
-    setrlimit(RLIMIT_FSIZE, &old);
     log.close();
     EXPECT_EQ(written, 3);
     EXPECT_EQ(QFile(dir.filePath("LogFile.txt")).size(), 3 * recordSize);

@@ -3,6 +3,7 @@
 #include "engine/double_run.h"
 #include "engine/girotondo_run.h"
 #include "support/fake_window.h"
+#include "support/files.h"
 
 #include <QDir>
 #include <QFile>
@@ -32,10 +33,7 @@ class RunFixture : public ::testing::Test {
     }
 
     QString logPath() const { return dir.filePath("LogFile.txt"); }
-    QByteArray logBytes() const {
-        QFile file(logPath());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
+    QByteArray logBytes() const { return contentsOf(logPath()); }
     QList<QByteArray> logLines() const {
         QList<QByteArray> lines = logBytes().split('\n');
         lines.removeLast();  // after the final LF

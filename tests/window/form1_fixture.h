@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/files.h"
 #include "window/form1.h"
 
 #include <QDir>
@@ -67,8 +68,7 @@ class Form1Fixture : public ::testing::Test {
     bool enabled(std::string_view control) const { return form->control(control)->isEnabled(); }
     void click(std::string_view button);
     QByteArray logBytes() const {
-        QFile file(dir.filePath("LogFile.txt"));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+        return velarion::testing::contentsOf(dir.filePath("LogFile.txt"));
     }
 
     QTemporaryDir dir;
