@@ -150,29 +150,5 @@ TEST_F(DoubleRunTest, ProgressKeepsItsWidthWhenTnitertempIsEdited) {
     EXPECT_EQ(window.widths.back(), static_cast<float>((100 / 400.0) * 10335));
 }
 
-class DoubleRunPointLocale : public RunFixture {
-  protected:
-    DoubleRunPointLocale() : RunFixture(QLocale(QLocale::English, QLocale::UnitedStates)) {}
-};
-
-TEST_F(DoubleRunPointLocale, DefaultsGiveTheSameNumbers) {
-    ASSERT_EQ(runDouble(), RunOutcome::Completed);
-    EXPECT_EQ(form.psi(0, 9999), 1.9997999999998124);
-    EXPECT_EQ(form.psi(1, 0), -5.5e-06);
-}
-
-TEST_F(DoubleRunPointLocale, CommaTextIsRefusedWithTheBoxNamed) {
-    window.setText(ctl::TV0, "5,5");
-    ASSERT_EQ(runDouble(), RunOutcome::Failed);
-    ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0].text,
-              "The box TV0 (\"V0 m/s\") holds \"5,5\", which is not a number here (decimal "
-              "separator \".\").");
-    EXPECT_EQ(window.messages[0].title, "Error");
-    EXPECT_EQ(form.parameters.VFase, 50.0);  // the steps before it are done
-    EXPECT_EQ(window.text(ctl::TA), "");
-    expectIdleButtons();
-}
-
 }  // namespace
 }  // namespace velarion
