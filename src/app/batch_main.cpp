@@ -144,6 +144,12 @@ bool parseOutputs(const QCommandLineParser& parser, Options& options, QString& e
             return false;
         }
     }
+    if (options.run == BatchRun::Precision && (options.csv || options.plot)) {
+        error = QStringLiteral(
+            "--csv and --plot go with the double and girotondo runs: the "
+            "precision run leaves no rows in psi");
+        return false;
+    }
     return true;
 }
 
@@ -327,11 +333,7 @@ RunOutcome runSimulation(BatchHost& host, BatchRun run, FormState& form, const N
 
 bool writeCsv(const FormState& form, const Options& options) {
     QString error;
-    const int lastSegment = form.psiRows ? form.psiRows->lastSegment : 0;
-    const QString list =
-        options.csvSegments.isEmpty() ? defaultSegmentList(lastSegment) : options.csvSegments;
-    const auto segments = parseSegmentList(list, lastSegment, error);
-    if (segments && writePsiCsv(form, *segments, *options.csv, error)) {
+    if (exportPsiCsv(form, options.csvSegments, *options.csv, error)) {
         return true;
     }
     std::fprintf(stderr, "velarion-batch: --csv: %s\n", qPrintable(error));

@@ -73,4 +73,16 @@ bool writePsiCsv(const FormState& form, const std::vector<int>& segments, const 
     return true;
 }
 
+bool exportPsiCsv(const FormState& form, const QString& segmentList, const QString& path,
+                  QString& error) {
+    if (!form.psiRows) {
+        error = QStringLiteral("No run has left rows in psi yet.");
+        return false;
+    }
+    const int lastSegment = form.psiRows->lastSegment;
+    const auto segments = parseSegmentList(
+        segmentList.isEmpty() ? defaultSegmentList(lastSegment) : segmentList, lastSegment, error);
+    return segments && writePsiCsv(form, *segments, path, error);
+}
+
 }  // namespace velarion

@@ -23,4 +23,10 @@ std::optional<std::vector<int>> parseSegmentList(const QString& text, int lastSe
 bool writePsiCsv(const FormState& form, const std::vector<int>& segments, const QString& path,
                  QString& error);
 
+// The export as the window and velarion-batch offer it: the segments as the
+// user typed them (empty for the first and the last), read against the last
+// segment of the run in psi, then writePsiCsv.
+bool exportPsiCsv(const FormState& form, const QString& segmentList, const QString& path,
+                  QString& error);
+
 }  // namespace velarion

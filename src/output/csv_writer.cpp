@@ -36,8 +36,11 @@ bool CsvWriter::open() {
 
 void CsvWriter::writeRecord(const QStringList& fields) {
     QByteArray record;
-    for (const QString& field : fields) {
-        record += (record.isEmpty() ? "" : ",") + csvField(field);
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (i > 0) {
+            record += ',';
+        }
+        record += csvField(fields[i]);
     }
     write(record);
 }

@@ -45,9 +45,7 @@ std::optional<CsvChoice> askCsvChoice(QWidget* parent, const QString& defaultSeg
 
 void exportPsiCsv(WindowOps& ops, const FormState& form, const CsvChoice& choice) {
     QString error;
-    const int lastSegment = form.psiRows ? form.psiRows->lastSegment : 0;
-    const auto segments = parseSegmentList(choice.segments, lastSegment, error);
-    if (segments && writePsiCsv(form, *segments, choice.path, error)) {
+    if (velarion::exportPsiCsv(form, choice.segments, choice.path, error)) {
         return;
     }
     ops.messageBox({QStringLiteral("The CSV file was not written."), QStringLiteral("Export CSV"),

@@ -116,9 +116,10 @@ TEST_F(BatchTest, AFailedRunExitsNonZeroWithTheMessage) {
 }
 
 TEST_F(BatchTest, BadCommandLinesAreRefused) {
-    for (const QStringList& args : {QStringList{"--box", "Nope=1"}, QStringList{"--box", "TP"},
-                                    QStringList{"--locale", "xx_notalocale"}, QStringList{"stray"},
-                                    QStringList{"--run", "triple"}}) {
+    for (const QStringList& args :
+         {QStringList{"--box", "Nope=1"}, QStringList{"--box", "TP"},
+          QStringList{"--locale", "xx_notalocale"}, QStringList{"stray"},
+          QStringList{"--run", "triple"}, QStringList{"--run", "precision", "--csv", "psi.csv"}}) {
         const Result r = run(args);
         EXPECT_EQ(r.exitCode, 64) << args.join(' ').toStdString();
         EXPECT_FALSE(r.err.isEmpty());
