@@ -15,6 +15,10 @@ DoubleRun::DoubleRun(WindowOps& ops, FormState& form, const NumberText& numbers,
       log_(std::move(logPath)) {}
 
 RunOutcome DoubleRun::run() {
+    return recordOutcome(form_, runSteps());
+}
+
+RunOutcome DoubleRun::runSteps() {
     control_.start();
     try {
         refuseBrokenLimits();

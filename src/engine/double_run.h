@@ -26,6 +26,7 @@ class DoubleRun {
     RunOutcome run();
 
   private:
+    RunOutcome runSteps();
     void refuseBrokenLimits();
     void refuseKeptMatrix(int columns) const;
     void readParameters();

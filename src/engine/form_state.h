@@ -52,4 +52,13 @@ struct FormState {
     std::optional<PsiRows> psiRows;  // empty: psi holds no rows of a run
 };
 
+// Records how the run that stored psi's rows ended; rows left by an earlier
+// run (this one was refused before it touched psi) keep their own outcome.
+inline RunOutcome recordOutcome(FormState& form, RunOutcome outcome) {
+    if (form.psiRows && !form.psiRows->outcome) {
+        form.psiRows->outcome = outcome;
+    }
+    return outcome;
+}
+
 }  // namespace velarion

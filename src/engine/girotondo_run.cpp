@@ -40,6 +40,10 @@ GirotondoRun::GirotondoRun(WindowOps& ops, FormState& form, const NumberText& nu
       log_(std::move(logPath)) {}
 
 RunOutcome GirotondoRun::run() {
+    return recordOutcome(form_, runSteps());
+}
+
+RunOutcome GirotondoRun::runSteps() {
     ops_.beep(kStartToneHz, kToneMs);
     control_.start();
     try {

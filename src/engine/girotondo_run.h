@@ -29,6 +29,7 @@ class GirotondoRun {
     RunOutcome run();
 
   private:
+    RunOutcome runSteps();
     void createArrays();
     void readParameters();
     void fillInitialRows();

@@ -282,10 +282,7 @@ void Form1::runAlone() {
     if constexpr (requires { run.setExport([] {}); }) {
         run.setExport([this] { save_file_excel(*ops_, state_, numbers_, excelPath()); });
     }
-    const RunOutcome outcome = run.run();
-    if (state_.psiRows && !state_.psiRows->outcome) {
-        state_.psiRows->outcome = outcome;
-    }
+    run.run();
     running_ = false;
     if (results_) {
         results_->refresh();

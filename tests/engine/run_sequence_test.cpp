@@ -27,6 +27,10 @@ TEST_F(RunSequence, AKeptMatrixMustHoldTheRowsTheDoubleRunWrites) {
     EXPECT_TRUE(window.messages.back().text.contains("it has rows 0 to 0 and columns 0 to 9999"))
         << window.messages.back().text.toStdString();
     EXPECT_EQ(form.psi.rows(), 1u);
+    // The refused run leaves the rows, and the outcome, of the one before.
+    ASSERT_TRUE(form.psiRows);
+    EXPECT_EQ(form.psiRows->run, RunKind::Girotondo);
+    EXPECT_EQ(form.psiRows->outcome, RunOutcome::Completed);
     expectIdleButtons();
 }
 
