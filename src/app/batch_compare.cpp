@@ -44,7 +44,9 @@ void printLevels(const std::vector<LevelDifference>& levels, const NumberText& n
 
 int printDoubleComparison(BatchHost& host, const FormState& decimal, const NumberText& numbers) {
     FormState binary;
-    if (runDoubleWithoutLog(host, binary, numbers) != RunOutcome::Completed) {
+    const RunOutcome outcome = runDoubleWithoutLog(host, binary, numbers);
+    host.endProgress();
+    if (outcome != RunOutcome::Completed) {
         std::fprintf(stderr,
                      "velarion-batch: the double-precision run for the comparison did "
                      "not complete\n");

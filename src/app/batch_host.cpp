@@ -1,6 +1,7 @@
 #include "batch_host.h"
 
 #include "engine/parameter_boxes.h"
+#include "engine/run_control.h"
 
 #include <QThread>
 
@@ -101,7 +102,7 @@ void BatchHost::setProgressWidth(float twips) {
         return;
     }
     constexpr int kCells = 40;
-    const double fraction = std::clamp(static_cast<double>(twips) / 10335.0, 0.0, 1.0);
+    const double fraction = std::clamp(static_cast<double>(twips) / kFullBarWidth, 0.0, 1.0);
     const int filled = static_cast<int>(fraction * kCells + 0.5);
     const QString bar = QString(filled, QChar('#')) + QString(kCells - filled, QChar('.'));
     // TK counts the cycles of a Girotondo run; it stays empty in a double run.

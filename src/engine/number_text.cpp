@@ -12,9 +12,12 @@ namespace {
 constexpr qsizetype kQuotedLength = 60;
 
 // ASCII digits, the point and no grouping: the form every number is written in.
-QLocale asciiNumbers() {
-    QLocale c = QLocale::c();
-    c.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
+const QLocale& asciiNumbers() {
+    static const QLocale c = [] {
+        QLocale l = QLocale::c();
+        l.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
+        return l;
+    }();
     return c;
 }
 

@@ -8,10 +8,6 @@
 
 namespace velarion {
 
-namespace {
-constexpr double kFullBarWidth = 10335;  // the width of the track Shape1, in twips
-}
-
 void AttendiMs(WindowOps& ops, const int& ms) {
     if (ms <= 0 || !ops.playsTones()) {
         return;
@@ -39,21 +35,21 @@ void RunControl::working() {
 std::optional<float> RunControl::progressWidth(int level, QString& whyNot) const {
     const QString text = ops_.text(ctl::Tnitertemp);
     const auto total = numbers_.toDouble(text);
-    const QString holding = describeBoxHolding(ops_, ctl::Tnitertemp);
-    if (!total) {
-        whyNot = QStringLiteral("%1, %2").arg(holding, numbers_.refusalOf(text));
+    const auto refuse = [&](const QString& why) {
+        whyNot = describeBoxHolding(ops_, ctl::Tnitertemp) + why;
         return std::nullopt;
+    };
+    if (!total) {
+        return refuse(QStringLiteral(", ") + numbers_.refusalOf(text));
     }
     if (*total == 0) {
-        whyNot = QStringLiteral("%1, and the bar's width is divided by it").arg(holding);
-        return std::nullopt;
+        return refuse(QStringLiteral(", and the bar's width is divided by it"));
     }
     const double width = (level / *total) * kFullBarWidth;
     // Checked before the conversion: a double beyond the float range has no
     // defined conversion.
     if (!(std::fabs(width) <= std::numeric_limits<float>::max())) {
-        whyNot = QStringLiteral("%1, which gives a bar width beyond single precision").arg(holding);
-        return std::nullopt;
+        return refuse(QStringLiteral(", which gives a bar width beyond single precision"));
     }
     return static_cast<float>(width);
 }

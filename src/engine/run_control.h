@@ -13,6 +13,9 @@ namespace velarion {
 
 enum class RunOutcome { Completed, Stopped, Failed };
 
+// The width of the progress track Shape1, in twips: a full bar.
+inline constexpr double kFullBarWidth = 10335;
+
 // The run a RunControl serves. The Girotondo run touches its own button
 // first and takes its error path when the progress bar cannot be set; the
 // double run leaves the bar as it is then. The precision run takes only the

@@ -58,6 +58,8 @@ class Body {
 };
 
 // The workbook stream: records of a 16-bit type, a 16-bit length and the body.
+constexpr std::size_t kRegularStreamMinimum = 4096;
+
 class BiffStream {
   public:
     // The stream offset at which the record starts.
@@ -295,7 +297,14 @@ std::vector<std::uint8_t> workbookStream(const XlsColumns& c) {
     const std::size_t sheetOffsetAt = writeGlobals(s, c);
     s.patch32(sheetOffsetAt, static_cast<std::uint32_t>(s.size()));
     writeSheet(s, c);
-    return s.bytes();
+    // A stream under 4096 bytes would be kept in the compound file's mini
+    // stream; zeros after the last EOF record keep the workbook a regular
+    // stream, as spreadsheet applications write it themselves.
+    std::vector<std::uint8_t> bytes = s.bytes();
+    if (bytes.size() < kRegularStreamMinimum) {
+        bytes.resize(kRegularStreamMinimum, 0);
+    }
+    return bytes;
 }
 
 // ---- The compound file --------------------------------------------------
