@@ -42,23 +42,17 @@ RunOutcome DoubleRun::runSteps() {
 // either. A bound box that does not convert is left to the reading order,
 // which reports it at its own step.
 void DoubleRun::refuseBrokenLimits() {
-    const auto bounds = ParameterReader(ops_, numbers_).peekBounds("psi");
+    const ParameterReader reader(ops_, numbers_);
+    const auto bounds = reader.peekBounds("psi");
     if (!bounds) {
         return;
     }
-    const auto holding = [this](std::string_view box) { return describeBoxHolding(ops_, box); };
     const auto lastRow = cappedLastRow(bounds->rows);
     if (!lastRow) {
         refuseKeptMatrix(bounds->columns);
     }
     const int last = lastRow ? *lastRow : form_.psi.lastRow();
-    if (bounds->levels && *bounds->levels > last) {
-        throw RunFailure(QStringLiteral("nitertemp is %1, above the last row of psi (%2): %3, "
-                                        "and %4.")
-                             .arg(*bounds->levels)
-                             .arg(last)
-                             .arg(holding(ctl::Tnitertemp), holding(ctl::TINDICE_MATRICE1)));
-    }
+    reader.refuseLevelsBeyond(*bounds, last, "psi");
     if (lastRow) {
         prepared_ = Matrix::tryCreate(static_cast<std::size_t>(*lastRow) + 1,
                                       static_cast<std::size_t>(bounds->columns) + 1);

@@ -99,6 +99,19 @@ std::optional<PeekedBounds> ParameterReader::peekBounds(const char* matrix) cons
     return PeekedBounds{*rows, *columns, peekInt16(ctl::Tnitertemp)};
 }
 
+void ParameterReader::refuseLevelsBeyond(const PeekedBounds& bounds, int lastRow,
+                                         const char* matrix) const {
+    if (!bounds.levels || *bounds.levels <= lastRow) {
+        return;
+    }
+    throw RunFailure(QStringLiteral("nitertemp is %1, above the last row of %2 (%3): %4, and %5.")
+                         .arg(*bounds.levels)
+                         .arg(QString::fromLatin1(matrix))
+                         .arg(lastRow)
+                         .arg(describeBoxHolding(ops_, ctl::Tnitertemp),
+                              describeBoxHolding(ops_, ctl::TINDICE_MATRICE1)));
+}
+
 void ParameterReader::readIndexBounds(FormState& form) const {
     form.IndiceMatrice1 = toInt32(ctl::TINDICE_MATRICE1);
     form.IndiceMatrice2 = toInt32(ctl::TINDICE_MATRICE2);

@@ -40,6 +40,9 @@ class ParameterReader {
     // in 16 bits, one count beyond the last) and a first index below 1 (rows
     // 0 and 1 are always written) of `matrix`.
     std::optional<PeekedBounds> peekBounds(const char* matrix) const;
+    // Refuses a nitertemp above `lastRow`, the last row of `matrix`, naming
+    // both boxes.
+    void refuseLevelsBeyond(const PeekedBounds& bounds, int lastRow, const char* matrix) const;
 
     // Reading order steps 1 and 2: the two matrix bounds.
     void readIndexBounds(FormState& form) const;

@@ -86,21 +86,14 @@ RunOutcome PrecisionRun::run() {
 // A bound that does not convert is left to the reading order, which
 // reports it at its own step.
 void PrecisionRun::refuseBrokenLimits() {
-    const auto bounds = ParameterReader(ops_, numbers_).peekBounds("psiText");
+    const ParameterReader reader(ops_, numbers_);
+    const auto bounds = reader.peekBounds("psiText");
     if (!bounds) {
         return;
     }
-    const auto levels = bounds->levels;
-    if (levels && *levels > bounds->rows) {
-        throw RunFailure(
-            QStringLiteral("nitertemp is %1, above the last row of psiText (%2): %3, and %4.")
-                .arg(*levels)
-                .arg(bounds->rows)
-                .arg(describeBoxHolding(ops_, ctl::Tnitertemp),
-                     describeBoxHolding(ops_, ctl::TINDICE_MATRICE1)));
-    }
+    reader.refuseLevelsBeyond(*bounds, bounds->rows, "psiText");
     // No row after max(1, nitertemp) is ever written.
-    const int written = std::max(1, levels ? static_cast<int>(*levels) : 1);
+    const int written = std::max(1, bounds->levels ? static_cast<int>(*bounds->levels) : 1);
     prepared_ = PsiTextCells::tryCreate(bounds->rows, bounds->columns, written + 1,
                                         numbers_.decimalSeparator(), memoryLimit_);
     if (!prepared_) {
