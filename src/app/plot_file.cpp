@@ -1,5 +1,7 @@
 #include "plot_file.h"
 
+#include "output/whole_file.h"
+
 #include "window/results_charts.h"
 
 #include <QDir>
@@ -65,12 +67,19 @@ bool writePlotFile(const FormState& form, const QLocale& locale, const QString& 
     QGraphicsScene scene;
     stackCharts(scene, form, locale);
     QSaveFile file(path);
-    const bool written = file.open(QIODevice::WriteOnly) &&
-                         (isSvg(path) ? writeSvg(scene, file) : writePng(scene, file)) &&
-                         file.commit();
+    QString reason;
+    bool written = file.open(QIODevice::WriteOnly);
+    if (written) {
+        if (!(isSvg(path) ? writeSvg(scene, file) : writePng(scene, file))) {
+            file.cancelWriting();  // a picture that could not be drawn replaces nothing
+        }
+        written = commitWhole(file, reason);
+    } else {
+        reason = file.errorString();
+    }
     if (!written) {
         error = QStringLiteral("The plot %1 could not be written: %2.")
-                    .arg(QDir::toNativeSeparators(path), file.errorString());
+                    .arg(QDir::toNativeSeparators(path), reason);
     }
     return written;
 }

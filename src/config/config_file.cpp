@@ -1,10 +1,11 @@
 #include "config_file.h"
 
+#include "output/whole_file.h"
+
 #include "engine/parameter_boxes.h"
 #include "engine/parameters.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace velarion {
 
@@ -210,15 +211,7 @@ bool encodeConfig(const ConfigTexts& texts, QByteArray& bytes, QString& reason) 
 }
 
 bool writeConfigFile(const QString& name, const QByteArray& bytes, QString& reason) {
-    QSaveFile file(name);
-    // The explicit flush matters: commit() alone takes a short final write
-    // (a full disk) for success and would replace the old file with a part.
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
-        !file.commit()) {
-        reason = file.errorString();
-        return false;
-    }
-    return true;
+    return replaceWholeFile(name, bytes, reason);
 }
 
 QStringList configFileNames(const QDir& dir) {

@@ -1,5 +1,7 @@
 #include "csv_writer.h"
 
+#include "whole_file.h"
+
 #include <QDir>
 
 #include <array>
@@ -69,11 +71,7 @@ bool CsvWriter::commit() {
         file_.commit();
         return false;
     }
-    if (file_.commit()) {
-        return true;
-    }
-    reason_ = file_.errorString();
-    return false;
+    return commitWhole(file_, reason_);
 }
 
 QString CsvWriter::errorText() const {

@@ -6,7 +6,7 @@
 
 #include "xls_workbook.h"
 
-#include <QSaveFile>
+#include "whole_file.h"
 
 #include <algorithm>
 #include <bit>
@@ -345,9 +345,9 @@ QString saveXlsWorkbook(const QString& path, const XlsColumns& columns) {
     } catch (const XlsError& e) {
         return QString::fromUtf8(e.what());
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        return QStringLiteral("%1: %2").arg(path, file.errorString());
+    QString reason;
+    if (!replaceWholeFile(path, bytes, reason)) {
+        return QStringLiteral("%1: %2").arg(path, reason);
     }
     return {};
 }

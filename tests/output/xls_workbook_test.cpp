@@ -1,4 +1,6 @@
 #include "output/xls_workbook.h"
+#include "output/csv_writer.h"
+#include "support/files.h"
 #include "support/xls_sheet.h"
 
 #include <QFile>
@@ -48,6 +50,36 @@ TEST(XlsWorkbook, WideTextsExactNumbersAndRefusals) {
     }
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), before);
+}
+
+// A disk that fills while a new file is written must leave the old file as
+// it was, for the workbook and the CSV alike.
+TEST(WholeFileWriters, AFullDiskKeepsTheOldFile) {
+    QTemporaryDir dir;
+    const XlsColumns columns{QStringLiteral("a"), QStringLiteral("b"), {1, 2}, {3, 4}};
+    const QString xls = dir.filePath("LogFile.xls");
+    const QString csv = dir.filePath("psi.csv");
+    for (const QString& path : {xls, csv}) {
+        QFile old(path);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old");
+    }
+    QString xlsFailure;
+    bool csvSaved = true;
+    {
+        const testing::FileSizeLimit full(100);
+        xlsFailure = saveXlsWorkbook(xls, columns);
+        CsvWriter writer(csv);
+        csvSaved = writer.open();
+        for (int i = 0; i < 20; ++i) {
+            writer.writeRecord(std::vector<double>{0.1 * i, 1.0 / 3, 2.0 / 3});
+        }
+        csvSaved = writer.commit() && csvSaved;
+    }
+    EXPECT_FALSE(xlsFailure.isEmpty());
+    EXPECT_FALSE(csvSaved);
+    EXPECT_EQ(testing::contentsOf(xls), "old");
+    EXPECT_EQ(testing::contentsOf(csv), "old");
 }
 
 }  // namespace
