@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/parameter_boxes.h"
-#include "engine/window_ops.h"
+#include "model/parameter_boxes.h"
+#include "runs/window_ops.h"
 
 #include <QHash>
 #include <QLocale>

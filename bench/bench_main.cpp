@@ -1,5 +1,5 @@
-// velarion-bench: the benchmarks of the engine, with the ratios between
-// related cases printed after the usual table.
+// velarion-bench: the benchmarks of the model, the runs and the export,
+// with the ratios between related cases printed after the usual table.
 #include "ratio_report.h"
 
 #include <benchmark/benchmark.h>

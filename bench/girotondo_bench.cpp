@@ -3,9 +3,9 @@
 // ratio is the run's own overhead: TK and TJ updates, snapshot copies,
 // checks, progress and event pumps.
 #include "bench_host.h"
-#include "engine/girotondo_run.h"
-#include "engine/kernel.h"
+#include "model/kernel.h"
 #include "ratio_report.h"
+#include "runs/girotondo_run.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,8 +2,8 @@
 // against the scalar reference, at the default column (M = 9999, three rows
 // in cache) and the largest one (M = 32766). Printed at the end as
 // nanoseconds per cell with the ratio scalar / variant.
-#include "engine/kernel.h"
-#include "engine/matrix.h"
+#include "model/kernel.h"
+#include "model/matrix.h"
 #include "ratio_report.h"
 
 #include <benchmark/benchmark.h>

@@ -4,8 +4,8 @@
 // (bench/decimal_loop.py, run by `make bench` right after) gives the figure
 // to compare with.
 #include "bench_host.h"
-#include "engine/precision_run.h"
 #include "ratio_report.h"
+#include "runs/precision_run.h"
 
 #include <benchmark/benchmark.h>
 

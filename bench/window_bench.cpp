@@ -3,7 +3,7 @@
 // the kernel work of one cycle at the default column (M = 9999), both as
 // the run pays it (the text waits for the next repaint) and when the
 // widget is updated every time.
-#include "engine/kernel.h"
+#include "model/kernel.h"
 #include "ratio_report.h"
 #include "window/form1.h"
 #include "window/qt_window_ops.h"

@@ -3,9 +3,9 @@
 // workbook built in memory only; the ratio is the share of the checks, the
 // copies out of psi and the file.
 #include "bench_host.h"
-#include "engine/excel_export.h"
 #include "output/xls_workbook.h"
 #include "ratio_report.h"
+#include "results/excel_export.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 #include "batch_compare.h"
 
-#include "engine/double_run.h"
-#include "engine/precision_compare.h"
+#include "results/precision_compare.h"
+#include "runs/double_run.h"
 
 #include <cstdio>
 

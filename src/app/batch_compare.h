@@ -1,8 +1,8 @@
 #pragma once
 
 #include "batch_host.h"
-#include "engine/form_state.h"
-#include "engine/number_text.h"
+#include "model/number_text.h"
+#include "runs/form_state.h"
 
 namespace velarion {
 

@@ -1,7 +1,7 @@
 #include "batch_host.h"
 
-#include "engine/parameter_boxes.h"
-#include "engine/run_control.h"
+#include "model/parameter_boxes.h"
+#include "runs/run_control.h"
 
 #include <QThread>
 

@@ -1,18 +1,17 @@
 // velarion-batch: runs a simulation without a window.
 #include "batch_compare.h"
 #include "batch_host.h"
+#include "batch_options.h"
+#include "batch_outputs.h"
 #include "config/config_commands.h"
-#include "engine/double_run.h"
-#include "engine/excel_export.h"
-#include "engine/form_state.h"
-#include "engine/girotondo_run.h"
-#include "engine/number_text.h"
-#include "engine/precision_run.h"
-#include "engine/psi_csv.h"
-#include "plot_file.h"
+#include "model/number_text.h"
+#include "results/excel_export.h"
+#include "runs/double_run.h"
+#include "runs/form_state.h"
+#include "runs/girotondo_run.h"
+#include "runs/precision_run.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QLocale>
@@ -22,9 +21,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 #include <memory>
-#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -32,200 +29,9 @@ using namespace velarion;
 
 namespace {
 
-constexpr int kExitStopped = 1;
-constexpr int kExitFailed = 2;
-constexpr int kExitUsage = 64;
-constexpr int kExitConfigNotLoaded = 66;
-constexpr int kExitNoDirectory = 66;
-constexpr int kExitConfigNotSaved = 73;
-constexpr int kExitOutputFailed = 74;
-
-const char* const kDescription =
-    "Runs a simulation of the fluid column on the window's initial box texts,\n"
-    "prints the output boxes TA, TF, Ttot, TB, TL0, TJ (and TK for Girotondo)\n"
-    "and the final status line, and writes LogFile.txt in the working directory\n"
-    "when CLogFile is ticked (as it is by default). With --box CLogFileExc=1 a\n"
-    "completed run (and a Girotondo run that failed midway, as in the window)\n"
-    "also writes the spreadsheet LogFile.xls (psi(i,0) and psi(i,IndiceMatrice2)\n"
-    "for i = 1 .. Tnitertemp) in the working directory, replacing an existing\n"
-    "one. All outputs live in the working directory, so runs started in\n"
-    "separate directories never collide.\n"
-    "\n"
-    "--run double (the default) is the run of \"GO (double)!\": every level in\n"
-    "its own row of psi. --run girotondo is the run of \"GO Girotondo!\": three\n"
-    "rotating rows, with a snapshot in psi every 3*N levels. --run precision\n"
-    "is the run of \"GO (MathPrecision)!\": every operation in decimal\n"
-    "arithmetic of at least 50 digits; it prints each log line (the lines the\n"
-    "window appends to TLog) on stdout as it comes, then the output boxes\n"
-    "without the status line. It cannot be stopped: Ctrl-C ends the program at\n"
-    "once, leaving every record of LogFile.txt whole.\n"
-    "\n"
-    "Numbers follow the user's locale (or --locale). A progress bar with J (and\n"
-    "K) is drawn on stderr when it is a terminal; in the double and girotondo\n"
-    "runs Ctrl-C acts as STOP at the next pump point (every 100 levels, or\n"
-    "every 10 Girotondo snapshots), and Ctrl-C again ends the program at once\n"
-    "with status 130; every record already in LogFile.txt is whole.\n"
-    "\n"
-    "--config loads a .cnf file into the eleven parameter boxes first, as the\n"
-    "window's Load Config. does; --box settings are applied after it. With\n"
-    "--save-config the box texts (after --config and --box) are written to a\n"
-    ".cnf file and the program exits without running the simulation, so a\n"
-    "sweep script writes its files first and runs each with --config. A blank\n"
-    "--save-config name is refused.\n"
-    "\n"
-    "-C DIR changes into DIR before anything else, as make, git and tar do:\n"
-    "every relative path on the command line, and every file the run writes,\n"
-    "is then taken in DIR.\n"
-    "\n"
-    "After the run (also a stopped or failed one that left rows in psi):\n"
-    "--csv writes each stored row of psi as CSV (RFC 4180): its index, its time\n"
-    "in seconds and the segments of --csv-segments (default: the first and the\n"
-    "last), every number with the decimal point and 17 significant digits.\n"
-    "--plot renders the results window's three charts offscreen into a PNG or\n"
-    "an SVG (by the extension), the profile at the last stored row.\n"
-    "\n"
-    "Exit status: 0 after a completed run, 1 after a stop (also a run that a\n"
-    "Ctrl-C came too late to stop: it is never reported as completed), 2 after\n"
-    "a failure (the message goes to stderr), 64 for a bad command line, 66 when\n"
-    "the --config file cannot be loaded or the -C directory cannot be entered,\n"
-    "73 when the --save-config name is blank or its file cannot be written (the\n"
-    "message goes to stderr; no run starts), 74 when the run completed but\n"
-    "LogFile.xls, the --csv file or the --plot file could not be written (the\n"
-    "message and its reason go to stderr; an existing file is left as it was)\n"
-    "or when the output cannot be written to stdout (this one wins over the\n"
-    "others), 130 after a second Ctrl-C.\n"
-    "\n"
-    "No one hears a batch run, so it plays no tones and skips the waits between\n"
-    "them (the Girotondo run's start and end tones); --beep keeps them, as\n"
-    "silent waits of the tones' length.";
-
-enum class BatchRun { Double, Girotondo, Precision };
-
-struct Options {
-    std::optional<QString> help;
-    QLocale locale;
-    QStringList boxes;
-    std::optional<QString> config;
-    std::optional<QString> saveConfig;
-    BatchRun run = BatchRun::Double;
-    bool compareDouble = false;
-    bool tones = false;
-    std::optional<QString> directory;
-    std::optional<QString> csv;
-    QString csvSegments;
-    std::optional<QString> plot;
-};
-
 int usageError(const QString& message) {
     std::fprintf(stderr, "velarion-batch: %s\nTry 'velarion-batch --help'.\n", qPrintable(message));
     return kExitUsage;
-}
-
-bool parseOutputs(const QCommandLineParser& parser, Options& options, QString& error) {
-    if (parser.isSet("C")) {
-        options.directory = parser.value("C");
-    }
-    if (parser.isSet("csv")) {
-        options.csv = parser.value("csv");
-    }
-    options.csvSegments = parser.value("csv-segments");
-    // The segment range is known after the run; the list's form is checked now.
-    QString why;
-    if (!options.csvSegments.isEmpty() &&
-        !parseSegmentList(options.csvSegments, std::numeric_limits<int>::max(), why)) {
-        error = QStringLiteral("--csv-segments: %1").arg(why);
-        return false;
-    }
-    if (parser.isSet("plot")) {
-        options.plot = parser.value("plot");
-        if (!isPlotFileName(*options.plot)) {
-            error = QStringLiteral("--plot needs a file ending in .png or .svg, not '%1'")
-                        .arg(*options.plot);
-            return false;
-        }
-    }
-    if (options.run == BatchRun::Precision && (options.csv || options.plot)) {
-        error = QStringLiteral(
-            "--csv and --plot go with the double and girotondo runs: the "
-            "precision run leaves no rows in psi");
-        return false;
-    }
-    return true;
-}
-
-bool parse(QCoreApplication& app, Options& options, QString& error) {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QString::fromLatin1(kDescription));
-    parser.addHelpOption();
-    parser.addOption({"box",
-                      "Sets a box or check box by its control name before the run, e.g. "
-                      "--box TP=1 or --box CLogFile=0. May be repeated.",
-                      "NAME=TEXT"});
-    parser.addOption(
-        {"run", "Which run: double (the default), girotondo or precision.", "RUN", "double"});
-    parser.addOption({"compare-double",
-                      "With --run precision: also runs the double-precision model on the same "
-                      "boxes and prints, per level, the largest absolute and relative difference "
-                      "between the decimal and the double positions, then the worst."});
-    parser.addOption({"locale", "Uses the number rules of this locale, e.g. it_IT.", "NAME"});
-    parser.addOption(
-        {"config", "Loads the parameter boxes from this .cnf file before --box.", "FILE"});
-    parser.addOption({"save-config",
-                      "Writes the parameter boxes to this .cnf file and exits without a run.",
-                      "FILE"});
-    parser.addOption({"beep", "Keeps the tones and the waits between them, as the window has."});
-    parser.addOption({"C", "Changes into DIR before anything else.", "DIR"});
-    parser.addOption({"csv", "Writes psi's stored rows to this CSV file after the run.", "FILE"});
-    parser.addOption({"csv-segments",
-                      "The segments --csv writes, separated by commas (default: the first "
-                      "and the last).",
-                      "LIST"});
-    parser.addOption(
-        {"plot", "Renders the result charts to this .png or .svg file after the run.", "FILE"});
-    if (!parser.parse(app.arguments())) {
-        error = parser.errorText();
-        return false;
-    }
-    // parse() leaves --help-all to the caller, like --help: neither may run.
-    if (parser.isSet("help") || parser.isSet("help-all")) {
-        options.help = parser.helpText();
-        return true;
-    }
-    if (!parser.positionalArguments().isEmpty()) {
-        error =
-            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().front());
-        return false;
-    }
-    if (parser.isSet("locale")) {
-        options.locale = QLocale(parser.value("locale"));
-        if (options.locale == QLocale::c() && parser.value("locale") != "C") {
-            error = QStringLiteral("unknown locale '%1'").arg(parser.value("locale"));
-            return false;
-        }
-    }
-    const QString run = parser.value("run");
-    if (run == "girotondo") {
-        options.run = BatchRun::Girotondo;
-    } else if (run == "precision") {
-        options.run = BatchRun::Precision;
-    } else if (run != "double") {
-        error = QStringLiteral("unknown run '%1' (double, girotondo or precision)").arg(run);
-        return false;
-    }
-    options.compareDouble = parser.isSet("compare-double");
-    if (options.compareDouble && options.run != BatchRun::Precision) {
-        error = QStringLiteral("--compare-double goes with --run precision");
-        return false;
-    }
-    options.tones = parser.isSet("beep");
-    options.boxes = parser.values("box");
-    if (parser.isSet("config")) {
-        options.config = parser.value("config");
-    }
-    if (parser.isSet("save-config")) {
-        options.saveConfig = parser.value("save-config");
-    }
-    return parseOutputs(parser, options, error);
 }
 
 bool applyBoxes(BatchHost& host, const QStringList& boxes, QString& error) {
@@ -331,39 +137,7 @@ RunOutcome runSimulation(BatchHost& host, BatchRun run, FormState& form, const N
     return runExporting<DoubleRun>(host, form, numbers, exportFailed);
 }
 
-bool writeCsv(const FormState& form, const Options& options) {
-    QString error;
-    if (exportPsiCsv(form, options.csvSegments, *options.csv, error)) {
-        return true;
-    }
-    std::fprintf(stderr, "velarion-batch: --csv: %s\n", qPrintable(error));
-    return false;
-}
-
-bool writePlot(const FormState& form, const Options& options) {
-    QString error;
-    if (!form.psiRows) {
-        error = QStringLiteral("No run has left rows in psi.");
-    } else if (writePlotFile(form, options.locale, *options.plot, error)) {
-        return true;
-    }
-    std::fprintf(stderr, "velarion-batch: --plot: %s\n", qPrintable(error));
-    return false;
-}
-
-// The files asked for after the run; false when one could not be written.
-bool writeResults(const FormState& form, const Options& options) {
-    bool written = true;
-    if (options.csv) {
-        written = writeCsv(form, options) && written;
-    }
-    if (options.plot) {
-        written = writePlot(form, options) && written;
-    }
-    return written;
-}
-
-int simulate(BatchHost& host, const Options& options) {
+int simulate(BatchHost& host, const BatchOptions& options) {
     // The precision run never polls a stop, so Ctrl-C keeps its default
     // action there and ends the program at once.
     if (options.run != BatchRun::Precision) {
@@ -416,9 +190,9 @@ bool enterDirectory(const QString& directory) {
 int main(int argc, char** argv) {
     const auto app = makeApplication(argc, argv);
     QCoreApplication::setApplicationName("velarion-batch");
-    Options options;
+    BatchOptions options;
     QString error;
-    if (!parse(*app, options, error)) {
+    if (!parseBatchOptions(app->arguments(), options, error)) {
         return usageError(error);
     }
     if (options.help) {

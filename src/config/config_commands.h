@@ -1,7 +1,7 @@
 #pragma once
 
 #include "config_file.h"
-#include "engine/window_ops.h"
+#include "runs/window_ops.h"
 
 #include <QString>
 

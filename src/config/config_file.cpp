@@ -2,8 +2,7 @@
 
 #include "output/whole_file.h"
 
-#include "engine/parameter_boxes.h"
-#include "engine/parameters.h"
+#include "model/parameter_boxes.h"
 
 #include <QFile>
 

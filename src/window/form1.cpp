@@ -2,15 +2,15 @@
 
 #include "caption_fit.h"
 #include "config/config_commands.h"
-#include "engine/double_run.h"
-#include "engine/excel_export.h"
-#include "engine/girotondo_run.h"
-#include "engine/parameter_boxes.h"
-#include "engine/precision_run.h"
-#include "engine/psi_csv.h"
 #include "form1_layout.h"
+#include "model/parameter_boxes.h"
 #include "qt_window_ops.h"
+#include "results/excel_export.h"
+#include "results/psi_csv.h"
 #include "results_window.h"
+#include "runs/double_run.h"
+#include "runs/girotondo_run.h"
+#include "runs/precision_run.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

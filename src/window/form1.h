@@ -1,9 +1,9 @@
 #pragma once
 
-#include "engine/form_state.h"
-#include "engine/number_text.h"
-#include "engine/window_ops.h"
 #include "form1_menu.h"
+#include "model/number_text.h"
+#include "runs/form_state.h"
+#include "runs/window_ops.h"
 
 #include <QHash>
 #include <QLocale>

@@ -1,6 +1,6 @@
 #include "form1_layout.h"
 
-#include "engine/parameter_boxes.h"
+#include "model/parameter_boxes.h"
 
 #include <array>
 #include <cmath>

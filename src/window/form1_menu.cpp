@@ -1,8 +1,8 @@
 #include "form1_menu.h"
 
-#include "engine/psi_csv.h"
 #include "form1.h"
 #include "output/library_versions.h"
+#include "results/psi_csv.h"
 
 #include <QFileDialog>
 #include <QInputDialog>

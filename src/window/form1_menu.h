@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/form_state.h"
-#include "engine/window_ops.h"
+#include "runs/form_state.h"
+#include "runs/window_ops.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "results_window.h"
 
-#include "results_charts.h"
+#include "charts/results_charts.h"
 
 #include <QChartView>
 #include <QHBoxLayout>
@@ -9,6 +9,8 @@
 #include <QVBoxLayout>
 
 namespace velarion::window {
+
+using namespace charts;
 
 ResultsWindow::ResultsWindow(const FormState& form, const QLocale& locale, QWidget* parent)
     : QWidget(parent, Qt::Window),

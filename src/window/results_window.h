@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/form_state.h"
+#include "runs/form_state.h"
 
 #include <QLocale>
 #include <QWidget>

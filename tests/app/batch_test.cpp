@@ -1,7 +1,7 @@
 // velarion-batch as a process: runs, configuration files, result files,
 // Ctrl-C; and its window operations, BatchHost, directly.
 #include "app/batch_host.h"
-#include "engine/run_control.h"
+#include "runs/run_control.h"
 #include "support/files.h"
 
 #include <QDeadlineTimer>

@@ -1,5 +1,5 @@
 #include "config/config_commands.h"
-#include "engine/parameter_boxes.h"
+#include "model/parameter_boxes.h"
 #include "support/fake_window.h"
 #include "support/files.h"
 

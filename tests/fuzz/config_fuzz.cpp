@@ -1,9 +1,9 @@
 // libFuzzer target: arbitrary bytes as a configuration file, and the same
 // bytes as box texts for the number conversions and the parameter reader.
 #include "config/config_commands.h"
-#include "engine/number_text.h"
-#include "engine/parameters.h"
-#include "engine/run_failure.h"
+#include "model/number_text.h"
+#include "model/run_failure.h"
+#include "runs/parameter_reader.h"
 #include "support/fake_window.h"
 
 #include <QBuffer>

@@ -1,6 +1,6 @@
 #include "fake_window.h"
 
-#include "engine/parameter_boxes.h"
+#include "model/parameter_boxes.h"
 
 namespace velarion::testing {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/window_ops.h"
+#include "runs/window_ops.h"
 
 #include <QLocale>
 #include <QMap>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/double_run.h"
-#include "engine/girotondo_run.h"
+#include "runs/double_run.h"
+#include "runs/girotondo_run.h"
 #include "support/fake_window.h"
 #include "support/files.h"
 

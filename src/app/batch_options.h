@@ -1,0 +1,46 @@
+#pragma once
+
+// The command line of velarion-batch: its options, its help text and its
+// exit statuses.
+
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace velarion {
+
+// Exit statuses.
+inline constexpr int kExitStopped = 1;
+inline constexpr int kExitFailed = 2;
+inline constexpr int kExitUsage = 64;
+inline constexpr int kExitConfigNotLoaded = 66;
+inline constexpr int kExitNoDirectory = 66;
+inline constexpr int kExitConfigNotSaved = 73;
+inline constexpr int kExitOutputFailed = 74;
+
+enum class BatchRun { Double, Girotondo, Precision };
+
+// What the command line asks for.
+struct BatchOptions {
+    std::optional<QString> help;
+    QLocale locale;
+    QStringList boxes;
+    std::optional<QString> config;
+    std::optional<QString> saveConfig;
+    BatchRun run = BatchRun::Double;
+    bool compareDouble = false;
+    bool tones = false;
+    std::optional<QString> directory;
+    std::optional<QString> csv;
+    QString csvSegments;
+    std::optional<QString> plot;
+};
+
+// Reads the command line (arguments[0] is the program). False, with the
+// reason in `error`, for a command line that cannot run; options.help is
+// set, and nothing else checked, when --help was asked for.
+bool parseBatchOptions(const QStringList& arguments, BatchOptions& options, QString& error);
+
+}  // namespace velarion

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "runs/form_state.h"
+
+#include <QLocale>
+#include <QSize>
+#include <QString>
+
+namespace velarion {
+
+// The picture's size: the three charts one above the other.
+inline constexpr QSize kPlotSize{1000, 1200};
+
+// True for the extensions writePlotFile knows: .png and .svg, in any case.
+bool isPlotFileName(const QString& path);
+
+// Renders the results' three charts offscreen into a PNG or an SVG, chosen
+// by the extension; the profile shows the last stored row. Needs a
+// QApplication. False, with the path and the reason in `error`, when the
+// file cannot be written.
+bool writePlotFile(const FormState& form, const QLocale& locale, const QString& path,
+                   QString& error);
+
+}  // namespace velarion

@@ -1,0 +1,145 @@
+#include "double_run.h"
+
+#include "model/initial_rows.h"
+#include "model/run_failure.h"
+#include "parameter_reader.h"
+#include "run_log_steps.h"
+
+namespace velarion {
+
+DoubleRun::DoubleRun(WindowOps& ops, FormState& form, const NumberText& numbers, QString logPath)
+    : ops_(ops),
+      form_(form),
+      numbers_(numbers),
+      control_(ops, numbers, RunKind::Double),
+      log_(std::move(logPath)) {}
+
+RunOutcome DoubleRun::run() {
+    return recordOutcome(form_, runSteps());
+}
+
+RunOutcome DoubleRun::runSteps() {
+    control_.start();
+    try {
+        refuseBrokenLimits();
+        readParameters();
+        control_.working();
+        fillFirstRows();
+        openLogIfTicked(ops_, log_);
+        if (!stepLevels()) {
+            closeLog();
+            return control_.stopped();
+        }
+        return complete();
+    } catch (const RunFailure& failure) {
+        log_.close();
+        return control_.failed(failure.message());
+    }
+}
+
+// Refuses, before anything is changed, bounds that the run cannot honour,
+// and allocates the new matrix so that a lack of memory changes nothing
+// either. A bound box that does not convert is left to the reading order,
+// which reports it at its own step.
+void DoubleRun::refuseBrokenLimits() {
+    const ParameterReader reader(ops_, numbers_);
+    const auto bounds = reader.peekBounds("psi");
+    if (!bounds) {
+        return;
+    }
+    const auto lastRow = cappedLastRow(bounds->rows);
+    if (!lastRow) {
+        refuseKeptMatrix(bounds->columns);
+    }
+    const int last = lastRow ? *lastRow : form_.psi.lastRow();
+    reader.refuseLevelsBeyond(*bounds, last, "psi");
+    if (lastRow) {
+        prepared_ = Matrix::tryCreate(static_cast<std::size_t>(*lastRow) + 1,
+                                      static_cast<std::size_t>(bounds->columns) + 1);
+        if (prepared_.empty()) {
+            throw RunFailure(QStringLiteral("There is not enough memory for psi(%1, %2).")
+                                 .arg(*lastRow)
+                                 .arg(bounds->columns));
+        }
+    }
+}
+
+// With a first index above 50000 psi is kept as the previous run left it;
+// the run still writes rows 0 and 1 and the columns up to the second index.
+void DoubleRun::refuseKeptMatrix(int columns) const {
+    const Matrix& psi = form_.psi;
+    if (!psi.empty() && psi.lastRow() >= 1 && static_cast<int>(psi.columns()) > columns) {
+        return;
+    }
+    const QString kept = psi.empty() ? QStringLiteral("there is none")
+                                     : QStringLiteral("it has rows 0 to %1 and columns 0 to %2")
+                                           .arg(psi.lastRow())
+                                           .arg(psi.columns() - 1);
+    throw RunFailure(QStringLiteral("The first index of psi is above 50000 (%1), so the matrix of "
+                                    "the previous run is kept, but %2; this run needs rows 0 and "
+                                    "1 and columns 0 to %3.")
+                         .arg(describeBoxHolding(ops_, ctl::TINDICE_MATRICE1), kept)
+                         .arg(columns));
+}
+
+void DoubleRun::readParameters() {
+    const ParameterReader reader(ops_, numbers_);
+    reader.readIndexBounds(form_);
+    // The bounds converted, so refuseBrokenLimits() has checked them and
+    // allocated the matrix; a nitertemp that converts has been checked too.
+    if (cappedLastRow(form_.IndiceMatrice1)) {
+        form_.psi = std::move(prepared_);
+        form_.psiRows.reset();
+    }
+    reader.readPhysical(form_.parameters, false);
+    reader.refuseImpossibleUpdate(form_.parameters);
+    M_ = form_.IndiceMatrice2;
+    const Parameters& p = form_.parameters;
+    factors_ = KernelFactors::from(p.DeltaT, p.L0, p.Rho, p.B, p.P);
+}
+
+void DoubleRun::fillFirstRows() {
+    const Parameters& p = form_.parameters;
+    layOutAtRest(form_.psi.row(0), M_, p.L0);
+    moveByInitialVelocity(form_.psi.row(0), form_.psi.row(1), M_, p.DeltaT, p.V0);
+    refuseNonFiniteFirstRows(form_.psi.row(0), form_.psi.row(1), M_);
+    form_.psiRows = PsiRows{RunKind::Double, p, M_, 1, std::nullopt};
+}
+
+bool DoubleRun::stepLevels() {
+    const int last = form_.parameters.nitertemp;
+    for (int J = 2; J <= last; ++J) {
+        computeLevel(J);
+        form_.psiRows->lastRow = J;
+        ops_.setText(ctl::TJ, QString::number(J));
+        if (J % 10 == 0) {
+            control_.progress(J);
+        }
+        if (J % 100 == 0 && control_.pumpAndPoll()) {
+            return false;
+        }
+        writePositionRecord(log_, numbers_, J, form_.psi.row(J));
+    }
+    return true;
+}
+
+void DoubleRun::computeLevel(int J) {
+    double* target = form_.psi.row(J);
+    if (!updateRow(form_.psi.row(J - 1), form_.psi.row(J - 2), target, M_, factors_)) {
+        throw RunFailure(nonFiniteReason(J, firstNonFinite(target, M_)));
+    }
+}
+
+void DoubleRun::closeLog() {
+    if (!log_.close()) {
+        throw RunFailure(logWriteFailure(log_));
+    }
+}
+
+RunOutcome DoubleRun::complete() {
+    closeLog();
+    control_.finish(export_);
+    return RunOutcome::Completed;
+}
+
+}  // namespace velarion

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "model/matrix.h"
+#include "model/parameters.h"
+#include "model/psi_text.h"
+#include "run_control.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace velarion {
+
+// What the rows of psi hold, for the views that read them after a run: the
+// run that stored them, the parameters it read (N as read from the box, before
+// the Girotondo run raises it), its last segment and its last stored row. A
+// run clears it when it replaces psi and sets it as it stores whole rows.
+struct PsiRows {
+    RunKind run = RunKind::Double;
+    Parameters parameters;
+    int lastSegment = 0;
+    int lastRow = 0;
+    std::optional<RunOutcome> outcome;  // empty while the run is under way
+};
+
+// Everything a run leaves in the window: it lasts as long as the window.
+struct FormState {
+    std::int32_t IndiceMatrice1 = 1000;
+    std::int32_t IndiceMatrice2 = 10000;
+    Parameters parameters;
+    Matrix psi;
+    // The three rotating rows of the Girotondo run (one row each).
+    Matrix psiGiro0;
+    Matrix psiGiro1;
+    Matrix psiGiro2;
+    // The texts of the arbitrary-precision run.
+    PsiText psiText;
+    std::optional<PsiRows> psiRows;  // empty: psi holds no rows of a run
+};
+
+// Records how the run that stored psi's rows ended; rows left by an earlier
+// run (this one was refused before it touched psi) keep their own outcome.
+inline RunOutcome recordOutcome(FormState& form, RunOutcome outcome) {
+    if (form.psiRows && !form.psiRows->outcome) {
+        form.psiRows->outcome = outcome;
+    }
+    return outcome;
+}
+
+}  // namespace velarion

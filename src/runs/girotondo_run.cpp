@@ -1,0 +1,255 @@
+#include "girotondo_run.h"
+
+#include "model/initial_rows.h"
+#include "model/parameter_boxes.h"
+#include "model/run_failure.h"
+#include "parameter_reader.h"
+#include "run_log_steps.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace velarion {
+
+namespace {
+
+constexpr int kStartToneHz = 990;
+constexpr int kToneMs = 50;
+constexpr int kToneGapMs = 30;
+constexpr int kEndTonesHz[] = {790, 690, 990};
+// Segments are counted in 16 bits, and the counter passes the last index
+// once more after the last segment: 32766 is the largest index that works.
+constexpr int kLastSegmentLimit = std::numeric_limits<std::int16_t>::max() - 1;
+
+QString segmentLimitReason(int M) {
+    return QStringLiteral(
+               "The box %1 holds %2: the segments are counted in 16 bits, so the "
+               "last segment index can be at most %3.")
+        .arg(describeBox(ctl::TINDICE_MATRICE2))
+        .arg(M)
+        .arg(kLastSegmentLimit);
+}
+
+}  // namespace
+
+GirotondoRun::GirotondoRun(WindowOps& ops, FormState& form, const NumberText& numbers,
+                           QString logPath)
+    : ops_(ops),
+      form_(form),
+      numbers_(numbers),
+      control_(ops, numbers, RunKind::Girotondo),
+      log_(std::move(logPath)) {}
+
+RunOutcome GirotondoRun::run() {
+    return recordOutcome(form_, runSteps());
+}
+
+RunOutcome GirotondoRun::runSteps() {
+    ops_.beep(kStartToneHz, kToneMs);
+    control_.start();
+    try {
+        createArrays();
+    } catch (const RunFailure& failure) {
+        return control_.failed(failure.message());
+    }
+    // From here every failure takes the error path.
+    try {
+        readParameters();
+        control_.working();
+        fillInitialRows();
+        if (!takeSnapshots()) {
+            return stop();
+        }
+    } catch (const RunFailure& failure) {
+        return fail(failure.message());
+    }
+    return complete();
+}
+
+// Converts the index boxes and creates the arrays. A failure here comes
+// before the error path, so it is reported like a refused double run and the
+// arrays of the previous run are kept.
+void GirotondoRun::createArrays() {
+    const ParameterReader reader(ops_, numbers_);
+    reader.readIndexBounds(form_);
+    const int rows = form_.IndiceMatrice1;
+    const int M = form_.IndiceMatrice2;
+    for (const auto& [box, bound] :
+         {std::pair{ctl::TINDICE_MATRICE1, rows}, std::pair{ctl::TINDICE_MATRICE2, M}}) {
+        if (bound < 0) {
+            throw RunFailure(QStringLiteral("The box %1 holds %2: an index bound of psi cannot "
+                                            "be negative.")
+                                 .arg(describeBox(box))
+                                 .arg(bound));
+        }
+    }
+    const auto columns = static_cast<std::size_t>(M) + 1;
+    // The rows sit at different offsets within a page, so that no store to
+    // one row looks to the processor like a store to the cell being loaded
+    // from another.
+    Matrix giro0 = Matrix::tryCreate(1, columns, Matrix::spreadPageOffset(0, 3));
+    Matrix giro1 = Matrix::tryCreate(1, columns, Matrix::spreadPageOffset(1, 3));
+    Matrix giro2 = Matrix::tryCreate(1, columns, Matrix::spreadPageOffset(2, 3));
+    Matrix psi = Matrix::tryCreate(static_cast<std::size_t>(rows) + 1, columns);
+    if (giro0.empty() || giro1.empty() || giro2.empty() || psi.empty()) {
+        throw RunFailure(
+            QStringLiteral("There is not enough memory for psi(%1, %2).").arg(rows).arg(M));
+    }
+    form_.psiGiro0 = std::move(giro0);
+    form_.psiGiro1 = std::move(giro1);
+    form_.psiGiro2 = std::move(giro2);
+    form_.psi = std::move(psi);
+    form_.psiRows.reset();
+}
+
+void GirotondoRun::readParameters() {
+    const ParameterReader reader(ops_, numbers_);
+    reader.readPhysical(form_.parameters, true);
+    const Parameters& p = form_.parameters;
+    factors_ = KernelFactors::from(p.DeltaT, p.L0, p.Rho, p.B, p.P);
+}
+
+void GirotondoRun::fillInitialRows() {
+    M_ = form_.IndiceMatrice2;
+    if (M_ > kLastSegmentLimit + 1) {
+        throw RunFailure(segmentLimitReason(M_));
+    }
+    const Parameters& p = form_.parameters;
+    double* giro0 = form_.psiGiro0.row(0);
+    double* giro1 = form_.psiGiro1.row(0);
+    layOutAtRest(form_.psi.row(0), M_, p.L0);
+    std::copy_n(form_.psi.row(0), M_ + 1, giro0);
+    if (M_ > kLastSegmentLimit) {
+        throw RunFailure(segmentLimitReason(M_));
+    }
+    moveByInitialVelocity(giro0, giro1, M_, p.DeltaT, p.V0);
+    refuseNonFiniteFirstRows(giro0, giro1, M_);
+    form_.psiRows = PsiRows{RunKind::Girotondo, p, M_, 0, std::nullopt};
+    level_ = 1;
+    openLogIfTicked(ops_, log_);
+    if (M_ < 1) {
+        throw RunFailure(QStringLiteral("The box %1 holds %2: a level update reads segment 1, "
+                                        "so the last segment index must be at least 1.")
+                             .arg(describeBox(ctl::TINDICE_MATRICE2))
+                             .arg(M_));
+    }
+    // Level 2 is the first update: factors it cannot use fail here, with
+    // the boxes at fault named.
+    ParameterReader(ops_, numbers_).refuseImpossibleUpdate(form_.parameters);
+    update(form_.psiGiro1, form_.psiGiro0, form_.psiGiro2);
+}
+
+bool GirotondoRun::takeSnapshots() {
+    const int last = form_.parameters.nitertemp;
+    std::int16_t& N = form_.parameters.N;
+    for (int J = 1; J <= last; ++J) {
+        const int lastK = N - 2;
+        if (lastK < std::numeric_limits<std::int16_t>::min()) {
+            throw RunFailure(QStringLiteral("N (box %1) is %2, so N - 2 is below -32768, outside "
+                                            "the 16-bit range of the cycle counter.")
+                                 .arg(describeBox(ctl::TN))
+                                 .arg(N));
+        }
+        for (int K = 0; K <= lastK; ++K) {
+            ops_.setText(ctl::TK, QString::number(K));
+            cycle();
+        }
+        storeSnapshot(J);
+        if (J == 1) {
+            if (N == std::numeric_limits<std::int16_t>::max()) {
+                throw RunFailure(QStringLiteral("N (box %1) is 32767 and cannot grow by one "
+                                                "after the first snapshot: it is a 16-bit "
+                                                "integer.")
+                                     .arg(describeBox(ctl::TN)));
+            }
+            ++N;
+        }
+        ops_.setText(ctl::TJ, QString::number(J));
+        writePositionRecord(log_, numbers_, J, form_.psi.row(static_cast<std::size_t>(J)), M_);
+        if (J % 10 == 0) {
+            control_.progress(J);
+            if (control_.pumpAndPoll()) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// Each step overwrites the row with the oldest of the three levels; the
+// roles are fixed, so nothing is copied and no index is taken modulo 3.
+void GirotondoRun::cycle() {
+    update(form_.psiGiro2, form_.psiGiro1, form_.psiGiro0);
+    update(form_.psiGiro0, form_.psiGiro2, form_.psiGiro1);
+    update(form_.psiGiro1, form_.psiGiro0, form_.psiGiro2);
+}
+
+void GirotondoRun::update(const Matrix& current, const Matrix& previous, Matrix& target) {
+    ++level_;
+    if (!updateRow(current.row(0), previous.row(0), target.row(0), M_, factors_)) {
+        throw RunFailure(nonFiniteReason(level_, firstNonFinite(target.row(0), M_)));
+    }
+}
+
+void GirotondoRun::storeSnapshot(int J) {
+    if (J > form_.psi.lastRow()) {
+        throw RunFailure(QStringLiteral("Snapshot %1 does not fit in psi, whose rows run from 0 "
+                                        "to %2 (box %3); nitertemp is %4.")
+                             .arg(J)
+                             .arg(form_.psi.lastRow())
+                             .arg(describeBox(ctl::TINDICE_MATRICE1))
+                             .arg(form_.parameters.nitertemp));
+    }
+    std::copy_n(form_.psiGiro2.row(0), M_ + 1, form_.psi.row(static_cast<std::size_t>(J)));
+    form_.psiRows->lastRow = J;
+}
+
+QString GirotondoRun::closeLog() {
+    return log_.close() ? QString() : logWriteFailure(log_);
+}
+
+// The box says "Error" and nothing more; the reason goes in its details.
+void GirotondoRun::showError(const QString& reason) {
+    ops_.messageBox({QStringLiteral("Error"), QStringLiteral("Error"), MessageIcon::Critical,
+                     MessageButtons::Ok, reason});
+}
+
+RunOutcome GirotondoRun::complete() {
+    for (std::size_t i = 0; i < std::size(kEndTonesHz); ++i) {
+        if (i > 0) {
+            AttendiMs(ops_, kToneGapMs);
+        }
+        ops_.beep(kEndTonesHz[i], kToneMs);
+    }
+    const QString closeFailure = closeLog();
+    if (!closeFailure.isEmpty()) {
+        showError(closeFailure);
+    }
+    finish();
+    return closeFailure.isEmpty() ? RunOutcome::Completed : RunOutcome::Failed;
+}
+
+// A failure while the file is closed after another one is not reported
+// again: the user has already been told why the run failed.
+RunOutcome GirotondoRun::fail(const QString& reason) {
+    showError(reason);
+    closeLog();
+    finish();
+    return RunOutcome::Failed;
+}
+
+RunOutcome GirotondoRun::stop() {
+    control_.stopped();
+    const QString closeFailure = closeLog();
+    if (!closeFailure.isEmpty()) {
+        showError(closeFailure);
+        return RunOutcome::Failed;
+    }
+    return RunOutcome::Stopped;
+}
+
+void GirotondoRun::finish() {
+    control_.finish(export_);
+}
+
+}  // namespace velarion

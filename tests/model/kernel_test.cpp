@@ -1,0 +1,178 @@
+#include "model/kernel.h"
+#include "model/matrix.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace velarion {
+namespace {
+
+const KernelFactors kFactors = KernelFactors::from(0.000001, 0.0002, 1000, 2500000, 10000);
+
+// The variants this processor can run, called directly, and the dispatcher.
+std::vector<KernelVariant> runnableVariants() {
+    std::vector<KernelVariant> runnable{{"updateRow", updateRow, true}};
+    for (const KernelVariant& variant : kernelVariants()) {
+        if (variant.supported) {
+            runnable.push_back(variant);
+        } else {
+            std::printf("kernel variant %s: not supported here, not tested\n", variant.name);
+        }
+    }
+    return runnable;
+}
+
+// A row of M + 1 cells starting `shift` cells after a cache line, so that
+// the scalar heads and the aligned and unaligned vector paths all occur.
+class ShiftedRow {
+  public:
+    ShiftedRow(int M, int shift)
+        : block_(Matrix::tryCreate(1, static_cast<std::size_t>(M) + 9)),
+          cells_(block_.row(0) + shift),
+          size_(M + 1) {}
+    double* data() { return cells_; }
+    // Where the bits first differ from `other`, with both values; empty when
+    // the rows are equal bit for bit. Any NaN equals any other: when both
+    // operands of + or * are NaNs, the processor returns the first one, and
+    // the compiler may swap the operands of either in any build, the scalar
+    // loop's included. A NaN only ever means that the level failed.
+    std::string firstDifference(const ShiftedRow& other) const {
+        for (std::size_t s = 0; s < size_; ++s) {
+            const auto a = std::bit_cast<std::uint64_t>(cells_[s]);
+            const auto b = std::bit_cast<std::uint64_t>(other.cells_[s]);
+            if (a != b && !(std::isnan(cells_[s]) && std::isnan(other.cells_[s]))) {
+                char text[80];
+                std::snprintf(text, sizeof text, "cell %zu: %016llx vs %016llx", s,
+                              static_cast<unsigned long long>(a),
+                              static_cast<unsigned long long>(b));
+                return text;
+            }
+        }
+        return {};
+    }
+
+  private:
+    Matrix block_;
+    double* cells_;
+    std::size_t size_;
+};
+
+// Positions from -2 to 2; with `specials`, about one cell in six is instead
+// a zero, an infinity, a quiet or signalling NaN, a denormal, or a value
+// whose doubling overflows.
+void fillRandom(std::vector<double>& row, std::mt19937_64& rng, bool specials) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double kSpecial[] = {0.0,
+                               -0.0,
+                               inf,
+                               -inf,
+                               std::numeric_limits<double>::quiet_NaN(),
+                               std::numeric_limits<double>::signaling_NaN(),
+                               std::numeric_limits<double>::denorm_min(),
+                               -2.5e-310,
+                               1e308,
+                               -1e308};
+    std::uniform_real_distribution<double> position(-2, 2);
+    std::uniform_int_distribution<int> pick(0, 59);
+    for (double& v : row) {
+        const int k = pick(rng);
+        v = specials && k < static_cast<int>(std::size(kSpecial)) ? kSpecial[k] : position(rng);
+    }
+}
+
+struct Outcome {
+    bool finite;
+    int firstBad;
+};
+
+// Runs the variant and the scalar loop on the same rows; fails the test unless
+// both write the same bits, give the same verdict, and the verdict matches
+// the row written.
+void expectSameAsScalar(const KernelVariant& variant, int M, int shiftCurrent, int shiftTarget,
+                        const std::vector<double>& cur, const std::vector<double>& prev,
+                        Outcome* outcome = nullptr) {
+    ShiftedRow current(M, shiftCurrent), previous(M, (shiftCurrent + 3) % 8);
+    ShiftedRow fast(M, shiftTarget), plain(M, shiftTarget);
+    std::memcpy(current.data(), cur.data(), cur.size() * sizeof(double));
+    std::memcpy(previous.data(), prev.data(), prev.size() * sizeof(double));
+    const bool fastOk = variant.update(current.data(), previous.data(), fast.data(), M, kFactors);
+    const bool plainOk =
+        updateRowScalar(current.data(), previous.data(), plain.data(), M, kFactors);
+    const std::string where = std::string(variant.name) + " M=" + std::to_string(M) +
+                              " shifts=" + std::to_string(shiftCurrent) + "," +
+                              std::to_string(shiftTarget);
+    ASSERT_EQ(fast.firstDifference(plain), "") << where;
+    ASSERT_EQ(fastOk, plainOk) << where;
+    ASSERT_EQ(fastOk, firstNonFinite(fast.data(), M) < 0) << where;
+    if (outcome != nullptr) {
+        *outcome = {fastOk, firstNonFinite(fast.data(), M)};
+    }
+}
+
+TEST(Kernel, EveryVariantEqualsTheScalarLoopBitForBit) {
+    std::mt19937_64 rng(12345);
+    std::vector<int> sizes;
+    for (int M = 1; M <= 70; ++M) {
+        sizes.push_back(M);
+    }
+    sizes.insert(sizes.end(), {1000, 9999, 32766});
+    for (const KernelVariant& variant : runnableVariants()) {
+        for (int M : sizes) {
+            std::vector<double> cur(M + 1), prev(M + 1);
+            for (bool specials : {false, true}) {
+                fillRandom(cur, rng, specials);
+                fillRandom(prev, rng, specials);
+                // Current and target on the same line offset (the shifted
+                // neighbours) and on different ones (unaligned loads).
+                for (int shiftTarget = 0; shiftTarget < 8; shiftTarget += (M > 100 ? 7 : 1)) {
+                    for (int shiftCurrent : {shiftTarget, (shiftTarget + 5) % 8}) {
+                        expectSameAsScalar(variant, M, shiftCurrent, shiftTarget, cur, prev);
+                    }
+                }
+            }
+        }
+    }
+}
+
+// A single overflow in any lane of any vector, head or tail must make the
+// verdict false and show at the segment that overflows.
+TEST(Kernel, EveryVariantReportsAnOverflowInEverySegment) {
+    const int M = 70;
+    const std::vector<double> at(M + 1, 1.0);
+    for (const KernelVariant& variant : runnableVariants()) {
+        for (int bad = 0; bad <= M; ++bad) {
+            std::vector<double> cur = at;
+            cur[bad] = 1e308;  // 2 * cur[bad] overflows
+            for (int shift : {0, 3}) {
+                Outcome outcome{};
+                expectSameAsScalar(variant, M, shift, shift, cur, at, &outcome);
+                EXPECT_FALSE(outcome.finite) << variant.name << " bad=" << bad;
+                // Doubling cur[bad] overflows at bad; at bad = 1 the stretch
+                // times B of segment 0 overflows first.
+                EXPECT_EQ(outcome.firstBad, bad == 1 ? 0 : bad) << variant.name;
+            }
+        }
+    }
+}
+
+TEST(Kernel, DivisionByZeroInTheFactorsShowsInTheRow) {
+    const int M = 10;
+    std::vector<double> cur(M + 1, 0.0), prev(M + 1, 0.0), out(M + 1);
+    // L0 = 0 makes c infinite; Rho = 0 makes B / Rho 0/0.
+    for (const KernelFactors& f : {KernelFactors::from(1e-6, 0.0, 1000, 2.5e6, 0),
+                                   KernelFactors::from(1e-6, 2e-4, 0, 0, 0)}) {
+        EXPECT_FALSE(updateRow(cur.data(), prev.data(), out.data(), M, f));
+    }
+}
+
+}  // namespace
+}  // namespace velarion
