@@ -4,11 +4,11 @@
 
 #include "results_charts.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QGraphicsScene>
 #include <QImage>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 
 namespace velarion {
@@ -40,20 +40,25 @@ void paintScene(QGraphicsScene& scene, QPaintDevice& device) {
     scene.render(&painter, scene.sceneRect(), scene.sceneRect());
 }
 
-bool writeSvg(QGraphicsScene& scene, QSaveFile& file) {
+QByteArray svgBytes(QGraphicsScene& scene) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
     QSvgGenerator svg;
-    svg.setOutputDevice(&file);
+    svg.setOutputDevice(&buffer);
     svg.setSize(kPlotSize);
     svg.setViewBox(QRect(QPoint(0, 0), kPlotSize));
     svg.setTitle(QStringLiteral("Velarion results"));
     paintScene(scene, svg);
-    return file.error() == QFileDevice::NoError;
+    return buffer.data();
 }
 
-bool writePng(QGraphicsScene& scene, QSaveFile& file) {
+// Empty when the picture could not be encoded.
+QByteArray pngBytes(QGraphicsScene& scene) {
     QImage image(kPlotSize, QImage::Format_RGB32);
     paintScene(scene, image);
-    return image.save(&file, "PNG");
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    return image.save(&buffer, "PNG") ? buffer.data() : QByteArray();
 }
 
 }  // namespace
@@ -62,26 +67,20 @@ bool isPlotFileName(const QString& path) {
     return isSvg(path) || path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive);
 }
 
+// The picture is encoded in memory first, so a file that cannot take it is
+// reported with the system's reason and keeps its old contents.
 bool writePlotFile(const FormState& form, const QLocale& locale, const QString& path,
                    QString& error) {
     QGraphicsScene scene;
     stackCharts(scene, form, locale);
-    QSaveFile file(path);
-    QString reason;
-    bool written = file.open(QIODevice::WriteOnly);
-    if (written) {
-        if (!(isSvg(path) ? writeSvg(scene, file) : writePng(scene, file))) {
-            file.cancelWriting();  // a picture that could not be drawn replaces nothing
-        }
-        written = commitWhole(file, reason);
-    } else {
-        reason = file.errorString();
+    const QByteArray bytes = isSvg(path) ? svgBytes(scene) : pngBytes(scene);
+    QString reason = QStringLiteral("the picture could not be encoded");
+    if (!bytes.isEmpty() && writeWholeFile(path, bytes, reason)) {
+        return true;
     }
-    if (!written) {
-        error = QStringLiteral("The plot %1 could not be written: %2.")
-                    .arg(QDir::toNativeSeparators(path), reason);
-    }
-    return written;
+    error = QStringLiteral("The plot %1 could not be written: %2.")
+                .arg(QDir::toNativeSeparators(path), reason);
+    return false;
 }
 
 }  // namespace velarion

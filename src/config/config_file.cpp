@@ -210,7 +210,7 @@ bool encodeConfig(const ConfigTexts& texts, QByteArray& bytes, QString& reason) 
 }
 
 bool writeConfigFile(const QString& name, const QByteArray& bytes, QString& reason) {
-    return replaceWholeFile(name, bytes, reason);
+    return writeWholeFile(name, bytes, reason);
 }
 
 QStringList configFileNames(const QDir& dir) {

@@ -35,8 +35,8 @@ bool readConfigFile(const QString& name, ConfigTexts& texts, QString& reason);
 bool encodeConfig(const ConfigTexts& texts, QByteArray& bytes, QString& reason);
 
 // Writes the bytes to a file named exactly `name`, relative to the working
-// directory, through a temporary file that replaces an existing one only
-// when it is complete. False with the system's reason otherwise.
+// directory, as writeWholeFile does: an existing file is replaced only by a
+// complete one. False with the system's reason otherwise.
 bool writeConfigFile(const QString& name, const QByteArray& bytes, QString& reason);
 
 // The names of the files in `dir` matching "*.cnf", in any case, sorted as

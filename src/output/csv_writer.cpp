@@ -1,7 +1,5 @@
 #include "csv_writer.h"
 
-#include "whole_file.h"
-
 #include <QDir>
 
 #include <array>
@@ -29,11 +27,7 @@ QByteArray csvField(const QString& text) {
 }
 
 bool CsvWriter::open() {
-    if (file_.open(QIODevice::WriteOnly)) {
-        return true;
-    }
-    reason_ = file_.errorString();
-    return false;
+    return file_.open();
 }
 
 void CsvWriter::writeRecord(const QStringList& fields) {
@@ -59,24 +53,16 @@ void CsvWriter::writeRecord(std::span<const double> numbers) {
 }
 
 void CsvWriter::write(const QByteArray& record) {
-    const QByteArray line = record + "\r\n";
-    if (reason_.isEmpty() && file_.write(line) != line.size()) {
-        reason_ = file_.errorString();
-    }
+    file_.write(record + "\r\n");
 }
 
 bool CsvWriter::commit() {
-    if (!reason_.isEmpty()) {
-        file_.cancelWriting();
-        file_.commit();
-        return false;
-    }
-    return commitWhole(file_, reason_);
+    return file_.commit();
 }
 
 QString CsvWriter::errorText() const {
     return QStringLiteral("The file %1 could not be written: %2.")
-        .arg(QDir::toNativeSeparators(file_.fileName()), reason_);
+        .arg(QDir::toNativeSeparators(file_.path()), file_.errorString());
 }
 
 }  // namespace velarion

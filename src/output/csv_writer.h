@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QSaveFile>
+#include "whole_file.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -12,7 +13,8 @@ namespace velarion {
 // by CR LF, a field in double quotes (its quotes doubled) when it holds a
 // comma, a quote or a line break. Numbers carry the decimal point under
 // every locale and 17 significant digits, so each double reads back
-// bit-identical. The file appears whole at commit() or not at all.
+// bit-identical. The file appears whole at commit() or not at all (a
+// device or a pipe takes the records as they come).
 class CsvWriter {
   public:
     explicit CsvWriter(const QString& path) : file_(path) {}
@@ -28,8 +30,7 @@ class CsvWriter {
   private:
     void write(const QByteArray& record);
 
-    QSaveFile file_;
-    QString reason_;  // the first failure's
+    WholeFile file_;
 };
 
 // A double with 17 significant digits and the decimal point ("0.25",

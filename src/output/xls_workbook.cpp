@@ -346,7 +346,7 @@ QString saveXlsWorkbook(const QString& path, const XlsColumns& columns) {
         return QString::fromUtf8(e.what());
     }
     QString reason;
-    if (!replaceWholeFile(path, bytes, reason)) {
+    if (!writeWholeFile(path, bytes, reason)) {
         return QStringLiteral("%1: %2").arg(path, reason);
     }
     return {};

@@ -8,6 +8,8 @@
 #include <QMenuBar>
 #include <QSlider>
 
+#include <unistd.h>
+
 namespace velarion::window::testing {
 namespace {
 
@@ -95,6 +97,34 @@ TEST_F(ResultsWindowTest, ExportCsvAndAboutFromTheMenu) {
     triggerMenu("&Help", "&About Velarion");
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_TRUE(messages[1].text.contains(QStringLiteral("Qt ") + qVersion()));
+}
+
+// Export CSV… and Save Config. write through the whole-file writer: into a
+// pipe in place, and never through a link to nothing.
+TEST_F(ResultsWindowTest, ExportAndSaveWriteIntoAPipeAndRefuseADanglingLink) {
+    click(ctl::Command2);
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    const QString pipe = QStringLiteral("/dev/fd/%1").arg(pipeEnds[1]);
+    csvChoice = CsvChoice{pipe, ""};
+    triggerMenu("&File", "&Export CSV…");
+    inputAnswers = {pipe};
+    click(ctl::CSaveConfig);
+    ::close(pipeEnds[1]);
+    QFile piped;
+    ASSERT_TRUE(piped.open(pipeEnds[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+    const QByteArray bytes = piped.readAll();
+    EXPECT_TRUE(messages.empty()) << messages[0].detail.toStdString();
+    EXPECT_TRUE(bytes.startsWith("row,time (s),")) << bytes.left(40).toStdString();
+    EXPECT_TRUE(bytes.endsWith("\r\n4\r\n0\r\n30\r\n")) << bytes.right(40).toStdString();
+    EXPECT_EQ(bytes.count("\r\n"), 32 + 11);
+
+    ASSERT_TRUE(QFile::link("gone.cnf", dir.filePath("link.cnf")));
+    inputAnswers = {"link.cnf"};
+    click(ctl::CSaveConfig);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].detail, "link.cnf is a symbolic link to gone.cnf, which does not exist");
+    EXPECT_FALSE(QFile::exists(dir.filePath("gone.cnf")));
 }
 
 }  // namespace
