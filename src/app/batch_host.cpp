@@ -41,6 +41,21 @@ void onInterrupt(int) {
     errno = savedErrno;
 }
 
+// "velarion-batch: TITLE: TEXT (DETAIL)" in one line; a box whose text only
+// repeats its title (the Girotondo run's "Error") gives its detail instead.
+QString messageLine(const MessageRequest& request) {
+    QString line = QStringLiteral("velarion-batch: ") + request.title.trimmed();
+    const bool textIsTitle = request.text == request.title;
+    if (!textIsTitle) {
+        line += QStringLiteral(": ") + request.text;
+    }
+    if (!request.detail.isEmpty()) {
+        line += textIsTitle ? QStringLiteral(": ") + request.detail
+                            : QStringLiteral(" (") + request.detail + QLatin1Char(')');
+    }
+    return line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+}
+
 }  // namespace
 
 BatchHost::BatchHost(const QLocale& locale) : drawProgress_(isatty(STDERR_FILENO) != 0) {
@@ -125,10 +140,9 @@ MessageAnswer BatchHost::messageBox(const MessageRequest& request) {
     if (question && accepted_.contains(request.text)) {
         return MessageAnswer::Yes;
     }
-    endProgress();
-    std::fprintf(stderr, "%s: %s\n", qPrintable(request.title), qPrintable(request.text));
-    if (!request.detail.isEmpty()) {
-        std::fprintf(stderr, "%s\n", qPrintable(request.detail));
+    if (!silenced_.contains(request.text)) {
+        endProgress();
+        std::fprintf(stderr, "%s\n", qPrintable(messageLine(request)));
     }
     // Nobody answers in a batch: any other question is declined.
     return question ? MessageAnswer::No : MessageAnswer::Ok;

@@ -13,7 +13,7 @@ namespace velarion {
 
 // The window operations for the batch front end: boxes are held in memory,
 // the progress bar is drawn on stderr when it is a terminal, messages go to
-// stderr, and an interrupt (Ctrl-C) acts as STOP once handleInterrupts()
+// stderr one line each, and an interrupt (Ctrl-C) acts as STOP once handleInterrupts()
 // is called; a second one ends the process. Each line appended to TLog is
 // printed on stdout as it comes.
 class BatchHost : public WindowOps {
@@ -47,6 +47,9 @@ class BatchHost : public WindowOps {
 
     // Answers Yes to the question with this text instead of declining it.
     void acceptQuestion(const QString& text) { accepted_.append(text); }
+    // Prints nothing for the message with this text: its caller reports
+    // the outcome in its own words.
+    void silenceMessage(const QString& text) { silenced_.append(text); }
 
     const QString& status() const { return status_; }
     // Clears the progress line before other output follows.
@@ -67,6 +70,7 @@ class BatchHost : public WindowOps {
     QHash<QString, bool> ticks_;
     QString status_;
     QStringList accepted_;
+    QStringList silenced_;
     bool drawProgress_ = false;
     bool progressShown_ = false;
     bool stop_ = false;

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 
 #include <unistd.h>
@@ -50,19 +51,19 @@ bool applyBoxes(BatchHost& host, const QStringList& boxes, QString& error) {
     return true;
 }
 
-void printOutputs(const BatchHost& host, BatchRun run) {
+void printOutputs(const BatchHost& host, BatchRun run, std::FILE* out) {
     std::vector<std::string_view> boxes{ctl::TA, ctl::TF, ctl::Ttot, ctl::TB, ctl::TL0, ctl::TJ};
     if (run == BatchRun::Girotondo) {
         boxes.push_back(ctl::TK);
     }
     for (const auto box : boxes) {
-        std::printf("%.*s = %s\n", static_cast<int>(box.size()), box.data(),
-                    qPrintable(host.text(box)));
+        std::fprintf(out, "%.*s = %s\n", static_cast<int>(box.size()), box.data(),
+                     qPrintable(host.text(box)));
     }
     // The precision run leaves "Working..." or "Error!"; the exit status
     // tells the same.
     if (run != BatchRun::Precision) {
-        std::printf("%s\n", qPrintable(host.status()));
+        std::fprintf(out, "%s\n", qPrintable(host.status()));
     }
 }
 
@@ -111,15 +112,21 @@ int exitStatus(RunOutcome outcome) {
     return kExitFailed;
 }
 
-// Runs with the export wired in: it writes to the working directory and
-// records whether it failed.
+// Runs with the export wired in: it writes to the working directory,
+// says so in one line and records whether it failed.
 template <class Run>
 RunOutcome runExporting(BatchHost& host, FormState& form, const NumberText& numbers,
                         bool& exportFailed) {
     Run run(host, form, numbers);
     run.setExport([&] {
-        exportFailed = save_file_excel(host, form, numbers, QString::fromLatin1(kExcelFileName)) ==
-                       ExportOutcome::Failed;
+        const QString path = QString::fromLatin1(kExcelFileName);
+        const ExportOutcome outcome = save_file_excel(host, form, numbers, path);
+        exportFailed = outcome == ExportOutcome::Failed;
+        if (outcome == ExportOutcome::Saved) {
+            host.endProgress();
+            std::fprintf(stderr, "velarion-batch: %s saved in %s\n", qPrintable(path),
+                         qPrintable(QFileInfo(path).absolutePath()));
+        }
     });
     return run.run();
 }
@@ -145,11 +152,12 @@ int simulate(BatchHost& host, const BatchOptions& options) {
     }
     const NumberText numbers(options.locale);
     host.acceptQuestion(QString::fromLatin1(kExcelQuestion));
+    host.silenceMessage(QString::fromLatin1(kExcelSaved));
     bool exportFailed = false;
     FormState form;
     const RunOutcome outcome = runSimulation(host, options.run, form, numbers, exportFailed);
     host.endProgress();
-    printOutputs(host, options.run);
+    printOutputs(host, options.run, isCsvOnStdout(options) ? stderr : stdout);
     const bool resultsWritten = writeResults(form, options);
     const int status = exitStatus(outcome);
     if (status == 0 && options.compareDouble) {
@@ -213,6 +221,17 @@ int main(int argc, char** argv) {
     }
     if (options.saveConfig) {
         return finish(saveOnly(host, *options.saveConfig));
+    }
+    const QString clash = collidingOutputs(
+        plannedOutputs(options, host.isTicked(ctl::CLogFile), host.isTicked(ctl::CLogFileExc)));
+    if (!clash.isEmpty()) {
+        return usageError(clash);
+    }
+    if (options.run == BatchRun::Precision && host.isTicked(ctl::CLogFileExc)) {
+        std::fputs(
+            "velarion-batch: CLogFileExc is ignored: the precision run never writes "
+            "LogFile.xls\n",
+            stderr);
     }
     return finish(simulate(host, options));
 }

@@ -15,13 +15,21 @@ namespace {
 const char* const kDescription =
     "Runs a simulation of the fluid column on the window's initial box texts,\n"
     "prints the output boxes TA, TF, Ttot, TB, TL0, TJ (and TK for Girotondo)\n"
-    "and the final status line, and writes LogFile.txt in the working directory\n"
-    "when CLogFile is ticked (as it is by default). With --box CLogFileExc=1 a\n"
-    "completed run (and a Girotondo run that failed midway, as in the window)\n"
-    "also writes the spreadsheet LogFile.xls (psi(i,0) and psi(i,IndiceMatrice2)\n"
-    "for i = 1 .. Tnitertemp) in the working directory, replacing an existing\n"
-    "one. All outputs live in the working directory, so runs started in\n"
-    "separate directories never collide.\n"
+    "and the final status line, and writes its files in the working directory:\n"
+    "\n"
+    "  LogFile.txt  every run, while CLogFile is ticked (as it is by default)\n"
+    "  LogFile.xls  with --box CLogFileExc=1: a completed double or girotondo\n"
+    "               run, and a girotondo run that failed midway, as in the\n"
+    "               window; never the precision run\n"
+    "  --csv FILE   the double and girotondo runs, also a stopped or failed\n"
+    "               one that left rows in psi; FILE - is the standard output\n"
+    "  --plot FILE  the same runs as --csv\n"
+    "\n"
+    "Two of them naming the same file (links followed) are refused before the\n"
+    "run. A regular file is replaced only by a whole new one, written beside\n"
+    "it and renamed over it; a symbolic link keeps pointing at its file, and a\n"
+    "device, a FIFO or /dev/stdout is written in place. Runs started in\n"
+    "separate directories (-C) never share their files.\n"
     "\n"
     "--run double (the default) is the run of \"GO (double)!\": every level in\n"
     "its own row of psi. --run girotondo is the run of \"GO Girotondo!\": three\n"
@@ -53,19 +61,21 @@ const char* const kDescription =
     "--csv writes each stored row of psi as CSV (RFC 4180): its index, its time\n"
     "in seconds and the segments of --csv-segments (default: the first and the\n"
     "last), every number with the decimal point and 17 significant digits.\n"
+    "With --csv - the output boxes go to stderr, so the CSV comes alone.\n"
     "--plot renders the results window's three charts offscreen into a PNG or\n"
     "an SVG (by the extension), the profile at the last stored row.\n"
     "\n"
     "Exit status: 0 after a completed run, 1 after a stop (also a run that a\n"
     "Ctrl-C came too late to stop: it is never reported as completed), 2 after\n"
-    "a failure (the message goes to stderr), 64 for a bad command line, 66 when\n"
-    "the --config file cannot be loaded or the -C directory cannot be entered,\n"
-    "73 when the --save-config name is blank or its file cannot be written (the\n"
-    "message goes to stderr; no run starts), 74 when the run completed but\n"
-    "LogFile.xls, the --csv file or the --plot file could not be written (the\n"
-    "message and its reason go to stderr; an existing file is left as it was)\n"
-    "or when the output cannot be written to stdout (this one wins over the\n"
-    "others), 130 after a second Ctrl-C.\n"
+    "a failure (the message goes to stderr), 64 for a bad command line or two\n"
+    "outputs naming the same file, 66 when the --config file cannot be loaded\n"
+    "or the -C directory cannot be entered, 73 when the --save-config name is\n"
+    "blank or its file cannot be written (the message goes to stderr; no run\n"
+    "starts), 74 when the run completed but LogFile.xls, the --csv file or the\n"
+    "--plot file could not be written (the message and the system's reason go\n"
+    "to stderr; an existing file is left as it was) or when the output cannot\n"
+    "be written to stdout (this one wins over the others), 130 after a second\n"
+    "Ctrl-C.\n"
     "\n"
     "No one hears a batch run, so it plays no tones and skips the waits between\n"
     "them (the Girotondo run's start and end tones); --beep keeps them, as\n"
@@ -77,6 +87,9 @@ bool parseOutputs(const QCommandLineParser& parser, BatchOptions& options, QStri
     }
     if (parser.isSet("csv")) {
         options.csv = parser.value("csv");
+        if (*options.csv == QStringLiteral("-")) {
+            options.csv = QStringLiteral("/dev/stdout");
+        }
     }
     options.csvSegments = parser.value("csv-segments");
     // The segment range is known after the run; the list's form is checked now.

@@ -2,7 +2,14 @@
 #include "batch_outputs.h"
 
 #include "charts/plot_file.h"
+#include "output/run_log.h"
+#include "output/whole_file.h"
+#include "results/excel_export.h"
 #include "results/psi_csv.h"
+
+#include <QDir>
+
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -31,6 +38,52 @@ bool writePlot(const FormState& form, const BatchOptions& options) {
 }
 
 }  // namespace
+
+std::vector<PlannedOutput> plannedOutputs(const BatchOptions& options, bool logTicked,
+                                          bool exportTicked) {
+    std::vector<PlannedOutput> rows;
+    if (logTicked) {
+        rows.push_back(
+            {QString::fromLatin1(RunLog::kFileName), QString::fromLatin1(RunLog::kFileName)});
+    }
+    // The decimal run never exports.
+    if (exportTicked && options.run != BatchRun::Precision) {
+        rows.push_back({QString::fromLatin1(kExcelFileName), QString::fromLatin1(kExcelFileName)});
+    }
+    if (options.csv) {
+        rows.push_back({QStringLiteral("--csv"), *options.csv});
+    }
+    if (options.plot) {
+        rows.push_back({QStringLiteral("--plot"), *options.plot});
+    }
+    rows.push_back({QStringLiteral("the standard output"), QStringLiteral("/dev/stdout")});
+    return rows;
+}
+
+QString collidingOutputs(const std::vector<PlannedOutput>& outputs) {
+    std::vector<OutputTarget> targets;
+    for (const PlannedOutput& output : outputs) {
+        targets.push_back(resolveOutputTarget(output.path));
+    }
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        for (std::size_t j = i + 1; j < targets.size(); ++j) {
+            if (isSameOutput(targets[i], targets[j])) {
+                const QString file = targets[i].file.isEmpty() ? targets[j].file : targets[i].file;
+                return QStringLiteral("%1 and %2 lead to the same file, %3")
+                    .arg(outputs[i].what, outputs[j].what, QDir::toNativeSeparators(file));
+            }
+        }
+    }
+    return {};
+}
+
+bool isCsvOnStdout(const BatchOptions& options) {
+    if (!options.csv) {
+        return false;
+    }
+    const OutputTarget target = resolveOutputTarget(*options.csv);
+    return target.kind == OutputTarget::Kind::Descriptor && target.descriptor == STDOUT_FILENO;
+}
 
 bool writeResults(const FormState& form, const BatchOptions& options) {
     bool written = true;

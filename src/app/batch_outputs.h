@@ -1,12 +1,37 @@
 #pragma once
 
-// The files velarion-batch writes after a run.
+// The files velarion-batch writes, checked before the run and written after
+// it.
 
 #include "batch_options.h"
 
 #include "runs/form_state.h"
 
+#include <QString>
+
+#include <vector>
+
 namespace velarion {
+
+// One file that the run is going to write: what writes it, and where.
+struct PlannedOutput {
+    QString what;  // "LogFile.txt", "--csv", ...
+    QString path;
+};
+
+// Every file of this run, one row per output; the standard output is a
+// row too, since a file that replaced it would lose what was printed.
+// `logTicked` and `exportTicked` are CLogFile and CLogFileExc.
+std::vector<PlannedOutput> plannedOutputs(const BatchOptions& options, bool logTicked,
+                                          bool exportTicked);
+
+// The first two rows that lead to the same file once links are followed,
+// as a message; empty when each has a file of its own.
+QString collidingOutputs(const std::vector<PlannedOutput>& outputs);
+
+// True when the --csv file is the standard output ("-", /dev/stdout): the
+// output boxes then go to stderr, so the CSV comes alone.
+bool isCsvOnStdout(const BatchOptions& options);
 
 // Writes the --csv and --plot files asked for (also after a stopped or
 // failed run that left rows in psi); false when one could not be written,

@@ -116,7 +116,7 @@ ExportOutcome save_file_excel(WindowOps& ops, const FormState& form, const Numbe
         return ExportOutcome::Failed;
     }
     ops.setBusyCursor(false);
-    ops.messageBox({QStringLiteral("File LogFile.xls Saved!!!"),
+    ops.messageBox({QString::fromLatin1(kExcelSaved),
                     QStringLiteral(" FILE LogFile.xls SAVED!!!"),
                     MessageIcon::None,
                     MessageButtons::Ok,

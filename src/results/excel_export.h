@@ -12,6 +12,7 @@ enum class ExportOutcome { Declined, Saved, Failed };
 
 inline constexpr const char* kExcelFileName = "LogFile.xls";
 inline constexpr const char* kExcelQuestion = "Do you wanna build excel file?";
+inline constexpr const char* kExcelSaved = "File LogFile.xls Saved!!!";
 
 // save_file_excel: asks first, then writes psi(i, 0) and
 // psi(i, IndiceMatrice2) for the time levels i = 1 .. the number in

@@ -17,11 +17,21 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
-
 #include <csignal>
+#include <cstring>
+#include <functional>
+#include <thread>
 
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 namespace {
 
@@ -30,6 +40,61 @@ struct Result {
     QString out;
     QString err;
 };
+
+// A directory with little room left: a small tmpfs mounted on it where the
+// process may mount (root, as in CI); elsewhere a file size limit in the
+// child process, under which a write fails with "File too large".
+class NearlyFullDirectory {
+  public:
+    explicit NearlyFullDirectory(const QString& path) : path_(path) {
+        QDir().mkpath(path);
+        mounted_ =
+            ::mount("tmpfs", QFile::encodeName(path).constData(), "tmpfs", 0, "size=256k") == 0;
+    }
+    ~NearlyFullDirectory() {
+        if (mounted_) {
+            ::umount2(QFile::encodeName(path_).constData(), MNT_DETACH);
+        }
+    }
+    NearlyFullDirectory(const NearlyFullDirectory&) = delete;
+    NearlyFullDirectory& operator=(const NearlyFullDirectory&) = delete;
+
+    // Fills the tmpfs until `bytes` are left, or limits every file to them.
+    void leaveFree(qint64 bytes) {
+        room_ = bytes;
+        struct statvfs fs {};
+        if (!mounted_ || ::statvfs(QFile::encodeName(path_).constData(), &fs) != 0) {
+            return;
+        }
+        QFile filler(path_ + "/filler");
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+        const qint64 free = static_cast<qint64>(fs.f_bavail) * static_cast<qint64>(fs.f_frsize);
+        ASSERT_EQ(filler.write(QByteArray(free - bytes, '\0')), free - bytes);
+    }
+    std::function<void()> childSetup() const {
+        if (mounted_) {
+            return {};
+        }
+        const auto room = static_cast<rlim_t>(room_);
+        return [room] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{room, room};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        };
+    }
+    QString reason() const { return mounted_ ? "No space left on device" : "File too large"; }
+    bool isMounted() const { return mounted_; }
+
+  private:
+    QString path_;
+    bool mounted_ = false;
+    qint64 room_ = 0;
+};
+
+bool isFileType(const QString& path, mode_t type) {
+    struct stat s {};
+    return ::lstat(QFile::encodeName(path).constData(), &s) == 0 && (s.st_mode & S_IFMT) == type;
+}
 
 class BatchTest : public ::testing::Test {
   protected:
@@ -41,6 +106,9 @@ class BatchTest : public ::testing::Test {
         process.setProcessEnvironment(env);
         if (!stdoutFile.isEmpty()) {
             process.setStandardOutputFile(stdoutFile);
+        }
+        if (childSetup) {
+            process.setChildProcessModifier(childSetup);
         }
         process.start(program, args);
         EXPECT_TRUE(process.waitForFinished(120000));
@@ -90,6 +158,7 @@ class BatchTest : public ::testing::Test {
 
     QTemporaryDir dir;
     QByteArray err;
+    std::function<void()> childSetup;  // run in each child before it starts
 };
 
 TEST_F(BatchTest, PrintsTheOutputBoxesAndWritesTheLog) {
@@ -136,7 +205,7 @@ TEST_F(BatchTest, GirotondoRunsHeadless) {
     const Result failed =
         run({"--locale", "it_IT", "--run", "girotondo", "--box", "Tnitertemp=31"});
     EXPECT_EQ(failed.exitCode, 2);
-    EXPECT_TRUE(failed.err.contains("Error: Error\nSnapshot 31 does not fit"))
+    EXPECT_TRUE(failed.err.startsWith("velarion-batch: Error: Snapshot 31 does not fit"))
         << failed.err.toStdString();
 }
 
@@ -175,9 +244,12 @@ TEST_F(BatchTest, AFailedWriteToStdoutIsAFailure) {
 }
 
 TEST_F(BatchTest, PrecisionRunPrintsTheLogLinesThenTheBoxes) {
-    const Result r =
-        run({"--locale", "it_IT", "--run", "precision", "--box", "TINDICE_MATRICE2=50"});
+    const Result r = run({"--locale", "it_IT", "--run", "precision", "--box", "TINDICE_MATRICE2=50",
+                          "--box", "CLogFileExc=1"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.err,
+              "velarion-batch: CLogFileExc is ignored: the precision run never writes "
+              "LogFile.xls\n");
     const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 35) << r.out.toStdString();
     EXPECT_EQ(lines[0], "2) -0,000011");
@@ -238,21 +310,159 @@ TEST_F(BatchTest, InterruptEndsThePrecisionRunAtOnceWithWholeRecords) {
     EXPECT_LT(bytes.count("\r\n\r\n"), 2999);
 }
 
-// The export answers its question itself; a failed export fails the
-// program even though the run completed.
+// The export answers its question itself and says where it saved, once; a
+// failed export fails the program even though the run completed.
 TEST_F(BatchTest, ExportsLogFileXlsNextToTheLog) {
     const QStringList args{"--locale", "it_IT", "--box", "CLogFileExc=1"};
     ASSERT_TRUE(QDir(dir.path()).mkdir("LogFile.xls"));
     const Result blocked = run(args);
     EXPECT_EQ(blocked.exitCode, 74);
-    EXPECT_TRUE(blocked.err.contains("ERROR: File LogFile.xls not saved!!!\nLogFile.xls: "))
-        << blocked.err.toStdString();
+    EXPECT_EQ(blocked.err,
+              "velarion-batch: ERROR: File LogFile.xls not saved!!! (LogFile.xls: "
+              "Is a directory)\n");
 
     ASSERT_TRUE(QDir(dir.path()).rmdir("LogFile.xls"));
     const Result saved = run(args);
     EXPECT_EQ(saved.exitCode, 0) << saved.err.toStdString();
+    EXPECT_EQ(saved.err, "velarion-batch: LogFile.xls saved in " +
+                             QFileInfo(dir.path()).canonicalFilePath() + "\n");
     EXPECT_GT(QFile(dir.filePath("LogFile.xls")).size(), 0);
     EXPECT_TRUE(QFile::exists(logPath()));
+}
+
+// On a disk that fills, every output keeps its old file byte for byte, the
+// message gives the system's reason and no temporary file is left behind.
+TEST_F(BatchTest, AFullDiskKeepsEveryOldFileAndSaysWhy) {
+    NearlyFullDirectory disk(dir.filePath("full"));
+    const QStringList names{"LogFile.xls", "psi.csv", "plot.png", "plot.svg", "base.cnf"};
+    for (const QString& name : names) {
+        write("full/" + name, "old " + name.toLatin1());
+    }
+    ASSERT_NO_FATAL_FAILURE(disk.leaveFree(8192));
+    childSetup = disk.childSetup();
+    const QStringList onDisk{"-C", "full", "--box", "CLogFile=0"};
+    const QStringList longRun{"--box", "TINDICE_MATRICE1=3000", "--box", "Tnitertemp=3000"};
+
+    Result r = run(onDisk + longRun +
+                   QStringList{"--box", "CLogFileExc=1", "--csv", "psi.csv", "--plot", "plot.png"});
+    EXPECT_EQ(r.exitCode, 74);
+    EXPECT_EQ(r.err.count(disk.reason()), 3) << r.err.toStdString();
+    r = run(onDisk + longRun + QStringList{"--plot", "plot.svg"});
+    EXPECT_EQ(r.exitCode, 74);
+    EXPECT_TRUE(r.err.contains(disk.reason())) << r.err.toStdString();
+    r = run(onDisk +
+            QStringList{"--box", "TD=" + QString(20000, '1'), "--save-config", "base.cnf"});
+    EXPECT_EQ(r.exitCode, 73);
+    EXPECT_TRUE(r.err.contains(disk.reason())) << r.err.toStdString();
+
+    for (const QString& name : names) {
+        EXPECT_EQ(read("full/" + name), "old " + name.toLatin1()) << name.toStdString();
+    }
+    EXPECT_EQ(QDir(dir.filePath("full")).entryList(QDir::Files | QDir::Hidden).size(),
+              names.size() + (disk.isMounted() ? 1 : 0));
+}
+
+// Device nodes are written into, never replaced: a twin of /dev/null takes
+// every output, a twin of /dev/full refuses with the system's reason.
+TEST_F(BatchTest, DevicesAreWrittenInPlace) {
+    const QStringList nulls{"null.csv", "null.png", "LogFile.xls"};
+    for (const QString& name : nulls + QStringList{"full.cnf"}) {
+        const dev_t device = name == "full.cnf" ? makedev(1, 7) : makedev(1, 3);
+        if (::mknod(QFile::encodeName(dir.filePath(name)).constData(), S_IFCHR | 0666, device) !=
+            0) {
+            GTEST_SKIP() << "no device nodes here: mknod: " << std::strerror(errno);
+        }
+    }
+    const Result r = run({"--box", "CLogFileExc=1", "--csv", "null.csv", "--plot", "null.png"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const Result full = run({"--save-config", "full.cnf"});
+    EXPECT_EQ(full.exitCode, 73);
+    EXPECT_TRUE(full.err.contains("No space left on device")) << full.err.toStdString();
+    for (const QString& name : nulls + QStringList{"full.cnf"}) {
+        EXPECT_TRUE(isFileType(dir.filePath(name), S_IFCHR)) << name.toStdString();
+    }
+}
+
+// A FIFO and the standard output take the CSV as it is written; the FIFO
+// stays a FIFO, and with --csv - the output boxes go to stderr.
+TEST_F(BatchTest, PipesTakeTheCsvInPlace) {
+    ASSERT_EQ(run({"--csv", "psi.csv"}).exitCode, 0);
+    const QByteArray csv = read("psi.csv");
+    const QByteArray fifo = QFile::encodeName(dir.filePath("fifo.csv"));
+    const QByteArray sameFifo = QFile::encodeName(dir.filePath("fifo.keep"));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0666), 0);
+    ASSERT_EQ(::link(fifo.constData(), sameFifo.constData()), 0);
+    QByteArray received;
+    std::atomic<bool> done = false;
+    std::thread reader([&] {
+        received = velarion::testing::contentsOf(QFile::decodeName(fifo));
+        done = true;
+    });
+    const Result r = run({"--csv", "fifo.csv"});
+    // A reader that no writer reached gets its end of file.
+    while (!done) {
+        const int fd = ::open(sameFifo.constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        QThread::msleep(10);
+    }
+    reader.join();
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(received, csv);
+    EXPECT_TRUE(isFileType(QFile::decodeName(fifo), S_IFIFO));
+
+    const Result piped = run({"--csv", "-"});
+    EXPECT_EQ(piped.exitCode, 0) << piped.err.toStdString();
+    EXPECT_EQ(piped.out.toLatin1(), csv);
+    EXPECT_TRUE(piped.err.contains("\nTJ = 30\n")) << piped.err.toStdString();
+}
+
+// A link to a regular file keeps leading there, to the new file with the
+// old one's mode; a link to nothing is refused, naming both.
+TEST_F(BatchTest, LinksKeepLeadingToTheirFiles) {
+    ASSERT_TRUE(QDir(dir.path()).mkdir("other"));
+    write("other/victim.txt", "victim");
+    const QString victim = dir.filePath("other/victim.txt");
+    ASSERT_EQ(::chmod(QFile::encodeName(victim).constData(), 0640), 0);
+    ASSERT_TRUE(QFile::link("other/victim.txt", dir.filePath("LogFile.xls")));
+    ASSERT_TRUE(QFile::link("gone.csv", dir.filePath("link.csv")));
+
+    const Result r = run({"--box", "CLogFileExc=1"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(QFileInfo(dir.filePath("LogFile.xls")).symLinkTarget(), victim);
+    EXPECT_TRUE(read("other/victim.txt").startsWith("\xD0\xCF\x11\xE0"));
+    struct stat s {};
+    ASSERT_EQ(::stat(QFile::encodeName(victim).constData(), &s), 0);
+    EXPECT_EQ(s.st_mode & 0777, 0640u);
+
+    const Result dangling = run({"--csv", "link.csv"});
+    EXPECT_EQ(dangling.exitCode, 74);
+    EXPECT_TRUE(
+        dangling.err.contains("link.csv is a symbolic link to gone.csv, which does not exist"))
+        << dangling.err.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath("gone.csv")));
+}
+
+// Two outputs that lead to one file are refused before the run, links
+// followed; the standard output counts when it is a file.
+TEST_F(BatchTest, OutputsNamingTheSameFileAreRefusedBeforeTheRun) {
+    ASSERT_TRUE(QFile::link("LogFile.txt", dir.filePath("log.png")));
+    for (const QStringList& args : {QStringList{"--csv", "LogFile.txt"},
+                                    QStringList{"--csv", "same.png", "--plot", "same.png"},
+                                    QStringList{"--box", "CLogFileExc=1", "--csv", "./LogFile.xls"},
+                                    QStringList{"--plot", "log.png"}}) {
+        const Result r = run(args);
+        EXPECT_EQ(r.exitCode, 64) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains("lead to the same file")) << r.err.toStdString();
+    }
+    const Result toStdout = run({"--csv", "out.txt"}, dir.filePath("out.txt"));
+    EXPECT_EQ(toStdout.exitCode, 64);
+    EXPECT_TRUE(toStdout.err.contains("--csv and the standard output lead to the same file"))
+        << toStdout.err.toStdString();
+    EXPECT_FALSE(ran());
+    EXPECT_FALSE(QFile::exists(dir.filePath("same.png")));
+    EXPECT_EQ(run({"--box", "CLogFile=0", "--csv", "LogFile.txt"}).exitCode, 0);
 }
 
 TEST_F(BatchTest, HelpRunsNothing) {
@@ -415,11 +625,14 @@ TEST(BatchHost, HoldsTheControlsAnswersAndPrintsTheLog) {
         "Export?", "Q", velarion::MessageIcon::None, MessageButtons::YesNo, {}};
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(host.messageBox(question), MessageAnswer::No);
-    EXPECT_EQ(host.messageBox({"Failed", "ERROR", {}, MessageButtons::Ok, "why"}),
+    EXPECT_EQ(host.messageBox({"Failed", "ERROR", {}, MessageButtons::Ok, "why\nand how"}),
               MessageAnswer::Ok);
     host.acceptQuestion("Export?");
     EXPECT_EQ(host.messageBox(question), MessageAnswer::Yes);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Q: Export?\nERROR: Failed\nwhy\n");
+    host.silenceMessage("Done");
+    EXPECT_EQ(host.messageBox({"Done", "OK", {}, MessageButtons::Ok, {}}), MessageAnswer::Ok);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "velarion-batch: Q: Export?\nvelarion-batch: ERROR: Failed (why and how)\n");
 
     ::testing::internal::CaptureStdout();
     host.setText(velarion::ctl::TLog, "2) a\r\n");
