@@ -124,10 +124,10 @@ QString withLocaleDecimal(const QString& commaText, const QLocale& locale) {
 }
 
 QString quotedText(const QString& text) {
-    if (text.size() <= kQuotedLength) {
-        return QLatin1Char('"') + text + QLatin1Char('"');
-    }
-    return QLatin1Char('"') + text.left(kQuotedLength) + QStringLiteral("…\"");
+    QString shown = text.left(kQuotedLength);
+    shown.replace(QChar(u'\0'), QStringLiteral("\\0"));
+    const bool isCut = text.size() > kQuotedLength;
+    return QLatin1Char('"') + shown + (isCut ? QStringLiteral("…\"") : QStringLiteral("\""));
 }
 
 }  // namespace velarion

@@ -58,7 +58,8 @@ std::optional<std::int32_t> roundToInt32(double value);
 QString withLocaleDecimal(const QString& commaText, const QLocale& locale);
 
 // A text as a message quotes it: in double quotes, cut to about 60
-// characters with an ellipsis, so a pasted page cannot flood a message box.
+// characters with an ellipsis, so a pasted page cannot flood a message box;
+// a NUL shows as \0, since it would end the text where it is printed.
 QString quotedText(const QString& text);
 
 }  // namespace velarion

@@ -1,6 +1,7 @@
 #include "precision_number.h"
 
 #include "number_text.h"
+#include "parameter_boxes.h"
 
 #include <boost/math/constants/constants.hpp>
 
@@ -17,65 +18,104 @@ constexpr int kHeldDigits = std::numeric_limits<Decimal>::max_digits10;
 // Exponent notation below 1E-7 and from 1E21; positional in between.
 constexpr int kSmallestPositional = -7;
 constexpr int kLargestPositional = 20;
-// Longer exponents than this are far outside the type's range anyway.
-constexpr int kMaxExponentDigits = 7;
+// A written exponent is read up to this size; any larger one is beyond the
+// type's range whatever the digits before it.
+constexpr long long kExponentCap = 999'999'999;
 
 bool isAsciiDigit(QChar c) {
     return c >= u'0' && c <= u'9';
 }
 
-// The text as "[-]digits[.digits][e[-]digits]" for the decimal type's own
-// reader, or an empty string when it is not a number by the locale's rules.
-std::string asciiNumber(const QString& typed, const QLocale& locale, QChar separator) {
+// A text as the decimal type's own reader takes it.
+struct AsciiNumber {
+    std::string text;  // "[-]digits[.digits][e[-]digits]"; empty: not a number
+    bool hasNonZeroDigit = false;
+    bool isBeyondRange = false;  // an exponent too large to read
+};
+
+// The text by the locale's rules, or an empty text when it is not a number.
+AsciiNumber asciiNumber(const QString& typed, const QLocale& locale, QChar separator) {
     const QString text = typed.trimmed();
     const QString minus = locale.negativeSign();
     const QString plus = locale.positiveSign();
     const QString exponent = locale.exponential();
-    std::string out;
+    AsciiNumber number;
+    std::string& out = number.text;
     qsizetype i = 0;
+    // True for a minus sign.
     const auto takeSign = [&] {
         if (text.mid(i).startsWith(minus) || text.mid(i).startsWith(u'-')) {
-            out += '-';
             i += text.mid(i).startsWith(minus) ? minus.size() : 1;
-        } else if (text.mid(i).startsWith(plus) || text.mid(i).startsWith(u'+')) {
+            return true;
+        }
+        if (text.mid(i).startsWith(plus) || text.mid(i).startsWith(u'+')) {
             i += text.mid(i).startsWith(plus) ? plus.size() : 1;
         }
+        return false;
     };
-    const auto takeDigits = [&] {
+    const auto takeDigits = [&](std::string& digits) {
         const qsizetype start = i;
         for (; i < text.size() && isAsciiDigit(text[i]); ++i) {
-            out += static_cast<char>(text[i].unicode());
+            digits += static_cast<char>(text[i].unicode());
         }
         return i - start;
     };
-    takeSign();
-    qsizetype mantissaDigits = takeDigits();
+    if (takeSign()) {
+        out += '-';
+    }
+    const std::size_t mantissaStart = out.size();
+    qsizetype mantissaDigits = takeDigits(out);
     // The written separator, or the locale's own where that is another one.
     const QString ownSeparator = locale.decimalPoint();
     if (i < text.size() && (text[i] == separator ||
                             (!ownSeparator.isEmpty() && text.mid(i).startsWith(ownSeparator)))) {
         i += text[i] == separator ? 1 : ownSeparator.size();
         out += '.';
-        mantissaDigits += takeDigits();
+        mantissaDigits += takeDigits(out);
     }
     if (mantissaDigits == 0) {
         return {};
     }
+    number.hasNonZeroDigit = out.find_first_of("123456789", mantissaStart) != std::string::npos;
     if (i < text.size() && (text[i] == u'e' || text[i] == u'E' ||
                             text.mid(i).startsWith(exponent, Qt::CaseInsensitive))) {
         i += (text[i] == u'e' || text[i] == u'E') ? 1 : exponent.size();
-        out += 'e';
-        takeSign();
-        const qsizetype digits = takeDigits();
-        if (digits == 0 || digits > kMaxExponentDigits) {
+        const bool negative = takeSign();
+        std::string digits;
+        if (takeDigits(digits) == 0) {
             return {};
         }
+        long long value = 0;
+        for (const char d : digits) {
+            value = std::min(kExponentCap, value * 10 + (d - '0'));
+        }
+        number.isBeyondRange = number.hasNonZeroDigit && value == kExponentCap;
+        // Zero is zero whatever its exponent.
+        if (number.hasNonZeroDigit) {
+            out += 'e' + std::string(negative ? "-" : "") + std::to_string(value);
+        }
     }
-    return i == text.size() ? out : std::string();
+    if (i != text.size()) {
+        return {};
+    }
+    return number;
 }
 
-QString quoted(const QString& text) {
-    return QStringLiteral("\"%1\"").arg(text);
+// "The box TD ("D ...") holds "x", which is WHY" for a text typed in a box;
+// "OPERATION: "x" is WHY" for a text of the run's own.
+[[noreturn]] void refuseText(const char* operation, const Operand& operand, const QString& text,
+                             const QString& why) {
+    const auto* typed = std::get_if<BoxText>(&operand);
+    if (typed != nullptr && !typed->box.empty()) {
+        throw PrecisionError(QStringLiteral("The box %1 holds %2, which is %3")
+                                 .arg(describeBox(typed->box), quotedText(text), why));
+    }
+    throw PrecisionError(operation, QStringLiteral("%1 is %2").arg(quotedText(text), why));
+}
+
+QString beyondRange() {
+    return QStringLiteral("beyond the range of the decimal arithmetic (exponents up to %1)")
+        .arg(kDecimalExponentLimit);
 }
 
 }  // namespace
@@ -111,26 +151,27 @@ const Decimal& DecimalPrecision::value(const char* operation, const Operand& ope
     const QString& text = std::holds_alternative<BoxText>(operand)
                               ? std::get<BoxText>(operand).text
                               : *std::get<HeldText>(operand).text;
-    const std::string ascii = asciiNumber(text, locale_, separator_);
-    if (!ascii.empty()) {
-        try {
-            scratch = Decimal(ascii);
-            if (boost::multiprecision::isfinite(scratch)) {
-                return scratch;
-            }
-        } catch (const std::exception&) {
-            // reported below like any other text that does not convert
+    const AsciiNumber ascii = asciiNumber(text, locale_, separator_);
+    if (ascii.text.empty()) {
+        refuseText(operation, operand, text,
+                   QStringLiteral("not a number here (decimal separator %1)")
+                       .arg(quotedText(QString(separator_))));
+    }
+    if (!ascii.isBeyondRange) {
+        scratch = Decimal(ascii.text);
+        // Too large a value reads as infinity, too small a one as zero.
+        if (boost::multiprecision::isfinite(scratch) && (scratch != 0 || !ascii.hasNonZeroDigit)) {
+            return scratch;
         }
     }
-    throw PrecisionError(operation, QStringLiteral("%1 is not a number here (decimal separator %2)")
-                                        .arg(quoted(text), quoted(QString(separator_))));
+    refuseText(operation, operand, text, beyondRange());
 }
 
 // Counts the call and refuses a result that is not a finite number.
 void DecimalPrecision::check(const char* operation, const PrecisionResult& r) {
     ++calls_;
     if (!boost::multiprecision::isfinite(r.value)) {
-        throw PrecisionError(operation, QStringLiteral("the result is out of range"));
+        throw PrecisionError(operation, QStringLiteral("the result is ") + beyondRange());
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <string_view>
 #include <variant>
 
 namespace velarion {
@@ -15,6 +16,8 @@ namespace velarion {
 // guard digits beyond the 50 (80 digits in all); they are part of the value.
 using Decimal = boost::multiprecision::number<boost::multiprecision::cpp_dec_float<50>,
                                               boost::multiprecision::et_off>;
+// Decimal exponents beyond this, either way, are out of the type's range.
+inline constexpr int kDecimalExponentLimit = std::numeric_limits<Decimal>::max_exponent10;
 
 // What a call of the number component returns.
 struct PrecisionResult {
@@ -24,6 +27,7 @@ struct PrecisionResult {
 // The operand kinds a run passes, in the order of the call.
 struct BoxText {  // a text as typed in a box, e.g. "0,02" under a comma locale
     QString text;
+    std::string_view box = {};  // the box it comes from, named when it is refused
 };
 struct HeldText {  // a text the run holds, e.g. the text of an earlier result
     const QString* text;
@@ -46,11 +50,13 @@ inline Operand result(const PrecisionResult& r) {
     return &r;
 }
 
-// A failed call: the operation and the reason, e.g. "Divide: division by zero".
+// A failed call: the operation and the reason, e.g. "Divide: division by zero",
+// or a sentence that names the box at fault.
 class PrecisionError : public std::exception {
   public:
     PrecisionError(const char* operation, const QString& reason)
         : message_(QString::fromLatin1(operation) + QStringLiteral(": ") + reason) {}
+    explicit PrecisionError(const QString& message) : message_(message) {}
     const QString& message() const { return message_; }
     const char* what() const noexcept override { return "precision call failed"; }
 
@@ -65,8 +71,9 @@ class PrecisionError : public std::exception {
 // Decisions where the model leaves the component open:
 // - Texts (typed in a box or held by the run) are read by the user's
 //   locale as GiveMeDouble reads them: its decimal separator, an optional
-//   sign and exponent, no digit grouping. A text that is not a number fails
-//   the call, naming the text.
+//   sign and exponent, no digit grouping. A text that is not a number, or
+//   whose value lies beyond the type's exponent range, fails the call,
+//   naming the text and its box.
 // - A Double operand enters as its shortest round-trip decimal text, so
 //   0.000001 enters as exactly 1E-6: the value the user typed, which makes
 //   a run reproducible from the box texts.

@@ -130,7 +130,8 @@ void PrecisionRun::computeDerived() {
     step_ = "pi";
     const QString piText = m.text(m.Pi());
     step_ = "DD";
-    const QString DD = m.text(m.Multiply(BoxText{ops_.text(ctl::TD)}, BoxText{ops_.text(ctl::TD)}));
+    const QString DD = m.text(
+        m.Multiply(BoxText{ops_.text(ctl::TD), ctl::TD}, BoxText{ops_.text(ctl::TD), ctl::TD}));
     step_ = "A";
     h.A = m.Divide(result(m.Multiply(heldText(piText), heldText(DD))), kFour);
     ops_.setText(ctl::TA, m.text(h.A));
@@ -154,7 +155,7 @@ void PrecisionRun::computeDerived() {
         m.Multiply(result(m.Multiply(formDouble(p.VFase), formDouble(p.VFase))), formDouble(p.Rho));
     ops_.setText(ctl::TB, m.text(h.B));
     step_ = "L0";
-    h.L0 = m.Divide(BoxText{ops_.text(ctl::Tltot)}, 10000.0);
+    h.L0 = m.Divide(BoxText{ops_.text(ctl::Tltot), ctl::Tltot}, 10000.0);
     ops_.setText(ctl::TL0, m.text(h.L0));
     step_ = nullptr;
 }

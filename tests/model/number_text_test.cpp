@@ -43,6 +43,8 @@ TEST(NumberText, RefusalsSayWhatIsWrongWithTheText) {
     EXPECT_EQ(it.refusalOf("5.5"), "which is not a number here (decimal separator \",\")");
     const QString quoted = quotedText(QString(10'000'000, '7'));
     EXPECT_EQ(quoted, '"' + QString(60, '7') + QStringLiteral("…\""));
+    // A NUL, which would end the message where it is printed, shows as \0.
+    EXPECT_EQ(quotedText(QStringLiteral("5") + QChar(0) + QStringLiteral("5")), "\"5\\05\"");
 }
 
 // Locales whose digits or decimal separator lie outside Latin-1 get ASCII

@@ -21,7 +21,8 @@ TEST(DecimalPrecision, ResultTextsHoldTheWholeValueAndReadBack) {
     const auto tiny = m.Multiply(result(third), BoxText{"1e-30"});
     const auto huge = m.Divide(BoxText{"1e25"}, 7.0);
     const auto negative = m.Subtract(result(m.Pi()), 4.0);
-    for (const PrecisionResult* r : {&third, &tiny, &huge, &negative}) {
+    const auto vast = m.Multiply(BoxText{"3e9999999"}, BoxText{"1e9999999"});
+    for (const PrecisionResult* r : {&third, &tiny, &huge, &negative, &vast}) {
         const QString text = m.text(*r);
         EXPECT_EQ(m.Subtract(heldText(text), result(*r)).value, 0) << text.toStdString();
         EXPECT_EQ(m.text(m.Add(heldText(text), std::int16_t{0})), text);
@@ -30,6 +31,7 @@ TEST(DecimalPrecision, ResultTextsHoldTheWholeValueAndReadBack) {
     EXPECT_TRUE(m.text(tiny).startsWith("3,333333333")) << m.text(tiny).toStdString();
     EXPECT_TRUE(m.text(tiny).endsWith("E-31"));
     EXPECT_TRUE(m.text(huge).endsWith("E+24"));
+    EXPECT_EQ(m.text(vast), "3E+19999998");
     EXPECT_TRUE(m.text(negative).startsWith("-0,858407346410206761537356616720497115802830600624"));
 }
 
@@ -67,7 +69,18 @@ TEST(DecimalPrecision, CallsThatCannotGiveANumberFailWithTheirReason) {
     expectFailure([&] { m.Add(BoxText{"abc"}, 1.0); }, "Add: \"abc\" is not a number");
     expectFailure([&] { m.Add(BoxText{"5.5"}, 1.0); }, "Add: \"5.5\" is not a number");
     expectFailure([&] { m.Add(BoxText{""}, 1.0); }, "Add: \"\" is not a number");
-    expectFailure([&] { m.Subtract(BoxText{"1e99999999"}, 1.0); }, "Subtract: \"1e99999999\"");
+    expectFailure([&] { m.Subtract(BoxText{"1e99999999"}, 1.0); },
+                  "Subtract: \"1e99999999\" is beyond the range of the decimal arithmetic "
+                  "(exponents up to 67108864)");
+    expectFailure(
+        [&] {
+            m.Add(BoxText{"-2e-99999999999", ctl::TD}, 1.0);
+        },
+        "The box TD (\"D Diametro Ariete\") holds \"-2e-99999999999\", which is beyond "
+        "the range");
+    expectFailure([&] { m.Multiply(BoxText{"1e40000000"}, BoxText{"1e40000000"}); },
+                  "Multiply: the result is beyond the range");
+    EXPECT_EQ(m.text(m.Add(BoxText{"0e99999999999"}, 1.0)), "1");
     expectFailure([&] { m.Multiply(formDouble(infinite), 1.0); }, "Multiply: the Double inf");
 }
 
@@ -228,8 +241,17 @@ TEST_F(PrecisionRunTest, AFailedCallEndsTheRunKeepingWhatWasComputed) {
     ASSERT_EQ(runPrecision(), RunOutcome::Failed);
     ASSERT_EQ(window.messages.size(), 1u);
     EXPECT_EQ(window.messages[0].text,
-              "Multiply: \"2 cm\" is not a number here (decimal separator \",\") while "
-              "computing DD");
+              "The box TD (\"D Diametro Ariete\") holds \"2 cm\", which is not a number here "
+              "(decimal separator \",\") while computing DD");
+
+    window.messages.clear();
+    window.setText(ctl::TD, "0,02");
+    window.setText(ctl::Tltot, "1e99999999");
+    ASSERT_EQ(runPrecision(), RunOutcome::Failed);
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text,
+              "The box Tltot (\"ltot (m)\") holds \"1e99999999\", which is beyond the range of the "
+              "decimal arithmetic (exponents up to 67108864) while computing L0");
 }
 
 }  // namespace
