@@ -99,7 +99,16 @@ constexpr std::uint16_t kStyleXfCount = 15;  // XF 0 (Normal) and 1..14
 constexpr std::uint16_t kDefaultCellXf = 15;
 constexpr std::uint16_t kHeaderCellXf = 16;
 constexpr std::uint16_t kHeaderFont = 5;  // font index 4 does not exist
-constexpr std::uint16_t kColumnWidth = 35 * 256;
+// A column's width in 1/256 of the default font's widest digit, padding
+// included, as Excel stores it: ColumnWidth w of n-pixel digits is
+// (w * n + 5) / n * 256, cut to a whole number. For w = 35 in Arial 10
+// (7-pixel digits) that is 9142, shown again as 35 (35 * 256 = 8960 would
+// show as 34.29); the default 8.43 is 2340 by the same rule.
+constexpr int kColumnWidthCharacters = 35;
+constexpr int kDigitPixels = 7;
+constexpr int kPaddingPixels = 5;
+constexpr std::uint16_t kColumnWidth =
+    (kColumnWidthCharacters * kDigitPixels + kPaddingPixels) * 256 / kDigitPixels;
 constexpr std::size_t kNumberRecordSize = 4 + 14;
 
 enum class Substream : std::uint16_t { Globals = 0x0005, Worksheet = 0x0010 };

@@ -51,9 +51,11 @@ class ExportedFormatting(unittest.TestCase):
             self.assertFalse(font.outline)
             self.assertFalse(font.shadow)
 
+    # Excel stores ColumnWidth 35 with its padding: (35 * 7 + 5) / 7 * 256
+    # for Arial 10, whose widest digit is 7 pixels.
     def test_columns_a_and_b_are_35_wide(self):
-        self.assertEqual(self.sheet.colinfo_map[0].width, 35 * 256)
-        self.assertEqual(self.sheet.colinfo_map[1].width, 35 * 256)
+        self.assertEqual(self.sheet.colinfo_map[0].width, 9142)
+        self.assertEqual(self.sheet.colinfo_map[1].width, 9142)
         self.assertNotIn(2, self.sheet.colinfo_map)
 
     def test_data_cells_keep_the_default_format(self):
