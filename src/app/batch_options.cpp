@@ -140,7 +140,10 @@ bool parseBatchOptions(const QStringList& arguments, BatchOptions& options, QStr
                       "FILE"});
     parser.addOption({"beep", "Keeps the tones and the waits between them, as the window has."});
     parser.addOption({"C", "Changes into DIR before anything else.", "DIR"});
-    parser.addOption({"csv", "Writes psi's stored rows to this CSV file after the run.", "FILE"});
+    parser.addOption(
+        {"csv",
+         "Writes psi's stored rows to this CSV file after the run (- for the standard output).",
+         "FILE"});
     parser.addOption({"csv-segments",
                       "The segments --csv writes, separated by commas (default: the first "
                       "and the last).",
