@@ -126,9 +126,13 @@ MessageAnswer BatchHost::messageBox(const MessageRequest& request) {
         return MessageAnswer::Yes;
     }
     endProgress();
-    std::fprintf(stderr, "%s: %s\n", qPrintable(request.title), qPrintable(request.text));
+    // Each line is the program's own, so each carries its name.
+    std::fprintf(stderr, "velarion-batch: %s: %s\n", qPrintable(request.title),
+                 qPrintable(request.text));
     if (!request.detail.isEmpty()) {
-        std::fprintf(stderr, "%s\n", qPrintable(request.detail));
+        for (const QString& line : request.detail.split(QLatin1Char('\n'))) {
+            std::fprintf(stderr, "velarion-batch: %s\n", qPrintable(line));
+        }
     }
     // Nobody answers in a batch: any other question is declined.
     return question ? MessageAnswer::No : MessageAnswer::Ok;

@@ -3,6 +3,7 @@
 
 #include "charts/plot_file.h"
 #include "results/psi_csv.h"
+#include "runs/parameter_reader.h"
 
 #include <cstdio>
 
@@ -31,6 +32,26 @@ bool writePlot(const FormState& form, const BatchOptions& options) {
 }
 
 }  // namespace
+
+bool checkCsvSegments(const BatchOptions& options, WindowOps& host, const NumberText& numbers,
+                      QString& error) {
+    if (options.csvSegments.isEmpty()) {
+        return true;
+    }
+    const auto lastSegment = ParameterReader(host, numbers).peekInt32(ctl::TINDICE_MATRICE2);
+    if (!lastSegment || *lastSegment < 0) {
+        return true;
+    }
+    QString why;
+    if (parseSegmentList(options.csvSegments, *lastSegment, why)) {
+        return true;
+    }
+    if (why.endsWith(QLatin1Char('.'))) {
+        why.chop(1);
+    }
+    error = QStringLiteral("--csv-segments: %1").arg(why);
+    return false;
+}
 
 bool writeResults(const FormState& form, const BatchOptions& options) {
     bool written = true;
