@@ -6,11 +6,11 @@ set(CPACK_PACKAGE_VENDOR "The Velarion authors")
 set(CPACK_PACKAGE_CONTACT "The Velarion authors")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "simulator of a column of fluid in a pipe")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Velarion cuts a column of fluid into equal segments, sets it moving with an initial\n\
-velocity against a counter pressure and computes the position of every segment at\n\
-every time step. The parameters are typed into one window; velarion-batch runs\n\
-the same simulation from the command line and velarion-sweep runs a parameter\n\
-sweep with GNU parallel.")
+    "Velarion cuts a column of fluid into equal segments, sets it moving with an\n\
+initial velocity against a counter pressure and computes the position of every\n\
+segment at every time step. The parameters are typed into one window;\n\
+velarion-batch runs the same simulation from the command line, and\n\
+velarion-sweep runs a parameter sweep with GNU parallel.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
