@@ -29,7 +29,7 @@ GuideWindow::GuideWindow(const QString& path, QWidget* parent) : QTextBrowser(pa
     // The pictures are named relative to the guide, which the source's URL
     // resolves.
     setSource(QUrl::fromLocalFile(path), QTextDocument::MarkdownResource);
-    resize(900, 760);
+    resize(980, 760);  // the window's picture, 915 wide, fits
 }
 
 }  // namespace velarion::window
