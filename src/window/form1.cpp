@@ -381,8 +381,12 @@ void Form1::mnuAbout_Click() {
 
 void Form1::closeEvent(QCloseEvent* event) {
     stopFlag_ = true;
+    // The program is this window: its results and its guide go with it.
     if (results_) {
-        results_->close();  // the program is this window: its results go with it
+        results_->close();
+    }
+    if (guide_) {
+        guide_->close();
     }
     if (running_) {
         hooks_.terminate();
