@@ -5,6 +5,7 @@
 #include "batch_outputs.h"
 #include "config/config_commands.h"
 #include "model/number_text.h"
+#include "output/library_versions.h"
 #include "results/excel_export.h"
 #include "runs/double_run.h"
 #include "runs/form_state.h"
@@ -56,9 +57,12 @@ void printOutputs(const BatchHost& host, BatchRun run, std::FILE* out) {
     if (run == BatchRun::Girotondo) {
         boxes.push_back(ctl::TK);
     }
+    // A run refused before it showed anything leaves them empty.
     for (const auto box : boxes) {
-        std::fprintf(out, "%.*s = %s\n", static_cast<int>(box.size()), box.data(),
-                     qPrintable(host.text(box)));
+        if (const QString text = host.text(box); !text.isEmpty()) {
+            std::fprintf(out, "%.*s = %s\n", static_cast<int>(box.size()), box.data(),
+                         qPrintable(text));
+        }
     }
     // The precision run leaves "Working..." or "Error!"; the exit status
     // tells the same.
@@ -168,6 +172,17 @@ int simulate(BatchHost& host, const BatchOptions& options) {
     return status == 0 && (exportFailed || !resultsWritten) ? kExitOutputFailed : status;
 }
 
+// Qt's own messages go to stderr under the program's name, as every other
+// line there. One is left out: while it picks its platform, Qt looks for a
+// Wayland socket in XDG_RUNTIME_DIR and warns when that is not set, as under
+// cron or sudo; the offscreen platform of --plot needs no socket.
+void printQtMessage(QtMsgType, const QMessageLogContext&, const QString& message) {
+    if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))) {
+        return;
+    }
+    std::fprintf(stderr, "velarion-batch: %s\n", qPrintable(message));
+}
+
 // Charts need QtWidgets, so --plot makes the application a QApplication. A
 // plot is drawn offscreen whatever the display: the picture is the same
 // with or without one, and the program never opens a window.
@@ -196,6 +211,7 @@ bool enterDirectory(const QString& directory) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    qInstallMessageHandler(printQtMessage);
     const auto app = makeApplication(argc, argv);
     QCoreApplication::setApplicationName("velarion-batch");
     BatchOptions options;
@@ -205,6 +221,10 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         std::fputs(qPrintable(*options.help), stdout);
+        return finish(0);
+    }
+    if (options.version) {
+        std::printf("velarion-batch %s\n", qPrintable(velarionVersion()));
         return finish(0);
     }
     if (options.directory && !enterDirectory(*options.directory)) {
@@ -232,6 +252,9 @@ int main(int argc, char** argv) {
             "velarion-batch: CLogFileExc is ignored: the precision run never writes "
             "LogFile.xls\n",
             stderr);
+    }
+    if (!checkCsvSegments(options, host, NumberText(options.locale), error)) {
+        return usageError(error);
     }
     return finish(simulate(host, options));
 }

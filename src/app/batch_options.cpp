@@ -2,11 +2,10 @@
 #include "batch_options.h"
 
 #include "charts/plot_file.h"
-#include "results/psi_csv.h"
+#include "model/controls.h"
+#include "model/parameter_boxes.h"
 
 #include <QCommandLineParser>
-
-#include <limits>
 
 namespace velarion {
 
@@ -81,6 +80,21 @@ const char* const kDescription =
     "them (the Girotondo run's start and end tones); --beep keeps them, as\n"
     "silent waits of the tones' length.";
 
+// The names --box takes, listed after the options.
+QString boxNames() {
+    QString text = QStringLiteral("\nBoxes that --box NAME=TEXT sets (the window's captions):\n");
+    for (const ParameterBox& box : parameterBoxes()) {
+        text += QStringLiteral("  %1%2\n")
+                    .arg(controlName(box.name), -18)
+                    .arg(QString::fromUtf8(box.caption));
+    }
+    text += QStringLiteral(
+        "Check boxes that --box NAME=1 or NAME=0 sets:\n"
+        "  CLogFile          \"LogFile txt\": writes LogFile.txt (ticked by default)\n"
+        "  CLogFileExc       \"LogFile Excel\": writes LogFile.xls after the run (not ticked)\n");
+    return text;
+}
+
 bool parseOutputs(const QCommandLineParser& parser, BatchOptions& options, QString& error) {
     if (parser.isSet("C")) {
         options.directory = parser.value("C");
@@ -91,14 +105,8 @@ bool parseOutputs(const QCommandLineParser& parser, BatchOptions& options, QStri
             options.csv = QStringLiteral("/dev/stdout");
         }
     }
+    // Checked against the last segment once the boxes are set.
     options.csvSegments = parser.value("csv-segments");
-    // The segment range is known after the run; the list's form is checked now.
-    QString why;
-    if (!options.csvSegments.isEmpty() &&
-        !parseSegmentList(options.csvSegments, std::numeric_limits<int>::max(), why)) {
-        error = QStringLiteral("--csv-segments: %1").arg(why);
-        return false;
-    }
     if (parser.isSet("plot")) {
         options.plot = parser.value("plot");
         if (!isPlotFileName(*options.plot)) {
@@ -122,9 +130,11 @@ bool parseBatchOptions(const QStringList& arguments, BatchOptions& options, QStr
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(kDescription));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOption({"box",
                       "Sets a box or check box by its control name before the run, e.g. "
-                      "--box TP=1 or --box CLogFile=0. May be repeated.",
+                      "--box TP=1 or --box CLogFile=0 (the names are listed below). May be "
+                      "repeated.",
                       "NAME=TEXT"});
     parser.addOption(
         {"run", "Which run: double (the default), girotondo or precision.", "RUN", "double"});
@@ -156,7 +166,11 @@ bool parseBatchOptions(const QStringList& arguments, BatchOptions& options, QStr
     }
     // parse() leaves --help-all to the caller, like --help: neither may run.
     if (parser.isSet("help") || parser.isSet("help-all")) {
-        options.help = parser.helpText();
+        options.help = parser.helpText() + boxNames();
+        return true;
+    }
+    if (parser.isSet("version")) {
+        options.version = true;
         return true;
     }
     if (!parser.positionalArguments().isEmpty()) {

@@ -25,6 +25,7 @@ enum class BatchRun { Double, Girotondo, Precision };
 // What the command line asks for.
 struct BatchOptions {
     std::optional<QString> help;
+    bool version = false;
     QLocale locale;
     QStringList boxes;
     std::optional<QString> config;
@@ -39,8 +40,9 @@ struct BatchOptions {
 };
 
 // Reads the command line (arguments[0] is the program). False, with the
-// reason in `error`, for a command line that cannot run; options.help is
-// set, and nothing else checked, when --help was asked for.
+// reason in `error`, for a command line that cannot run; options.help or
+// options.version is set, and nothing else checked, when --help or
+// --version was asked for.
 bool parseBatchOptions(const QStringList& arguments, BatchOptions& options, QString& error);
 
 }  // namespace velarion

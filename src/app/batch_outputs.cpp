@@ -6,6 +6,7 @@
 #include "output/whole_file.h"
 #include "results/excel_export.h"
 #include "results/psi_csv.h"
+#include "runs/parameter_reader.h"
 
 #include <QDir>
 
@@ -83,6 +84,26 @@ bool isCsvOnStdout(const BatchOptions& options) {
     }
     const OutputTarget target = resolveOutputTarget(*options.csv);
     return target.kind == OutputTarget::Kind::Descriptor && target.descriptor == STDOUT_FILENO;
+}
+
+bool checkCsvSegments(const BatchOptions& options, WindowOps& host, const NumberText& numbers,
+                      QString& error) {
+    if (options.csvSegments.isEmpty()) {
+        return true;
+    }
+    const auto lastSegment = ParameterReader(host, numbers).peekInt32(ctl::TINDICE_MATRICE2);
+    if (!lastSegment || *lastSegment < 0) {
+        return true;
+    }
+    QString why;
+    if (parseSegmentList(options.csvSegments, *lastSegment, why)) {
+        return true;
+    }
+    if (why.endsWith(QLatin1Char('.'))) {
+        why.chop(1);
+    }
+    error = QStringLiteral("--csv-segments: %1").arg(why);
+    return false;
 }
 
 bool writeResults(const FormState& form, const BatchOptions& options) {

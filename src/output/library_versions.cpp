@@ -4,6 +4,10 @@
 
 namespace velarion {
 
+QString velarionVersion() {
+    return QStringLiteral(VELARION_VERSION);
+}
+
 QString gsfVersion() {
     return QStringLiteral("%1.%2.%3")
         .arg(libgsf_major_version)

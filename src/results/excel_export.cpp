@@ -99,7 +99,7 @@ void writeWorkbook(WindowOps& ops, const FormState& form, const NumberText& numb
 }  // namespace
 
 ExportOutcome save_file_excel(WindowOps& ops, const FormState& form, const NumberText& numbers,
-                              const QString& path) {
+                              const QString& path, const QString& savedDetail) {
     const QString question = QString::fromLatin1(kExcelQuestion);
     if (ops.messageBox({question, question, MessageIcon::None, MessageButtons::YesNo, {}}) !=
         MessageAnswer::Yes) {
@@ -116,11 +116,8 @@ ExportOutcome save_file_excel(WindowOps& ops, const FormState& form, const Numbe
         return ExportOutcome::Failed;
     }
     ops.setBusyCursor(false);
-    ops.messageBox({QString::fromLatin1(kExcelSaved),
-                    QStringLiteral(" FILE LogFile.xls SAVED!!!"),
-                    MessageIcon::None,
-                    MessageButtons::Ok,
-                    {}});
+    ops.messageBox({QString::fromLatin1(kExcelSaved), QStringLiteral(" FILE LogFile.xls SAVED!!!"),
+                    MessageIcon::None, MessageButtons::Ok, savedDetail});
     return ExportOutcome::Saved;
 }
 

@@ -1,3 +1,5 @@
+// The program's icon: a pipe seen from the side, with the fluid column and
+// the pressure arrow that pushes its first segment.
 #include "app_icon.h"
 
 #include <QPainter>
@@ -5,14 +7,8 @@
 
 namespace velarion::window {
 
-namespace {
-
-// A pipe seen from the side, with the fluid column and the pressure arrow
-// that pushes its first segment.
-QPixmap drawIcon(int size) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
+void paintAppIcon(QPainter& p, int size) {
+    p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(size / 16.0, size / 16.0);
     p.setPen(Qt::NoPen);
@@ -32,15 +28,21 @@ QPixmap drawIcon(int size) {
     p.setBrush(Qt::NoBrush);
     p.drawLine(QPointF(2, 5), QPointF(14, 5));
     p.drawLine(QPointF(2, 11), QPointF(14, 11));
-    return pixmap;
+    p.restore();
 }
 
-}  // namespace
+QImage appIconImage(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    paintAppIcon(painter, size);
+    return image;
+}
 
 QIcon appIcon() {
     QIcon icon;
-    for (int size : {16, 32, 48, 256})
-        icon.addPixmap(drawIcon(size));
+    for (int size : kAppIconSizes)
+        icon.addPixmap(QPixmap::fromImage(appIconImage(size)));
     return icon;
 }
 

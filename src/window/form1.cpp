@@ -3,6 +3,7 @@
 #include "caption_fit.h"
 #include "config/config_commands.h"
 #include "form1_layout.h"
+#include "guide_window.h"
 #include "model/parameter_boxes.h"
 #include "qt_window_ops.h"
 #include "results/excel_export.h"
@@ -16,6 +17,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -116,13 +118,20 @@ void endProgramNow() {
     std::_Exit(EXIT_SUCCESS);
 }
 
-// The spreadsheet goes next to the program, not to the working directory.
-QString excelPath() {
-    return QDir(QCoreApplication::applicationDirPath())
-        .filePath(QString::fromLatin1(kExcelFileName));
-}
-
 }  // namespace
+
+ExcelTarget excelTarget(const QString& programDirectory) {
+    const QString name = QString::fromLatin1(kExcelFileName);
+    const QFileInfo folder(programDirectory);
+    if (folder.isDir() && folder.isWritable()) {
+        return {QDir(programDirectory).filePath(name), QString()};
+    }
+    const QString path = QDir::current().absoluteFilePath(name);
+    return {path,
+            QStringLiteral("It is %1, in the working folder: the program's folder %2 "
+                           "cannot be written.")
+                .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(programDirectory))};
+}
 
 Form1::Form1(const QLocale& locale, Form1Hooks hooks)
     : numbers_(locale),
@@ -174,6 +183,11 @@ QWidget* Form1::control(std::string_view name) const {
 
 WindowOps& Form1::ops() {
     return *ops_;
+}
+
+QString Form1::programDirectory() const {
+    return hooks_.programDirectory.isEmpty() ? QCoreApplication::applicationDirPath()
+                                             : hooks_.programDirectory;
 }
 
 void Form1::buildControls() {
@@ -280,7 +294,10 @@ void Form1::runAlone() {
     running_ = true;
     Run run(*ops_, state_, numbers_);
     if constexpr (requires { run.setExport([] {}); }) {
-        run.setExport([this] { save_file_excel(*ops_, state_, numbers_, excelPath()); });
+        run.setExport([this] {
+            const ExcelTarget target = excelTarget(programDirectory());
+            save_file_excel(*ops_, state_, numbers_, target.path, target.savedDetail);
+        });
     }
     run.run();
     running_ = false;
@@ -340,15 +357,36 @@ void Form1::mnuResults_Click() {
     results_->raise();
 }
 
+void Form1::mnuGuide_Click() {
+    const QString path = guidePath(programDirectory());
+    if (path.isEmpty()) {
+        ops_->messageBox(
+            {QStringLiteral("The user's guide was not found."), QStringLiteral("User's guide"),
+             MessageIcon::Exclamation, MessageButtons::Ok,
+             QStringLiteral("It was looked for as %1.")
+                 .arg(guideCandidates(programDirectory()).join(QStringLiteral(" and as ")))});
+        return;
+    }
+    if (!guide_) {
+        guide_ = new GuideWindow(path, this);
+    }
+    guide_->show();
+    guide_->raise();
+}
+
 void Form1::mnuAbout_Click() {
     ops_->messageBox({aboutText(), QStringLiteral("About Velarion"), MessageIcon::Information,
-                      MessageButtons::Ok, QString()});
+                      MessageButtons::Ok, aboutDetail(guidePath(programDirectory()))});
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
     stopFlag_ = true;
+    // The program is this window: its results and its guide go with it.
     if (results_) {
-        results_->close();  // the program is this window: its results go with it
+        results_->close();
+    }
+    if (guide_) {
+        guide_->close();
     }
     if (running_) {
         hooks_.terminate();

@@ -27,8 +27,22 @@ struct Form1Hooks {
     std::function<void()> terminate;
     // File → Export CSV…: the file and the segments, given the default ones.
     std::function<std::optional<CsvChoice>(const QString& defaultSegments)> askCsvChoice;
+    // The folder the program lies in; empty: the running program's.
+    QString programDirectory;
 };
 
+// Where LogFile.xls goes, and what the success box adds below its text.
+struct ExcelTarget {
+    QString path;
+    QString savedDetail;
+};
+
+// Beside the program while its folder can be written; otherwise (an
+// installed program) in the working folder, where LogFile.txt goes, and the
+// success box then names the file.
+ExcelTarget excelTarget(const QString& programDirectory);
+
+class GuideWindow;
 class ResultsWindow;
 
 // The main window: its controls built from the layout table, its state and
@@ -64,11 +78,13 @@ class Form1 : public QWidget {
     void mnuExportCsv_Click();
     void mnuQuit_Click() { close(); }
     void mnuResults_Click();
+    void mnuGuide_Click();
     void mnuAbout_Click();
 
     // The client area below the menu bar, which holds every control.
     QWidget* clientArea() const { return client_; }
     ResultsWindow* resultsWindow() const { return results_; }
+    GuideWindow* guideWindow() const { return guide_; }
 
     // Lists the working directory's "*.cnf" entries in File1.
     void refreshFileList();
@@ -77,6 +93,7 @@ class Form1 : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    QString programDirectory() const;
     void buildControls();
     QWidget* createControl(const struct ControlSpec& spec, QWidget* parent);
     void connectHandlers();
@@ -91,6 +108,7 @@ class Form1 : public QWidget {
     std::unique_ptr<QtWindowOps> ops_;
     QWidget* client_;
     ResultsWindow* results_ = nullptr;
+    GuideWindow* guide_ = nullptr;
     QHash<QString, QWidget*> controls_;
     bool stopFlag_ = false;
     bool running_ = false;

@@ -4,9 +4,11 @@
 #include "output/library_versions.h"
 #include "results/psi_csv.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMenuBar>
+#include <QUrl>
 
 #include <boost/version.hpp>
 
@@ -21,6 +23,7 @@ QMenuBar* buildForm1MenuBar(Form1& form) {
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     view->addAction(QStringLiteral("&Results\u2026"), &form, &Form1::mnuResults_Click);
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    help->addAction(QStringLiteral("User's &guide"), &form, &Form1::mnuGuide_Click);
     help->addAction(QStringLiteral("&About Velarion"), &form, &Form1::mnuAbout_Click);
     return bar;
 }
@@ -53,12 +56,25 @@ void exportPsiCsv(WindowOps& ops, const FormState& form, const CsvChoice& choice
 }
 
 QString aboutText() {
-    return QStringLiteral("Velarion %1\nQt %2\nBoost %3.%4.%5\nlibgsf %6")
-        .arg(QStringLiteral(VELARION_VERSION), QString::fromLatin1(qVersion()))
+    return QStringLiteral(
+               "Velarion %1\nA column of fluid in a pipe, time step by time step.\n"
+               "MIT License, copyright the Velarion authors.\n\n"
+               "Qt %2\nBoost %3.%4.%5\nlibgsf %6")
+        .arg(velarionVersion(), QString::fromLatin1(qVersion()))
         .arg(BOOST_VERSION / 100000)
         .arg(BOOST_VERSION / 100 % 1000)
         .arg(BOOST_VERSION % 100)
         .arg(gsfVersion());
+}
+
+QString aboutDetail(const QString& guide) {
+    if (guide.isEmpty()) {
+        return QStringLiteral("The user's guide is not installed.");
+    }
+    return QStringLiteral(
+               "<p>The user's guide: Help \u2192 User's guide, or <a href=\"%1\">%2</a>.</p>")
+        .arg(QUrl::fromLocalFile(guide).toString(QUrl::FullyEncoded),
+             QDir::toNativeSeparators(guide).toHtmlEscaped());
 }
 
 }  // namespace velarion::window

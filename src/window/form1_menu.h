@@ -21,7 +21,7 @@ struct CsvChoice {
 };
 
 // The menu bar of Form1: File (Export CSV…, Quit), View (Results…), Help
-// (About Velarion). It lies above the client area, outside it.
+// (User's guide, About Velarion). It lies above the client area, outside it.
 QMenuBar* buildForm1MenuBar(Form1& form);
 
 // The file and the segments, asked with the desktop's dialogs; nothing when
@@ -31,7 +31,12 @@ std::optional<CsvChoice> askCsvChoice(QWidget* parent, const QString& defaultSeg
 // Writes the chosen segments of psi as CSV and tells the user what failed.
 void exportPsiCsv(WindowOps& ops, const FormState& form, const CsvChoice& choice);
 
-// The program's version and the versions of the libraries it runs with.
+// The program's version and licence and the versions of the libraries it
+// runs with.
 QString aboutText();
+
+// Below the About text: where the user's guide is, as a link (`guide` empty:
+// not found).
+QString aboutDetail(const QString& guide);
 
 }  // namespace velarion::window

@@ -1,6 +1,7 @@
 // velarion-batch as a process: runs, configuration files, result files,
 // Ctrl-C; and its window operations, BatchHost, directly.
 #include "app/batch_host.h"
+#include "model/parameter_boxes.h"
 #include "runs/run_control.h"
 #include "support/files.h"
 
@@ -34,6 +35,10 @@
 #include <unistd.h>
 
 namespace {
+
+using velarion::controlName;
+using velarion::ParameterBox;
+using velarion::parameterBoxes;
 
 struct Result {
     int exitCode = -1;
@@ -177,11 +182,16 @@ TEST_F(BatchTest, PrintsTheOutputBoxesAndWritesTheLog) {
     EXPECT_EQ(log.readAll().count("\r\n"), 58);
 }
 
+// A run refused before it showed anything prints only its status, and every
+// line of its message carries the program's name.
 TEST_F(BatchTest, AFailedRunExitsNonZeroWithTheMessage) {
     const Result r = run({"--locale", "en_US", "--box", "TV0=5,5"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.indexOf("The box TV0 (\"V0 m/s\") holds \"5,5\""), -1) << r.err.toStdString();
-    EXPECT_NE(r.out.indexOf("Error!"), -1);
+    EXPECT_EQ(r.out, "Error!\n");
+    for (const QString& line : r.err.split('\n', Qt::SkipEmptyParts)) {
+        EXPECT_TRUE(line.startsWith("velarion-batch: ")) << line.toStdString();
+    }
 }
 
 TEST_F(BatchTest, BadCommandLinesAreRefused) {
@@ -465,12 +475,22 @@ TEST_F(BatchTest, OutputsNamingTheSameFileAreRefusedBeforeTheRun) {
     EXPECT_EQ(run({"--box", "CLogFile=0", "--csv", "LogFile.txt"}).exitCode, 0);
 }
 
-TEST_F(BatchTest, HelpRunsNothing) {
+// The help names every box and check box --box takes.
+TEST_F(BatchTest, HelpAndVersionRunNothing) {
     for (const char* help : {"--help", "--help-all"}) {
         const Result r = run({help});
         EXPECT_EQ(r.exitCode, 0) << help;
         EXPECT_NE(r.out.indexOf("--save-config"), -1) << help;
+        for (const ParameterBox& box : parameterBoxes()) {
+            EXPECT_TRUE(r.out.contains(QStringLiteral("\n  %1 ").arg(controlName(box.name))))
+                << controlName(box.name).toStdString();
+        }
+        EXPECT_TRUE(r.out.contains("\n  CLogFile ")) << help;
+        EXPECT_TRUE(r.out.contains("\n  CLogFileExc ")) << help;
     }
+    const Result version = run({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "velarion-batch " VELARION_VERSION "\n");
     EXPECT_FALSE(ran());
 }
 
@@ -527,8 +547,15 @@ TEST_F(BatchTest, ASaveThatFailsIsReported) {
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
+// Under cron or sudo XDG_RUNTIME_DIR is not set; the plot needs none and
+// says nothing about it.
 TEST_F(BatchTest, PlotDrawsTheThreeChartsOffscreen) {
-    ASSERT_EQ(run({"--box", "TP=1", "--plot", "plot.png"}).exitCode, 0);
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.remove("XDG_RUNTIME_DIR");
+    const Result plotted = runProgram(QStringLiteral(VELARION_BATCH_PATH),
+                                      {"--box", "TP=1", "--plot", "plot.png"}, env);
+    ASSERT_EQ(plotted.exitCode, 0);
+    EXPECT_EQ(plotted.err, "");
     QImage image(dir.filePath("plot.png"));
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.size(), QSize(1000, 1200));
@@ -569,8 +596,23 @@ TEST_F(BatchTest, DirectoryOptionTakesEveryFileThere) {
     EXPECT_EQ(unwritable.exitCode, 74);
     EXPECT_TRUE(unwritable.err.contains("No such file or directory"))
         << unwritable.err.toStdString();
-    EXPECT_EQ(run({"--csv", "psi.csv", "--csv-segments", "10000"}).exitCode, 74);
     EXPECT_EQ(run({"--csv", "psi.csv", "--csv-segments", "x"}).exitCode, 64);
+}
+
+// The segments are checked against the boxes as set, before the run.
+TEST_F(BatchTest, CsvSegmentsBeyondTheLastAreRefusedBeforeTheRun) {
+    for (const auto& [boxes, range] :
+         {std::pair{QStringList{}, "0 to 9999"},
+          std::pair{QStringList{"--box", "TINDICE_MATRICE2=50"}, "0 to 50"}}) {
+        const Result r = run(boxes + QStringList{"--csv", "psi.csv", "--csv-segments", "0,10000"});
+        EXPECT_EQ(r.exitCode, 64);
+        EXPECT_TRUE(r.err.startsWith(
+            QStringLiteral("velarion-batch: --csv-segments: \"10000\" is not a segment: "
+                           "segments run from %1\n")
+                .arg(range)))
+            << r.err.toStdString();
+        EXPECT_FALSE(ran());
+    }
 }
 
 // Three counter pressures: the first segment feels them, the last one is

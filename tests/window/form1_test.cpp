@@ -2,6 +2,7 @@
 #include "window/form1_layout.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -117,7 +118,7 @@ TEST_F(Form1Test, MenuBarLeavesTheClientAreaAndEveryControlInPlace) {
         menus << action->text() + ": " + items.join(", ");
     }
     EXPECT_EQ(menus, QStringList({"&File: &Export CSV\u2026, &Quit", "&View: &Results\u2026",
-                                  "&Help: &About Velarion"}));
+                                  "&Help: User's &guide, &About Velarion"}));
 }
 
 class LongRun : public Form1Fixture {
@@ -207,6 +208,38 @@ TEST_F(Form1Test, PrecisionRunFromTheWindowOnlyThroughItsHandler) {
     const QString once = text(ctl::TLog);
     EXPECT_EQ(once.count(u'\n'), 29);
     EXPECT_TRUE(once.startsWith("2) -0,000011\n3) -0,0000165\n"));
+}
+
+// An installed program's folder cannot be written: the spreadsheet then
+// goes to the working folder, and the success box says where it is. A
+// folder that can be written keeps it, with the box as designed.
+TEST_F(Form1Test, LogFileXlsGoesBesideTheProgramOrElseToTheWorkingFolder) {
+    const QTemporaryDir writable;
+    const QString unwritable = dir.filePath("no such folder");
+    for (const auto& [programDirectory, expected] :
+         {std::pair{writable.path(), writable.filePath("LogFile.xls")},
+          std::pair{unwritable, dir.filePath("LogFile.xls")}}) {
+        Form1Hooks h = hooks();
+        h.programDirectory = programDirectory;
+        h.messageBox = [this](const MessageRequest& r) {
+            messages.push_back(r);
+            return r.buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+        };
+        form = std::make_unique<Form1>(QLocale(QLocale::Italian, QLocale::Italy), h);
+        form->controlAs<QCheckBox>(ctl::CLogFileExc)->setChecked(true);
+        messages.clear();
+        click(ctl::Command2);
+        ASSERT_EQ(messages.size(), 2u);
+        EXPECT_EQ(messages[1].text, "File LogFile.xls Saved!!!");
+        EXPECT_EQ(messages[1].title, " FILE LogFile.xls SAVED!!!");
+        EXPECT_GT(QFileInfo(expected).size(), 0) << expected.toStdString();
+        if (programDirectory == unwritable) {
+            EXPECT_TRUE(messages[1].detail.contains(expected)) << messages[1].detail.toStdString();
+        } else {
+            EXPECT_EQ(messages[1].detail, "");
+            EXPECT_FALSE(QFile::exists(dir.filePath("LogFile.xls")));
+        }
+    }
 }
 
 TEST_F(Form1Test, GirotondoStopsAtTheTenthSnapshot) {

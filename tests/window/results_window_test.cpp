@@ -7,6 +7,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSlider>
+#include <QTextDocument>
+#include "window/guide_window.h"
 
 #include <unistd.h>
 
@@ -97,6 +99,29 @@ TEST_F(ResultsWindowTest, ExportCsvAndAboutFromTheMenu) {
     triggerMenu("&Help", "&About Velarion");
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_TRUE(messages[1].text.contains(QStringLiteral("Qt ") + qVersion()));
+    EXPECT_TRUE(messages[1].text.contains("MIT License")) << messages[1].text.toStdString();
+}
+
+// From the build tree the guide is the repository's copy; the About box
+// links to the same file.
+TEST_F(ResultsWindowTest, UsersGuideShowsTheGuideAndAboutLinksToIt) {
+    triggerMenu("&Help", "User's &guide");
+    ASSERT_NE(form->guideWindow(), nullptr);
+    EXPECT_TRUE(messages.empty());
+    const QTextDocument* guide = form->guideWindow()->document();
+    EXPECT_TRUE(guide->toPlainText().startsWith("Velarion user's guide"))
+        << guide->toPlainText().left(80).toStdString();
+    const QUrl source = form->guideWindow()->source();
+    ASSERT_TRUE(source.isLocalFile());
+    // The pictures load relative to the guide.
+    const QVariant picture =
+        guide->resource(QTextDocument::ImageResource, source.resolved(QUrl("window-fresh.png")));
+    EXPECT_FALSE(picture.value<QImage>().isNull());
+
+    triggerMenu("&Help", "&About Velarion");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].detail.contains(QStringLiteral("href=\"%1\"").arg(source.toString())))
+        << messages[0].detail.toStdString();
 }
 
 // Export CSV… and Save Config. write through the whole-file writer: into a
