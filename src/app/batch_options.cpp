@@ -103,6 +103,38 @@ bool parseOutputs(const QCommandLineParser& parser, BatchOptions& options, QStri
     return true;
 }
 
+// The options that check a run's numbers: the free end, the energy, the
+// envelope, --strict and --verify.
+bool parseChecks(const QCommandLineParser& parser, BatchOptions& options, QString& error) {
+    const QString freeEnd = parser.value("free-end");
+    if (freeEnd == "restoring") {
+        options.freeEnd = FreeEnd::Restoring;
+    } else if (freeEnd != "seed") {
+        error = QStringLiteral("unknown free end '%1' (seed or restoring)").arg(freeEnd);
+        return false;
+    }
+    if (parser.isSet("energy")) {
+        options.energy = parser.value("energy");
+    }
+    if (parser.isSet("envelope")) {
+        options.envelope = parser.value("envelope");
+    }
+    options.strict = parser.isSet("strict");
+    options.verify = parser.isSet("verify");
+    if (options.run == BatchRun::Precision &&
+        (options.energy || options.envelope || options.strict)) {
+        error = QStringLiteral(
+            "--energy, --envelope and --strict go with the double and girotondo runs: the "
+            "precision run leaves no rows in psi");
+        return false;
+    }
+    if (options.verify && options.run != BatchRun::Double) {
+        error = QStringLiteral("--verify goes with the double run");
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool parseBatchOptions(const QStringList& arguments, BatchOptions& options, QString& error) {
@@ -134,6 +166,25 @@ bool parseBatchOptions(const QStringList& arguments, BatchOptions& options, QStr
                       "LIST"});
     parser.addOption(
         {"plot", "Renders the result charts to this .png or .svg file after the run.", "FILE"});
+    parser.addOption({"free-end",
+                      "The free end: seed (the default, as the model was first written, "
+                      "unstable) or restoring (the last segment pulled back by its piece).",
+                      "END", "seed"});
+    parser.addOption({"energy",
+                      "Writes the energy of every level (level,time,kinetic,strain,work,energy, "
+                      "J/m2) to this CSV file after the run.",
+                      "FILE"});
+    parser.addOption({"envelope",
+                      "Writes, per segment, the extremes of the displacement and of the stress "
+                      "over every level to this CSV file after the run.",
+                      "FILE"});
+    parser.addOption({"strict",
+                      "Exits with status 3 when the run is unstable (its energy left that of "
+                      "level 1 by more than 1 %), instead of a warning alone."});
+    parser.addOption({"verify",
+                      "After the double run, compares segment 0 with d'Alembert's solution in "
+                      "the run and two refinements of it, and prints the observed order of "
+                      "accuracy; status 64 when no comparison can be made."});
     if (!parser.parse(arguments)) {
         error = parser.errorText();
         return false;
@@ -177,7 +228,7 @@ bool parseBatchOptions(const QStringList& arguments, BatchOptions& options, QStr
     if (parser.isSet("save-config")) {
         options.saveConfig = parser.value("save-config");
     }
-    return parseOutputs(parser, options, error);
+    return parseOutputs(parser, options, error) && parseChecks(parser, options, error);
 }
 
 }  // namespace velarion
