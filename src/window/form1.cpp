@@ -282,6 +282,10 @@ void Form1::runAlone() {
     if constexpr (requires { run.setExport([] {}); }) {
         run.setExport([this] { save_file_excel(*ops_, state_, numbers_, excelPath()); });
     }
+    // The Girotondo run keeps its envelope only for an open results window.
+    if constexpr (requires { run.setEnvelope(true); }) {
+        run.setEnvelope(results_ && results_->isVisible());
+    }
     run.run();
     running_ = false;
     if (results_) {
@@ -338,6 +342,10 @@ void Form1::mnuResults_Click() {
     results_->refresh();
     results_->show();
     results_->raise();
+}
+
+void Form1::mnuRestoringFreeEnd_Toggled(bool restoring) {
+    state_.freeEnd = restoring ? FreeEnd::Restoring : FreeEnd::Seed;
 }
 
 void Form1::mnuAbout_Click() {

@@ -64,6 +64,8 @@ class Form1 : public QWidget {
     void mnuExportCsv_Click();
     void mnuQuit_Click() { close(); }
     void mnuResults_Click();
+    // The free end of the runs to come; a run under way keeps its own.
+    void mnuRestoringFreeEnd_Toggled(bool restoring);
     void mnuAbout_Click();
 
     // The client area below the menu bar, which holds every control.
