@@ -97,8 +97,14 @@ bool updateRowWithEnergy(const double* current, const double* previous, double* 
 
 // Eight cells at a time in the lanes of a generic vector, which the compiler
 // maps onto whatever vector registers the build has: lane k holds segment
-// s + k, so it adds into entry (s + k) % 8 = k.
-void sumEnergy(const double* previous, const double* current, int M, double L0, EnergySums& sums) {
+// s + k, so it adds into entry (s + k) % 8 = k. Each lane is the same IEEE
+// operation in every build, so the clones for wider instruction sets (the
+// widest one the processor has is chosen when the program starts) give the
+// same bits.
+__attribute__((target_clones("avx512f", "avx2", "default"))) void sumEnergy(const double* previous,
+                                                                            const double* current,
+                                                                            int M, double L0,
+                                                                            EnergySums& sums) {
     using Lanes = double __attribute__((vector_size(sizeof(double) * EnergySums::kLanes)));
     constexpr int kLanes = EnergySums::kLanes;
     Lanes moved = {};
