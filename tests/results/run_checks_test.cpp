@@ -215,22 +215,5 @@ TEST_F(RunChecksTest, VerificationOnTheDefaultsIsFirstOrder) {
     EXPECT_LT(v.observedOrder, 1.3);
 }
 
-TEST_F(RunChecksTest, VerificationIsRefusedWithoutPressureOrPastTheReflection) {
-    ASSERT_EQ(runDouble(), RunOutcome::Completed);
-    EXPECT_TRUE(verifyAgainstAnalytic(form).refusal.startsWith("P is 0")) << "defaults";
-
-    // 10 pieces: the reflected wave is back at t = 2 x 10 x 0.0002 / 50 =
-    // 80 us, before level 100.
-    window.setText(ctl::TP, "1");
-    window.setText(ctl::TINDICE_MATRICE2, "10");
-    window.setText(ctl::TINDICE_MATRICE1, "100");
-    window.setText(ctl::Tnitertemp, "100");
-    ASSERT_EQ(runDouble(), RunOutcome::Completed);
-    EXPECT_TRUE(verifyAgainstAnalytic(form).refusal.contains("reflected"));
-    window.setText(ctl::Tnitertemp, "79");
-    ASSERT_EQ(runDouble(), RunOutcome::Completed);
-    EXPECT_TRUE(verifyAgainstAnalytic(form).refusal.isEmpty());
-}
-
 }  // namespace
 }  // namespace velarion
