@@ -1,4 +1,5 @@
 // velarion-batch: runs a simulation without a window.
+#include "batch_checks.h"
 #include "batch_compare.h"
 #include "batch_host.h"
 #include "batch_options.h"
@@ -120,8 +121,11 @@ int exitStatus(RunOutcome outcome) {
 // says so in one line and records whether it failed.
 template <class Run>
 RunOutcome runExporting(BatchHost& host, FormState& form, const NumberText& numbers,
-                        bool& exportFailed) {
+                        bool& exportFailed, bool keepEnvelope) {
     Run run(host, form, numbers);
+    if constexpr (requires { run.setEnvelope(true); }) {
+        run.setEnvelope(keepEnvelope);
+    }
     run.setExport([&] {
         const QString path = QString::fromLatin1(kExcelFileName);
         const ExportOutcome outcome = save_file_excel(host, form, numbers, path);
@@ -135,17 +139,19 @@ RunOutcome runExporting(BatchHost& host, FormState& form, const NumberText& numb
     return run.run();
 }
 
-RunOutcome runSimulation(BatchHost& host, BatchRun run, FormState& form, const NumberText& numbers,
-                         bool& exportFailed) {
-    switch (run) {
+RunOutcome runSimulation(BatchHost& host, const BatchOptions& options, FormState& form,
+                         const NumberText& numbers, bool& exportFailed) {
+    form.freeEnd = options.freeEnd;
+    const bool envelope = options.envelope.has_value();
+    switch (options.run) {
         case BatchRun::Girotondo:
-            return runExporting<GirotondoRun>(host, form, numbers, exportFailed);
+            return runExporting<GirotondoRun>(host, form, numbers, exportFailed, envelope);
         case BatchRun::Precision:
             return PrecisionRun(host, form, numbers).run();
         case BatchRun::Double:
             break;
     }
-    return runExporting<DoubleRun>(host, form, numbers, exportFailed);
+    return runExporting<DoubleRun>(host, form, numbers, exportFailed, envelope);
 }
 
 int simulate(BatchHost& host, const BatchOptions& options) {
@@ -159,17 +165,27 @@ int simulate(BatchHost& host, const BatchOptions& options) {
     host.silenceMessage(QString::fromLatin1(kExcelSaved));
     bool exportFailed = false;
     FormState form;
-    const RunOutcome outcome = runSimulation(host, options.run, form, numbers, exportFailed);
+    const RunOutcome outcome = runSimulation(host, options, form, numbers, exportFailed);
     host.endProgress();
     printOutputs(host, options.run, isCsvOnStdout(options) ? stderr : stdout);
     const bool resultsWritten = writeResults(form, options);
+    const bool unstable =
+        options.run != BatchRun::Precision && warnIfUnstable(form, options.locale);
     const int status = exitStatus(outcome);
     if (status == 0 && options.compareDouble) {
         if (const int compared = printDoubleComparison(host, form, numbers); compared != 0) {
             return compared;
         }
     }
-    return status == 0 && (exportFailed || !resultsWritten) ? kExitOutputFailed : status;
+    if (status == 0 && options.verify) {
+        if (const int verified = printVerification(form, numbers); verified != 0) {
+            return verified;
+        }
+    }
+    if (status == 0 && (exportFailed || !resultsWritten)) {
+        return kExitOutputFailed;
+    }
+    return status == 0 && unstable && options.strict ? kExitUnstable : status;
 }
 
 // Qt's own messages go to stderr under the program's name, as every other

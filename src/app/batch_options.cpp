@@ -63,18 +63,22 @@ const char* const kDescription =
     "With --csv - the output boxes go to stderr, so the CSV comes alone.\n"
     "--plot renders the results window's three charts offscreen into a PNG or\n"
     "an SVG (by the extension), the profile at the last stored row.\n"
+    "--energy and --envelope write the energy of every level and the extremes\n"
+    "of every segment. A run whose energy leaves that of level 1 by more than\n"
+    "1 % is reported on stderr as unstable from that level.\n"
     "\n"
     "Exit status: 0 after a completed run, 1 after a stop (also a run that a\n"
     "Ctrl-C came too late to stop: it is never reported as completed), 2 after\n"
-    "a failure (the message goes to stderr), 64 for a bad command line or two\n"
-    "outputs naming the same file, 66 when the --config file cannot be loaded\n"
-    "or the -C directory cannot be entered, 73 when the --save-config name is\n"
-    "blank or its file cannot be written (the message goes to stderr; no run\n"
-    "starts), 74 when the run completed but LogFile.xls, the --csv file or the\n"
-    "--plot file could not be written (the message and the system's reason go\n"
-    "to stderr; an existing file is left as it was) or when the output cannot\n"
-    "be written to stdout (this one wins over the others), 130 after a second\n"
-    "Ctrl-C.\n"
+    "a failure (the message goes to stderr), 3 with --strict after a completed\n"
+    "run that is unstable, 64 for a bad command line, two outputs naming the\n"
+    "same file, or a --verify case that cannot be compared, 66 when the\n"
+    "--config file cannot be loaded or the -C directory cannot be entered, 73\n"
+    "when the --save-config name is blank or its file cannot be written (the\n"
+    "message goes to stderr; no run starts), 74 when the run completed but\n"
+    "LogFile.xls, the --csv, --plot, --energy or --envelope file could not be\n"
+    "written (the message and the system's reason go to stderr; an existing\n"
+    "file is left as it was) or when the output cannot be written to stdout\n"
+    "(this one wins over the others), 130 after a second Ctrl-C.\n"
     "\n"
     "No one hears a batch run, so it plays no tones and skips the waits between\n"
     "them (the Girotondo run's start and end tones); --beep keeps them, as\n"
@@ -124,6 +128,38 @@ bool parseOutputs(const QCommandLineParser& parser, BatchOptions& options, QStri
     return true;
 }
 
+// The options that check a run's numbers: the free end, the energy, the
+// envelope, --strict and --verify.
+bool parseChecks(const QCommandLineParser& parser, BatchOptions& options, QString& error) {
+    const QString freeEnd = parser.value("free-end");
+    if (freeEnd == "restoring") {
+        options.freeEnd = FreeEnd::Restoring;
+    } else if (freeEnd != "seed") {
+        error = QStringLiteral("unknown free end '%1' (seed or restoring)").arg(freeEnd);
+        return false;
+    }
+    if (parser.isSet("energy")) {
+        options.energy = parser.value("energy");
+    }
+    if (parser.isSet("envelope")) {
+        options.envelope = parser.value("envelope");
+    }
+    options.strict = parser.isSet("strict");
+    options.verify = parser.isSet("verify");
+    if (options.run == BatchRun::Precision &&
+        (options.energy || options.envelope || options.strict)) {
+        error = QStringLiteral(
+            "--energy, --envelope and --strict go with the double and girotondo runs: the "
+            "precision run leaves no rows in psi");
+        return false;
+    }
+    if (options.verify && options.run != BatchRun::Double) {
+        error = QStringLiteral("--verify goes with the double run");
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool parseBatchOptions(const QStringList& arguments, BatchOptions& options, QString& error) {
@@ -160,6 +196,25 @@ bool parseBatchOptions(const QStringList& arguments, BatchOptions& options, QStr
                       "LIST"});
     parser.addOption(
         {"plot", "Renders the result charts to this .png or .svg file after the run.", "FILE"});
+    parser.addOption({"free-end",
+                      "The free end: seed (the default, as the model was first written, "
+                      "unstable) or restoring (the last segment pulled back by its piece).",
+                      "END", "seed"});
+    parser.addOption({"energy",
+                      "Writes the energy of every level (level,time,kinetic,strain,work,energy, "
+                      "J/m2) to this CSV file after the run.",
+                      "FILE"});
+    parser.addOption({"envelope",
+                      "Writes, per segment, the extremes of the displacement and of the stress "
+                      "over every level to this CSV file after the run.",
+                      "FILE"});
+    parser.addOption({"strict",
+                      "Exits with status 3 when the run is unstable (its energy left that of "
+                      "level 1 by more than 1 %), instead of a warning alone."});
+    parser.addOption({"verify",
+                      "After the double run, compares segment 0 with d'Alembert's solution in "
+                      "the run and two refinements of it, and prints the observed order of "
+                      "accuracy; status 64 when no comparison can be made."});
     if (!parser.parse(arguments)) {
         error = parser.errorText();
         return false;
@@ -207,7 +262,7 @@ bool parseBatchOptions(const QStringList& arguments, BatchOptions& options, QStr
     if (parser.isSet("save-config")) {
         options.saveConfig = parser.value("save-config");
     }
-    return parseOutputs(parser, options, error);
+    return parseOutputs(parser, options, error) && parseChecks(parser, options, error);
 }
 
 }  // namespace velarion

@@ -3,6 +3,8 @@
 // The command line of velarion-batch: its options, its help text and its
 // exit statuses.
 
+#include "model/kernel.h"
+
 #include <QLocale>
 #include <QString>
 #include <QStringList>
@@ -14,6 +16,7 @@ namespace velarion {
 // Exit statuses.
 inline constexpr int kExitStopped = 1;
 inline constexpr int kExitFailed = 2;
+inline constexpr int kExitUnstable = 3;
 inline constexpr int kExitUsage = 64;
 inline constexpr int kExitConfigNotLoaded = 66;
 inline constexpr int kExitNoDirectory = 66;
@@ -37,6 +40,11 @@ struct BatchOptions {
     std::optional<QString> csv;
     QString csvSegments;
     std::optional<QString> plot;
+    FreeEnd freeEnd = FreeEnd::Seed;
+    std::optional<QString> energy;
+    std::optional<QString> envelope;
+    bool strict = false;
+    bool verify = false;
 };
 
 // Reads the command line (arguments[0] is the program). False, with the

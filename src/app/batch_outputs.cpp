@@ -4,6 +4,8 @@
 #include "charts/plot_file.h"
 #include "output/run_log.h"
 #include "output/whole_file.h"
+#include "results/energy_series.h"
+#include "results/envelope_table.h"
 #include "results/excel_export.h"
 #include "results/psi_csv.h"
 #include "runs/parameter_reader.h"
@@ -38,6 +40,32 @@ bool writePlot(const FormState& form, const BatchOptions& options) {
     return false;
 }
 
+bool writeEnergy(const FormState& form, const BatchOptions& options) {
+    QString error;
+    const EnergyRecord energy = energyOfRun(form);
+    if (!writeEnergyCsv(form, energy, *options.energy, error)) {
+        std::fprintf(stderr, "velarion-batch: --energy: %s\n", qPrintable(error));
+        return false;
+    }
+    if (energy.levels() > static_cast<std::int64_t>(energy.kept().size())) {
+        std::fprintf(stderr,
+                     "velarion-batch: warning: --energy: the file holds levels 1 to %lld of "
+                     "%lld; the energy of the later levels was checked but not kept\n",
+                     static_cast<long long>(energy.kept().size()),
+                     static_cast<long long>(energy.levels()));
+    }
+    return true;
+}
+
+bool writeEnvelope(const FormState& form, const BatchOptions& options) {
+    QString error;
+    if (writeEnvelopeCsv(form, *options.envelope, error)) {
+        return true;
+    }
+    std::fprintf(stderr, "velarion-batch: --envelope: %s\n", qPrintable(error));
+    return false;
+}
+
 }  // namespace
 
 std::vector<PlannedOutput> plannedOutputs(const BatchOptions& options, bool logTicked,
@@ -56,6 +84,12 @@ std::vector<PlannedOutput> plannedOutputs(const BatchOptions& options, bool logT
     }
     if (options.plot) {
         rows.push_back({QStringLiteral("--plot"), *options.plot});
+    }
+    if (options.energy) {
+        rows.push_back({QStringLiteral("--energy"), *options.energy});
+    }
+    if (options.envelope) {
+        rows.push_back({QStringLiteral("--envelope"), *options.envelope});
     }
     rows.push_back({QStringLiteral("the standard output"), QStringLiteral("/dev/stdout")});
     return rows;
@@ -113,6 +147,12 @@ bool writeResults(const FormState& form, const BatchOptions& options) {
     }
     if (options.plot) {
         written = writePlot(form, options) && written;
+    }
+    if (options.energy) {
+        written = writeEnergy(form, options) && written;
+    }
+    if (options.envelope) {
+        written = writeEnvelope(form, options) && written;
     }
     return written;
 }

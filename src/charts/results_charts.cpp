@@ -1,5 +1,6 @@
 #include "results_charts.h"
 
+#include "results/energy_series.h"
 #include "results/result_series.h"
 
 #include <QLineSeries>
@@ -159,6 +160,22 @@ QString courantText(const FormState& form, const QLocale& locale) {
         text += QStringLiteral("\nAbove 1 the explicit scheme is unstable.");
     }
     return text;
+}
+
+QString instabilityNotice(const FormState& form, const QLocale& locale) {
+    if (!form.psiRows) {
+        return QString();
+    }
+    const auto instability = energyOfRun(form).instability();
+    if (!instability) {
+        return QString();
+    }
+    QString reason = instabilityReason(*instability, form.psiRows->freeEnd, locale);
+    if (form.psiRows->freeEnd == FreeEnd::Seed) {
+        reason += QStringLiteral(" (Model \u2192 Restoring free end)");
+    }
+    return QStringLiteral("Unstable from level %1: %2.")
+        .arg(locale.toString(static_cast<qlonglong>(instability->level)), reason);
 }
 
 QString rowCaption(const FormState& form, const QLocale& locale, int row) {

@@ -22,6 +22,9 @@ void showProfileRow(QChart& chart, const FormState& form, int row);
 QString runSummary(const FormState& form, const QLocale& locale);
 // The Courant number of the run in psi, with a note when it exceeds 1.
 QString courantText(const FormState& form, const QLocale& locale);
+// Why the run in psi is unstable, one sentence; empty when its energy
+// stayed within 1 % of level 1's.
+QString instabilityNotice(const FormState& form, const QLocale& locale);
 // The level and time of a row, for the profile's slider.
 QString rowCaption(const FormState& form, const QLocale& locale, int row);
 

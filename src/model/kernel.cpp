@@ -4,11 +4,13 @@
 #include "kernel_x86.h"
 
 #include <cmath>
+#include <cstring>
 #include <iterator>
 
 namespace velarion {
 
-KernelFactors KernelFactors::from(double DeltaT, double L0, double Rho, double B, double P) {
+KernelFactors KernelFactors::from(double DeltaT, double L0, double Rho, double B, double P,
+                                  FreeEnd freeEnd) {
     const double c = std::pow(DeltaT / L0, 2.0);
     KernelFactors f;
     f.k1 = c * (1 / Rho);
@@ -16,6 +18,7 @@ KernelFactors KernelFactors::from(double DeltaT, double L0, double Rho, double B
     f.B = B;
     f.P = P;
     f.L0 = L0;
+    f.freeEnd = freeEnd;
     return f;
 }
 
@@ -37,28 +40,40 @@ bool updateRowBaseline(const double* __restrict current, const double* __restric
     return bad == 0;
 }
 
+// The baseline's energy is a second pass: the plain loop above vectorises
+// only as long as it carries no sums.
+bool updateRowWithEnergyBaseline(const double* current, const double* previous, double* target,
+                                 int M, const KernelFactors& f, EnergySums& sums) {
+    const bool finite = updateRowBaseline(current, previous, target, M, f);
+    sumEnergy(previous, current, M, f.L0, sums);
+    return finite;
+}
+
 std::span<const KernelVariant> detectVariants() {
 #if VELARION_KERNEL_X86
     __builtin_cpu_init();
     static const KernelVariant variants[] = {
         {"avx512", x86::updateRowAvx512,
-         __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq")},
-        {"avx2", x86::updateRowAvx2, __builtin_cpu_supports("avx2") != 0},
-        {"baseline", updateRowBaseline, true},
+         __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq"),
+         x86::updateRowWithEnergyAvx512},
+        {"avx2", x86::updateRowAvx2, __builtin_cpu_supports("avx2") != 0,
+         x86::updateRowWithEnergyAvx2},
+        {"baseline", updateRowBaseline, true, updateRowWithEnergyBaseline},
     };
 #else
-    static const KernelVariant variants[] = {{"baseline", updateRowBaseline, true}};
+    static const KernelVariant variants[] = {
+        {"baseline", updateRowBaseline, true, updateRowWithEnergyBaseline}};
 #endif
     return variants;
 }
 
-UpdateRowFunction chooseVariant() {
+const KernelVariant& chooseVariant() {
     for (const KernelVariant& variant : kernelVariants()) {
         if (variant.supported) {
-            return variant.update;
+            return variant;
         }
     }
-    return updateRowBaseline;
+    return kernelVariants().back();
 }
 
 }  // namespace
@@ -70,8 +85,47 @@ std::span<const KernelVariant> kernelVariants() {
 
 bool updateRow(const double* current, const double* previous, double* target, int M,
                const KernelFactors& f) {
-    static const UpdateRowFunction chosen = chooseVariant();
+    static const UpdateRowFunction chosen = chooseVariant().update;
     return chosen(current, previous, target, M, f);
+}
+
+bool updateRowWithEnergy(const double* current, const double* previous, double* target, int M,
+                         const KernelFactors& f, EnergySums& sums) {
+    static const UpdateRowWithEnergyFunction chosen = chooseVariant().updateWithEnergy;
+    return chosen(current, previous, target, M, f, sums);
+}
+
+// Eight cells at a time in the lanes of a generic vector, which the compiler
+// maps onto whatever vector registers the build has: lane k holds segment
+// s + k, so it adds into entry (s + k) % 8 = k. Each lane is the same IEEE
+// operation in every build, so the clones for wider instruction sets (the
+// widest one the processor has is chosen when the program starts) give the
+// same bits.
+__attribute__((target_clones("avx512f", "avx2", "default"))) void sumEnergy(const double* previous,
+                                                                            const double* current,
+                                                                            int M, double L0,
+                                                                            EnergySums& sums) {
+    using Lanes = double __attribute__((vector_size(sizeof(double) * EnergySums::kLanes)));
+    constexpr int kLanes = EnergySums::kLanes;
+    Lanes moved = {};
+    Lanes stretched = {};
+    Lanes cur, prev, curNext, prevNext;
+    int s = 0;
+    for (; s + kLanes <= M; s += kLanes) {
+        std::memcpy(&cur, current + s, sizeof cur);
+        std::memcpy(&prev, previous + s, sizeof prev);
+        std::memcpy(&curNext, current + s + 1, sizeof curNext);
+        std::memcpy(&prevNext, previous + s + 1, sizeof prevNext);
+        const Lanes v = cur - prev;
+        moved += v * v;
+        stretched += ((curNext - cur) - L0) * ((prevNext - prev) - L0);
+    }
+    std::memcpy(sums.moved, &moved, sizeof moved);
+    std::memcpy(sums.stretched, &stretched, sizeof stretched);
+    for (; s < M; ++s) {
+        cells::addEnergyTerms(current, previous, s, L0, sums);
+    }
+    cells::addLastEnergyTerm(current, previous, M, sums);
 }
 
 int firstNonFinite(const double* row, int M) {

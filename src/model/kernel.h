@@ -4,6 +4,13 @@
 
 namespace velarion {
 
+// How the last segment, the free end, feels the elongation of its piece.
+// Seed: with a plus sign, as the model was first written; the piece then
+// pushes the last segment away from its neighbour, and the end is unstable.
+// Restoring: with a minus sign, the opposite of the force the piece exerts
+// on segment M - 1, so the end is pulled back like every other segment.
+enum class FreeEnd { Seed, Restoring };
+
 // The factors of the column update, formed once per run.
 struct KernelFactors {
     double k1 = 0;  // c * (1 / Rho)
@@ -11,9 +18,11 @@ struct KernelFactors {
     double B = 0;
     double P = 0;
     double L0 = 0;
+    FreeEnd freeEnd = FreeEnd::Seed;
 
     // c = pow(DeltaT / L0, 2.0) by the power function, not a product.
-    static KernelFactors from(double DeltaT, double L0, double Rho, double B, double P);
+    static KernelFactors from(double DeltaT, double L0, double Rho, double B, double P,
+                              FreeEnd freeEnd = FreeEnd::Seed);
 };
 
 // Computes one time level: target[0..M] from the level before (current)
@@ -28,14 +37,39 @@ bool updateRow(const double* current, const double* previous, double* target, in
 bool updateRowScalar(const double* current, const double* previous, double* target, int M,
                      const KernelFactors& f);
 
+// The sums behind the energy of level `current` paired with level
+// `previous`: segment s adds its terms into entry s % 8, in rising order of
+// s, so every variant that keeps this order gives the same bits.
+struct EnergySums {
+    static constexpr int kLanes = 8;
+    double moved[kLanes] = {};      // (current[s] - previous[s])^2, s = 0..M
+    double stretched[kLanes] = {};  // e(current, s) e(previous, s), s = 0..M-1
+};
+
+// e(row, s) = (row[s+1] - row[s]) - L0, the elongation of the piece s..s+1.
+// Sums the energy terms of `current` paired with `previous` into `sums`,
+// from zero: the generic pass over the two rows.
+void sumEnergy(const double* previous, const double* current, int M, double L0, EnergySums& sums);
+
+// updateRow that also sums the energy of `current` paired with `previous`
+// (the two rows it reads anyway) into `sums`, from zero: the energy costs no
+// second pass over the rows. The same bits as updateRowWithEnergyScalar.
+bool updateRowWithEnergy(const double* current, const double* previous, double* target, int M,
+                         const KernelFactors& f, EnergySums& sums);
+bool updateRowWithEnergyScalar(const double* current, const double* previous, double* target, int M,
+                               const KernelFactors& f, EnergySums& sums);
+
 using UpdateRowFunction = bool (*)(const double*, const double*, double*, int,
                                    const KernelFactors&);
+using UpdateRowWithEnergyFunction = bool (*)(const double*, const double*, double*, int,
+                                             const KernelFactors&, EnergySums&);
 
 // One vectorised build of updateRow for one instruction set.
 struct KernelVariant {
     const char* name;
     UpdateRowFunction update;
     bool supported;  // whether this processor can run it
+    UpdateRowWithEnergyFunction updateWithEnergy;
 };
 
 // Every vectorised variant in this binary, widest first; updateRow runs the

@@ -18,8 +18,30 @@ inline double interior(const double* cur, const double* prev, int s, double k2) 
     return k2 * ((cur[s + 1] - 2 * cur[s]) + cur[s - 1]) + (2 * cur[s] - prev[s]);
 }
 
+// The restoring stretch swaps the operands of both subtractions, so it is
+// exactly the seed's stretch negated.
 inline double last(const double* cur, const double* prev, int M, const KernelFactors& f) {
-    return f.k2 * ((cur[M] - cur[M - 1]) - f.L0) + (2 * cur[M] - prev[M]);
+    const double stretch = f.freeEnd == FreeEnd::Restoring ? (cur[M - 1] - cur[M]) + f.L0
+                                                           : (cur[M] - cur[M - 1]) - f.L0;
+    return f.k2 * stretch + (2 * cur[M] - prev[M]);
+}
+
+// The energy terms of segment s (s < M): its movement squared, and the
+// product of the elongations of its piece at the two levels, each added to
+// entry s % 8.
+inline void addEnergyTerms(const double* cur, const double* prev, int s, double L0,
+                           EnergySums& sums) {
+    const double v = cur[s] - prev[s];
+    const double e = (cur[s + 1] - cur[s]) - L0;
+    const double eBefore = (prev[s + 1] - prev[s]) - L0;
+    sums.moved[s % EnergySums::kLanes] += v * v;
+    sums.stretched[s % EnergySums::kLanes] += e * eBefore;
+}
+
+// The last segment has no piece after it: its movement only.
+inline void addLastEnergyTerm(const double* cur, const double* prev, int M, EnergySums& sums) {
+    const double v = cur[M] - prev[M];
+    sums.moved[M % EnergySums::kLanes] += v * v;
 }
 
 // 1 when x is infinite or NaN (all exponent bits set), else 0. An integer

@@ -19,4 +19,20 @@ bool updateRowScalar(const double* current, const double* previous, double* targ
     return bad == 0;
 }
 
+bool updateRowWithEnergyScalar(const double* current, const double* previous, double* target, int M,
+                               const KernelFactors& f, EnergySums& sums) {
+    sums = EnergySums{};
+    std::uint64_t bad = 0;
+    for (int s = 0; s < M; ++s) {
+        target[s] = s == 0 ? cells::first(current, previous, f)
+                           : cells::interior(current, previous, s, f.k2);
+        bad |= cells::nonFinite(target[s]);
+        cells::addEnergyTerms(current, previous, s, f.L0, sums);
+    }
+    target[M] = cells::last(current, previous, M, f);
+    bad |= cells::nonFinite(target[M]);
+    cells::addLastEnergyTerm(current, previous, M, sums);
+    return bad == 0;
+}
+
 }  // namespace velarion

@@ -32,16 +32,55 @@ bool sameOffset(const double* a, const double* b, std::uintptr_t bytes) {
 }
 
 // Interior cells from..to-1, one at a time: the heads and tails of the
-// vector loops.
+// vector loops. With `sums`, their energy terms as well.
 std::uint64_t scalarCells(const double* C, const double* O, double* T, int from, int to,
-                          double k2) {
+                          const KernelFactors& f, EnergySums* sums) {
     std::uint64_t bad = 0;
     for (int s = from; s < to; ++s) {
-        T[s] = cells::interior(C, O, s, k2);
+        T[s] = cells::interior(C, O, s, f.k2);
         bad |= cells::nonFinite(T[s]);
+        if (sums != nullptr) {
+            cells::addEnergyTerms(C, O, s, f.L0, *sums);
+        }
     }
     return bad;
 }
+
+// Segment 0, with its energy terms when asked for.
+std::uint64_t firstCell(const double* C, const double* O, double* T, const KernelFactors& f,
+                        EnergySums* sums) {
+    if (sums != nullptr) {
+        *sums = EnergySums{};
+        cells::addEnergyTerms(C, O, 0, f.L0, *sums);
+    }
+    return cells::nonFinite(T[0] = cells::first(C, O, f));
+}
+
+// Segment M, with its energy term when asked for.
+std::uint64_t lastCell(const double* C, const double* O, double* T, int M, const KernelFactors& f,
+                       EnergySums* sums) {
+    if (sums != nullptr) {
+        cells::addLastEnergyTerm(C, O, M, *sums);
+    }
+    return cells::nonFinite(T[M] = cells::last(C, O, M, f));
+}
+
+// The entries of a sum that the lanes of a vector starting at segment s
+// add into: lane j holds segment s + j, entry (s + j) % 8. The vector loops
+// step by 8 cells, so the mapping holds for the whole loop.
+struct LaneMap {
+    int first;  // s % 8 of the loop's first vector
+    void gather(const double* entries, double* lanes, int count) const {
+        for (int j = 0; j < count; ++j) {
+            lanes[j] = entries[(first + j) % EnergySums::kLanes];
+        }
+    }
+    void scatter(const double* lanes, double* entries, int count) const {
+        for (int j = 0; j < count; ++j) {
+            entries[(first + j) % EnergySums::kLanes] = lanes[j];
+        }
+    }
+};
 
 // The first interior cell after the scalar head that brings T + s onto a
 // multiple of `bytes` (or M when the row ends first).
@@ -82,17 +121,54 @@ VELARION_AVX512 inline __mmask8 nonFinite8(__m512d v) {
     return _mm512_fpclass_pd_mask(v, kQNaN | kPlusInf | kMinusInf | kSNaN);
 }
 
-}  // namespace
+// The running energy sums of the vector loop, eight lanes wide, carried on
+// from the scalar cells before it and handed back to the ones after it.
+struct Sums8 {
+    __m512d moved, stretched;
+};
 
-VELARION_AVX512
-bool updateRowAvx512(const double* C, const double* O, double* T, int M, const KernelFactors& f) {
+VELARION_AVX512 inline Sums8 loadSums8(const EnergySums& sums, LaneMap map) {
+    alignas(64) double moved[8], stretched[8];
+    map.gather(sums.moved, moved, 8);
+    map.gather(sums.stretched, stretched, 8);
+    return {_mm512_load_pd(moved), _mm512_load_pd(stretched)};
+}
+
+VELARION_AVX512 inline void storeSums8(const Sums8& lanes, EnergySums& sums, LaneMap map) {
+    alignas(64) double moved[8], stretched[8];
+    _mm512_store_pd(moved, lanes.moved);
+    _mm512_store_pd(stretched, lanes.stretched);
+    map.scatter(moved, sums.moved, 8);
+    map.scatter(stretched, sums.stretched, 8);
+}
+
+// cells::addEnergyTerms on eight cells: cur and curNext are C(s..s+7) and
+// C(s+1..s+8), O likewise.
+VELARION_AVX512 inline void addEnergy8(Sums8& sums, __m512d cur, __m512d curNext, __m512d old,
+                                       const double* oldNext, __m512d L0) {
+    const __m512d v = _mm512_sub_pd(cur, old);
+    const __m512d e = _mm512_sub_pd(_mm512_sub_pd(curNext, cur), L0);
+    const __m512d eBefore = _mm512_sub_pd(_mm512_sub_pd(_mm512_loadu_pd(oldNext), old), L0);
+    sums.moved = _mm512_add_pd(sums.moved, _mm512_mul_pd(v, v));
+    sums.stretched = _mm512_add_pd(sums.stretched, _mm512_mul_pd(e, eBefore));
+}
+
+template <bool kEnergy>
+VELARION_AVX512 bool updateAvx512(const double* C, const double* O, double* T, int M,
+                                  const KernelFactors& f, EnergySums* energy) {
     constexpr std::uintptr_t kLine = 64;
-    std::uint64_t bad = cells::nonFinite(T[0] = cells::first(C, O, f));
+    std::uint64_t bad = firstCell(C, O, T, f, energy);
     // Scalar cells until the stores start on a cache line: a 64-byte store
     // that straddles two lines costs twice.
     int s = alignedStart(T, M, kLine);
-    bad |= scalarCells(C, O, T, 1, s, f.k2);
+    bad |= scalarCells(C, O, T, 1, s, f, energy);
     const __m512d k2 = _mm512_set1_pd(f.k2);
+    const __m512d L0 = _mm512_set1_pd(f.L0);
+    const LaneMap map{s % EnergySums::kLanes};
+    Sums8 sums{};
+    if constexpr (kEnergy) {
+        sums = loadSums8(*energy, map);
+    }
     __mmask8 badLanes = 0;
     if (sameOffset(C, T, kLine) && s + 15 <= M) {
         // C lies like T: each line of C is loaded once, aligned, and the
@@ -102,23 +178,48 @@ bool updateRowAvx512(const double* C, const double* O, double* T, int M, const K
         __m512d mid = _mm512_load_pd(C + s);
         for (; s + 15 <= M; s += 8) {
             const __m512d right = _mm512_load_pd(C + s + 8);
-            const __m512d v = interior8(shiftedLeft(left, mid), mid, shiftedRight(mid, right),
-                                        _mm512_loadu_pd(O + s), k2);
+            const __m512d old = _mm512_loadu_pd(O + s);
+            const __m512d next = shiftedRight(mid, right);
+            const __m512d v = interior8(shiftedLeft(left, mid), mid, next, old, k2);
             _mm512_store_pd(T + s, v);
             badLanes |= nonFinite8(v);
+            if constexpr (kEnergy) {
+                addEnergy8(sums, mid, next, old, O + s + 1, L0);
+            }
             left = mid;
             mid = right;
         }
     }
     for (; s + 8 <= M; s += 8) {
-        const __m512d v = interior8(_mm512_loadu_pd(C + s - 1), _mm512_loadu_pd(C + s),
-                                    _mm512_loadu_pd(C + s + 1), _mm512_loadu_pd(O + s), k2);
+        const __m512d mid = _mm512_loadu_pd(C + s);
+        const __m512d next = _mm512_loadu_pd(C + s + 1);
+        const __m512d old = _mm512_loadu_pd(O + s);
+        const __m512d v = interior8(_mm512_loadu_pd(C + s - 1), mid, next, old, k2);
         _mm512_storeu_pd(T + s, v);
         badLanes |= nonFinite8(v);
+        if constexpr (kEnergy) {
+            addEnergy8(sums, mid, next, old, O + s + 1, L0);
+        }
     }
-    bad |= scalarCells(C, O, T, s, M, f.k2);
-    bad |= cells::nonFinite(T[M] = cells::last(C, O, M, f));
+    if constexpr (kEnergy) {
+        storeSums8(sums, *energy, map);
+    }
+    bad |= scalarCells(C, O, T, s, M, f, energy);
+    bad |= lastCell(C, O, T, M, f, energy);
     return bad == 0 && badLanes == 0;
+}
+
+}  // namespace
+
+VELARION_AVX512
+bool updateRowAvx512(const double* C, const double* O, double* T, int M, const KernelFactors& f) {
+    return updateAvx512<false>(C, O, T, M, f, nullptr);
+}
+
+VELARION_AVX512
+bool updateRowWithEnergyAvx512(const double* C, const double* O, double* T, int M,
+                               const KernelFactors& f, EnergySums& sums) {
+    return updateAvx512<true>(C, O, T, M, f, &sums);
 }
 
 namespace {
@@ -138,26 +239,95 @@ VELARION_AVX2 inline __m256i nonFinite4(__m256d v) {
     return _mm256_cmpeq_epi64(_mm256_and_si256(_mm256_castpd_si256(v), exponent), exponent);
 }
 
+// The running energy sums of the vector loop: four lanes wide, so two of
+// each, for the vectors at s % 8 = first and at first + 4.
+struct Sums4 {
+    __m256d moved[2], stretched[2];
+};
+
+VELARION_AVX2 inline Sums4 loadSums4(const EnergySums& sums, LaneMap map) {
+    alignas(32) double moved[8], stretched[8];
+    map.gather(sums.moved, moved, 8);
+    map.gather(sums.stretched, stretched, 8);
+    return {{_mm256_load_pd(moved), _mm256_load_pd(moved + 4)},
+            {_mm256_load_pd(stretched), _mm256_load_pd(stretched + 4)}};
+}
+
+VELARION_AVX2 inline void storeSums4(const Sums4& lanes, EnergySums& sums, LaneMap map) {
+    alignas(32) double moved[8], stretched[8];
+    for (int half = 0; half < 2; ++half) {
+        _mm256_store_pd(moved + 4 * half, lanes.moved[half]);
+        _mm256_store_pd(stretched + 4 * half, lanes.stretched[half]);
+    }
+    map.scatter(moved, sums.moved, 8);
+    map.scatter(stretched, sums.stretched, 8);
+}
+
+// Four cells from s, with their energy terms into half `half` of the sums
+// when asked for; returns the lanes that are not finite.
+template <bool kEnergy>
+VELARION_AVX2 inline __m256i cells4(const double* C, const double* O, double* T, int s, __m256d k2,
+                                    __m256d L0, Sums4& sums, int half) {
+    const __m256d mid = _mm256_loadu_pd(C + s);
+    const __m256d next = _mm256_loadu_pd(C + s + 1);
+    const __m256d old = _mm256_loadu_pd(O + s);
+    const __m256d v = interior4(_mm256_loadu_pd(C + s - 1), mid, next, old, k2);
+    _mm256_storeu_pd(T + s, v);
+    if constexpr (kEnergy) {
+        const __m256d moved = _mm256_sub_pd(mid, old);
+        const __m256d e = _mm256_sub_pd(_mm256_sub_pd(next, mid), L0);
+        const __m256d eBefore = _mm256_sub_pd(_mm256_sub_pd(_mm256_loadu_pd(O + s + 1), old), L0);
+        sums.moved[half] = _mm256_add_pd(sums.moved[half], _mm256_mul_pd(moved, moved));
+        sums.stretched[half] = _mm256_add_pd(sums.stretched[half], _mm256_mul_pd(e, eBefore));
+    }
+    return nonFinite4(v);
+}
+
+template <bool kEnergy>
+VELARION_AVX2 bool updateAvx2(const double* C, const double* O, double* T, int M,
+                              const KernelFactors& f, EnergySums* energy) {
+    // 32-byte stores on a 32-byte boundary never straddle a cache line.
+    constexpr std::uintptr_t kVector = 32;
+    std::uint64_t bad = firstCell(C, O, T, f, energy);
+    int s = alignedStart(T, M, kVector);
+    bad |= scalarCells(C, O, T, 1, s, f, energy);
+    const __m256d k2 = _mm256_set1_pd(f.k2);
+    const __m256d L0 = _mm256_set1_pd(f.L0);
+    const LaneMap map{s % EnergySums::kLanes};
+    Sums4 sums{};
+    if constexpr (kEnergy) {
+        sums = loadSums4(*energy, map);
+    }
+    __m256i badLanes = _mm256_setzero_si256();
+    // Two vectors a step, so that each half of the sums meets the same
+    // entries every time.
+    for (; s + 8 <= M; s += 8) {
+        badLanes = _mm256_or_si256(badLanes, cells4<kEnergy>(C, O, T, s, k2, L0, sums, 0));
+        badLanes = _mm256_or_si256(badLanes, cells4<kEnergy>(C, O, T, s + 4, k2, L0, sums, 1));
+    }
+    if (s + 4 <= M) {
+        badLanes = _mm256_or_si256(badLanes, cells4<kEnergy>(C, O, T, s, k2, L0, sums, 0));
+        s += 4;
+    }
+    if constexpr (kEnergy) {
+        storeSums4(sums, *energy, map);
+    }
+    bad |= scalarCells(C, O, T, s, M, f, energy);
+    bad |= lastCell(C, O, T, M, f, energy);
+    return bad == 0 && _mm256_testz_si256(badLanes, badLanes) != 0;
+}
+
 }  // namespace
 
 VELARION_AVX2
 bool updateRowAvx2(const double* C, const double* O, double* T, int M, const KernelFactors& f) {
-    // 32-byte stores on a 32-byte boundary never straddle a cache line.
-    constexpr std::uintptr_t kVector = 32;
-    std::uint64_t bad = cells::nonFinite(T[0] = cells::first(C, O, f));
-    int s = alignedStart(T, M, kVector);
-    bad |= scalarCells(C, O, T, 1, s, f.k2);
-    const __m256d k2 = _mm256_set1_pd(f.k2);
-    __m256i badLanes = _mm256_setzero_si256();
-    for (; s + 4 <= M; s += 4) {
-        const __m256d v = interior4(_mm256_loadu_pd(C + s - 1), _mm256_loadu_pd(C + s),
-                                    _mm256_loadu_pd(C + s + 1), _mm256_loadu_pd(O + s), k2);
-        _mm256_storeu_pd(T + s, v);
-        badLanes = _mm256_or_si256(badLanes, nonFinite4(v));
-    }
-    bad |= scalarCells(C, O, T, s, M, f.k2);
-    bad |= cells::nonFinite(T[M] = cells::last(C, O, M, f));
-    return bad == 0 && _mm256_testz_si256(badLanes, badLanes) != 0;
+    return updateAvx2<false>(C, O, T, M, f, nullptr);
+}
+
+VELARION_AVX2
+bool updateRowWithEnergyAvx2(const double* C, const double* O, double* T, int M,
+                             const KernelFactors& f, EnergySums& sums) {
+    return updateAvx2<true>(C, O, T, M, f, &sums);
 }
 
 }  // namespace velarion::x86

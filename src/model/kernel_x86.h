@@ -19,6 +19,10 @@ bool updateRowAvx512(const double* current, const double* previous, double* targ
                      const KernelFactors& f);
 bool updateRowAvx2(const double* current, const double* previous, double* target, int M,
                    const KernelFactors& f);
+bool updateRowWithEnergyAvx512(const double* current, const double* previous, double* target, int M,
+                               const KernelFactors& f, EnergySums& sums);
+bool updateRowWithEnergyAvx2(const double* current, const double* previous, double* target, int M,
+                             const KernelFactors& f, EnergySums& sums);
 
 }  // namespace velarion::x86
 #endif

@@ -90,12 +90,14 @@ void DoubleRun::readParameters() {
     if (cappedLastRow(form_.IndiceMatrice1)) {
         form_.psi = std::move(prepared_);
         form_.psiRows.reset();
+        form_.girotondoEnergy = EnergyRecord();
+        form_.girotondoEnvelope = Envelope();
     }
     reader.readPhysical(form_.parameters, false);
     reader.refuseImpossibleUpdate(form_.parameters);
     M_ = form_.IndiceMatrice2;
     const Parameters& p = form_.parameters;
-    factors_ = KernelFactors::from(p.DeltaT, p.L0, p.Rho, p.B, p.P);
+    factors_ = KernelFactors::from(p.DeltaT, p.L0, p.Rho, p.B, p.P, form_.freeEnd);
 }
 
 void DoubleRun::fillFirstRows() {
@@ -103,7 +105,7 @@ void DoubleRun::fillFirstRows() {
     layOutAtRest(form_.psi.row(0), M_, p.L0);
     moveByInitialVelocity(form_.psi.row(0), form_.psi.row(1), M_, p.DeltaT, p.V0);
     refuseNonFiniteFirstRows(form_.psi.row(0), form_.psi.row(1), M_);
-    form_.psiRows = PsiRows{RunKind::Double, p, M_, 1, std::nullopt};
+    form_.psiRows = PsiRows{RunKind::Double, p, M_, 1, std::nullopt, factors_.freeEnd};
 }
 
 bool DoubleRun::stepLevels() {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "model/energy.h"
+#include "model/envelope.h"
+#include "model/kernel.h"
 #include "model/matrix.h"
 #include "model/parameters.h"
 #include "model/psi_text.h"
@@ -20,12 +23,17 @@ struct PsiRows {
     int lastSegment = 0;
     int lastRow = 0;
     std::optional<RunOutcome> outcome;  // empty while the run is under way
+    FreeEnd freeEnd = FreeEnd::Seed;    // the free end the run computed with
 };
 
 // Everything a run leaves in the window: it lasts as long as the window.
 struct FormState {
     std::int32_t IndiceMatrice1 = 1000;
     std::int32_t IndiceMatrice2 = 10000;
+    // The free end the next run computes with: Model → "Restoring free end"
+    // in the window, --free-end in velarion-batch. Each run reads it at its
+    // start.
+    FreeEnd freeEnd = FreeEnd::Seed;
     Parameters parameters;
     Matrix psi;
     // The three rotating rows of the Girotondo run (one row each).
@@ -35,6 +43,12 @@ struct FormState {
     // The texts of the arbitrary-precision run.
     PsiText psiText;
     std::optional<PsiRows> psiRows;  // empty: psi holds no rows of a run
+    // What only the Girotondo run can give, since psi keeps its snapshots
+    // alone: the energy of every level it computed, and the envelope of
+    // those levels when it was asked to keep one (empty otherwise). The
+    // double run's follow from psi.
+    EnergyRecord girotondoEnergy;
+    Envelope girotondoEnvelope;
 };
 
 // Records how the run that stored psi's rows ended; rows left by an earlier

@@ -45,6 +45,7 @@ RunOutcome GirotondoRun::run() {
 }
 
 RunOutcome GirotondoRun::runSteps() {
+    newest_ = nullptr;
     ops_.beep(kStartToneHz, kToneMs);
     control_.start();
     try {
@@ -100,13 +101,15 @@ void GirotondoRun::createArrays() {
     form_.psiGiro2 = std::move(giro2);
     form_.psi = std::move(psi);
     form_.psiRows.reset();
+    form_.girotondoEnergy = EnergyRecord();
+    form_.girotondoEnvelope = Envelope();
 }
 
 void GirotondoRun::readParameters() {
     const ParameterReader reader(ops_, numbers_);
     reader.readPhysical(form_.parameters, true);
     const Parameters& p = form_.parameters;
-    factors_ = KernelFactors::from(p.DeltaT, p.L0, p.Rho, p.B, p.P);
+    factors_ = KernelFactors::from(p.DeltaT, p.L0, p.Rho, p.B, p.P, form_.freeEnd);
 }
 
 void GirotondoRun::fillInitialRows() {
@@ -124,7 +127,7 @@ void GirotondoRun::fillInitialRows() {
     }
     moveByInitialVelocity(giro0, giro1, M_, p.DeltaT, p.V0);
     refuseNonFiniteFirstRows(giro0, giro1, M_);
-    form_.psiRows = PsiRows{RunKind::Girotondo, p, M_, 0, std::nullopt};
+    form_.psiRows = PsiRows{RunKind::Girotondo, p, M_, 0, std::nullopt, factors_.freeEnd};
     level_ = 1;
     openLogIfTicked(ops_, log_);
     if (M_ < 1) {
@@ -136,7 +139,25 @@ void GirotondoRun::fillInitialRows() {
     // Level 2 is the first update: factors it cannot use fail here, with
     // the boxes at fault named.
     ParameterReader(ops_, numbers_).refuseImpossibleUpdate(form_.parameters);
+    startEnvelope();
     update(form_.psiGiro1, form_.psiGiro0, form_.psiGiro2);
+    if (keepEnvelope_) {
+        form_.girotondoEnvelope.add(form_.psiGiro2.row(0));
+    }
+}
+
+// Levels 0 and 1 into the envelope, when it is kept.
+void GirotondoRun::startEnvelope() {
+    if (!keepEnvelope_) {
+        return;
+    }
+    Envelope& envelope = form_.girotondoEnvelope;
+    if (!envelope.start(form_.psiGiro0.row(0), M_)) {
+        throw RunFailure(QStringLiteral("There is not enough memory for the envelope of %1 "
+                                        "segments.")
+                             .arg(M_ + 1));
+    }
+    envelope.add(form_.psiGiro1.row(0));
 }
 
 bool GirotondoRun::takeSnapshots() {
@@ -178,16 +199,53 @@ bool GirotondoRun::takeSnapshots() {
 
 // Each step overwrites the row with the oldest of the three levels; the
 // roles are fixed, so nothing is copied and no index is taken modulo 3.
+// After the cycle the rows hold its three levels, which the envelope takes
+// in one pass; a cycle that fails leaves it the levels it completed.
 void GirotondoRun::cycle() {
-    update(form_.psiGiro2, form_.psiGiro1, form_.psiGiro0);
-    update(form_.psiGiro0, form_.psiGiro2, form_.psiGiro1);
-    update(form_.psiGiro1, form_.psiGiro0, form_.psiGiro2);
+    int done = 0;
+    try {
+        update(form_.psiGiro2, form_.psiGiro1, form_.psiGiro0);
+        ++done;
+        update(form_.psiGiro0, form_.psiGiro2, form_.psiGiro1);
+        ++done;
+        update(form_.psiGiro1, form_.psiGiro0, form_.psiGiro2);
+    } catch (const RunFailure&) {
+        if (keepEnvelope_) {
+            const Matrix* completed[] = {&form_.psiGiro0, &form_.psiGiro1};
+            for (int i = 0; i < done; ++i) {
+                form_.girotondoEnvelope.add(completed[i]->row(0));
+            }
+        }
+        throw;
+    }
+    if (keepEnvelope_) {
+        form_.girotondoEnvelope.add3(form_.psiGiro0.row(0), form_.psiGiro1.row(0),
+                                     form_.psiGiro2.row(0));
+    }
 }
 
+// The update also gives the energy of the level it reads (current, paired
+// with previous), so each level's energy is recorded one update later; the
+// newest level's waits for recordNewestEnergy().
 void GirotondoRun::update(const Matrix& current, const Matrix& previous, Matrix& target) {
     ++level_;
-    if (!updateRow(current.row(0), previous.row(0), target.row(0), M_, factors_)) {
+    EnergySums sums;
+    const bool finite =
+        updateRowWithEnergy(current.row(0), previous.row(0), target.row(0), M_, factors_, sums);
+    form_.girotondoEnergy.add(
+        energyFromSums(sums, current.row(0)[0], previous.row(0)[0], form_.parameters));
+    if (!finite) {
+        newest_ = nullptr;  // no energy for a level that is not finite
         throw RunFailure(nonFiniteReason(level_, firstNonFinite(target.row(0), M_)));
+    }
+    beforeNewest_ = current.row(0);
+    newest_ = target.row(0);
+}
+
+void GirotondoRun::recordNewestEnergy() {
+    if (newest_ != nullptr) {
+        form_.girotondoEnergy.add(energyBetween(beforeNewest_, newest_, M_, form_.parameters));
+        newest_ = nullptr;
     }
 }
 
@@ -215,6 +273,7 @@ void GirotondoRun::showError(const QString& reason) {
 }
 
 RunOutcome GirotondoRun::complete() {
+    recordNewestEnergy();
     for (std::size_t i = 0; i < std::size(kEndTonesHz); ++i) {
         if (i > 0) {
             AttendiMs(ops_, kToneGapMs);
@@ -232,6 +291,7 @@ RunOutcome GirotondoRun::complete() {
 // A failure while the file is closed after another one is not reported
 // again: the user has already been told why the run failed.
 RunOutcome GirotondoRun::fail(const QString& reason) {
+    recordNewestEnergy();
     showError(reason);
     closeLog();
     finish();
@@ -239,6 +299,7 @@ RunOutcome GirotondoRun::fail(const QString& reason) {
 }
 
 RunOutcome GirotondoRun::stop() {
+    recordNewestEnergy();
     control_.stopped();
     const QString closeFailure = closeLog();
     if (!closeFailure.isEmpty()) {

@@ -25,6 +25,9 @@ class GirotondoRun {
 
     // Called at the end of the run (completed or failed) when CLogFileExc is ticked.
     void setExport(std::function<void()> saveFileExcel) { export_ = std::move(saveFileExcel); }
+    // Whether to keep the envelope of every level in the form state. Off by
+    // default: it costs a pass over the three rows for every cycle.
+    void setEnvelope(bool keep) { keepEnvelope_ = keep; }
 
     RunOutcome run();
 
@@ -36,6 +39,8 @@ class GirotondoRun {
     bool takeSnapshots();  // false when stopped
     void cycle();
     void update(const Matrix& current, const Matrix& previous, Matrix& target);
+    void startEnvelope();
+    void recordNewestEnergy();
     void storeSnapshot(int J);
     QString closeLog();  // the reason when the file could not be closed
     void showError(const QString& reason);
@@ -53,6 +58,12 @@ class GirotondoRun {
     int M_ = 0;
     std::int64_t level_ = 0;  // the newest level computed
     std::function<void()> export_;
+    bool keepEnvelope_ = false;
+    // The two newest finite levels, whose energy is still to be recorded:
+    // an update records the energy of the level it reads, not of the one
+    // it writes.
+    const double* newest_ = nullptr;
+    const double* beforeNewest_ = nullptr;
 };
 
 }  // namespace velarion

@@ -35,6 +35,17 @@ std::size_t physicalMemory() {
     return static_cast<std::size_t>(pages) * static_cast<std::size_t>(pageSize);
 }
 
+// The stretch of the last piece as the free end feels it: the seed's
+// (psi(J-1, n) - psi(J-1, n-1)) - L0, or the restoring end's
+// (psi(J-1, n-1) - psi(J-1, n)) + L0, its negation.
+PrecisionResult freeEndStretch(MathPrecision& m, const PrecisionResult* up1, int n,
+                               const PrecisionResult& L0, FreeEnd freeEnd) {
+    if (freeEnd == FreeEnd::Restoring) {
+        return m.Add(result(m.Subtract(result(up1[n - 1]), result(up1[n]))), result(L0));
+    }
+    return m.Subtract(result(m.Subtract(result(up1[n]), result(up1[n - 1]))), result(L0));
+}
+
 }  // namespace
 
 struct PrecisionRun::Held {
@@ -235,6 +246,7 @@ void PrecisionRun::computeSegments(MathPrecision& m, int J, int first, int last,
     const PrecisionResult& C = *held_->C;
     const PrecisionResult& L0 = held_->L0;
     const int n = c.lastColumn;
+    const FreeEnd freeEnd = form_.freeEnd;
     const PrecisionResult* up1 = c.row(J - 1);
     const PrecisionResult* up2 = c.row(J - 2);
     int i = first;
@@ -243,11 +255,10 @@ void PrecisionRun::computeSegments(MathPrecision& m, int J, int first, int last,
             // 2 psi(J-1, i) enters both terms; it is formed once per cell.
             const auto twice = m.Multiply(kTwo, result(up1[i]));
             const auto Y = m.Subtract(result(twice), result(up2[i]));
-            const auto stretch =
-                i < n ? m.Add(result(m.Subtract(result(up1[i + 1]), result(twice))),
-                              result(up1[i - 1]))
-                      : m.Subtract(result(m.Subtract(result(up1[n]), result(up1[n - 1]))),
-                                   result(L0));
+            const auto stretch = i < n
+                                     ? m.Add(result(m.Subtract(result(up1[i + 1]), result(twice))),
+                                             result(up1[i - 1]))
+                                     : freeEndStretch(m, up1, n, L0, freeEnd);
             new (c.slot(J, i))
                 PrecisionResult(m.Add(result(Y), result(m.Multiply(result(C), result(stretch)))));
         }

@@ -299,6 +299,10 @@ void Form1::runAlone() {
             save_file_excel(*ops_, state_, numbers_, target.path, target.savedDetail);
         });
     }
+    // The Girotondo run keeps its envelope only for an open results window.
+    if constexpr (requires { run.setEnvelope(true); }) {
+        run.setEnvelope(results_ && results_->isVisible());
+    }
     run.run();
     running_ = false;
     if (results_) {
@@ -355,6 +359,10 @@ void Form1::mnuResults_Click() {
     results_->refresh();
     results_->show();
     results_->raise();
+}
+
+void Form1::mnuRestoringFreeEnd_Toggled(bool restoring) {
+    state_.freeEnd = restoring ? FreeEnd::Restoring : FreeEnd::Seed;
 }
 
 void Form1::mnuGuide_Click() {

@@ -78,6 +78,8 @@ class Form1 : public QWidget {
     void mnuExportCsv_Click();
     void mnuQuit_Click() { close(); }
     void mnuResults_Click();
+    // The free end of the runs to come; a run under way keeps its own.
+    void mnuRestoringFreeEnd_Toggled(bool restoring);
     void mnuGuide_Click();
     void mnuAbout_Click();
 

@@ -22,6 +22,11 @@ QMenuBar* buildForm1MenuBar(Form1& form) {
     file->addAction(QStringLiteral("&Quit"), &form, &Form1::mnuQuit_Click);
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     view->addAction(QStringLiteral("&Results\u2026"), &form, &Form1::mnuResults_Click);
+    QMenu* model = bar->addMenu(QStringLiteral("&Model"));
+    QAction* restoring = model->addAction(QStringLiteral("&Restoring free end"));
+    restoring->setCheckable(true);
+    restoring->setChecked(form.state().freeEnd == FreeEnd::Restoring);
+    QObject::connect(restoring, &QAction::toggled, &form, &Form1::mnuRestoringFreeEnd_Toggled);
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("User's &guide"), &form, &Form1::mnuGuide_Click);
     help->addAction(QStringLiteral("&About Velarion"), &form, &Form1::mnuAbout_Click);

@@ -18,6 +18,7 @@ ResultsWindow::ResultsWindow(const FormState& form, const QLocale& locale, QWidg
       locale_(locale),
       summary_(new QLabel(this)),
       courant_(new QLabel(this)),
+      instability_(new QLabel(this)),
       slider_(new QSlider(Qt::Horizontal, this)),
       rowLabel_(new QLabel(this)) {
     setWindowTitle(QStringLiteral("Velarion - Results"));
@@ -25,6 +26,9 @@ ResultsWindow::ResultsWindow(const FormState& form, const QLocale& locale, QWidg
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(summary_);
     layout->addWidget(courant_);
+    instability_->setStyleSheet(QStringLiteral("QLabel { color: #c00000; font-weight: bold; }"));
+    instability_->setWordWrap(true);
+    layout->addWidget(instability_);
     for (QChartView*& view : views_) {
         view = new QChartView(this);
         view->setRenderHint(QPainter::Antialiasing);
@@ -55,6 +59,8 @@ void ResultsWindow::refresh() {
     const int lastRow = form_.psiRows ? form_.psiRows->lastRow : 0;
     summary_->setText(runSummary(form_, locale_));
     courant_->setText(courantText(form_, locale_));
+    instability_->setText(charts::instabilityNotice(form_, locale_));
+    instability_->setVisible(!instability_->text().isEmpty());
     replaceChart(*views_[0], displacementChart(form_, locale_));
     replaceChart(*views_[1], stressChart(form_, locale_));
     replaceChart(*views_[2], profileChart(form_, locale_, lastRow));
@@ -76,6 +82,10 @@ QChart* ResultsWindow::chart(int index) const {
 
 QString ResultsWindow::courantNote() const {
     return courant_->text();
+}
+
+QString ResultsWindow::instabilityNotice() const {
+    return instability_->isHidden() ? QString() : instability_->text();
 }
 
 }  // namespace velarion::window

@@ -25,6 +25,7 @@ class ResultsWindow : public QWidget {
     QChart* chart(int index) const;
     QSlider* rowSlider() const { return slider_; }
     QString courantNote() const;
+    QString instabilityNotice() const;
 
   private:
     void showProfile(int row);
@@ -33,6 +34,7 @@ class ResultsWindow : public QWidget {
     QLocale locale_;
     QLabel* summary_;
     QLabel* courant_;
+    QLabel* instability_;  // red, shown only for an unstable run
     QChartView* views_[3];
     QSlider* slider_;
     QLabel* rowLabel_;

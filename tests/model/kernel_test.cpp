@@ -17,10 +17,12 @@ namespace velarion {
 namespace {
 
 const KernelFactors kFactors = KernelFactors::from(0.000001, 0.0002, 1000, 2500000, 10000);
+const KernelFactors kRestoring =
+    KernelFactors::from(0.000001, 0.0002, 1000, 2500000, 10000, FreeEnd::Restoring);
 
 // The variants this processor can run, called directly, and the dispatcher.
 std::vector<KernelVariant> runnableVariants() {
-    std::vector<KernelVariant> runnable{{"updateRow", updateRow, true}};
+    std::vector<KernelVariant> runnable{{"updateRow", updateRow, true, updateRowWithEnergy}};
     for (const KernelVariant& variant : kernelVariants()) {
         if (variant.supported) {
             runnable.push_back(variant);
@@ -66,6 +68,12 @@ class ShiftedRow {
     std::size_t size_;
 };
 
+// Equal bits, or both NaN (see firstDifference).
+bool sameBits(double a, double b) {
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b) ||
+           (std::isnan(a) && std::isnan(b));
+}
+
 // Positions from -2 to 2; with `specials`, about one cell in six is instead
 // a zero, an infinity, a quiet or signalling NaN, a denormal, or a value
 // whose doubling overflows.
@@ -99,20 +107,35 @@ struct Outcome {
 // the row written.
 void expectSameAsScalar(const KernelVariant& variant, int M, int shiftCurrent, int shiftTarget,
                         const std::vector<double>& cur, const std::vector<double>& prev,
-                        Outcome* outcome = nullptr) {
+                        Outcome* outcome = nullptr, const KernelFactors& f = kFactors) {
     ShiftedRow current(M, shiftCurrent), previous(M, (shiftCurrent + 3) % 8);
     ShiftedRow fast(M, shiftTarget), plain(M, shiftTarget);
     std::memcpy(current.data(), cur.data(), cur.size() * sizeof(double));
     std::memcpy(previous.data(), prev.data(), prev.size() * sizeof(double));
-    const bool fastOk = variant.update(current.data(), previous.data(), fast.data(), M, kFactors);
-    const bool plainOk =
-        updateRowScalar(current.data(), previous.data(), plain.data(), M, kFactors);
-    const std::string where = std::string(variant.name) + " M=" + std::to_string(M) +
-                              " shifts=" + std::to_string(shiftCurrent) + "," +
-                              std::to_string(shiftTarget);
+    const bool fastOk = variant.update(current.data(), previous.data(), fast.data(), M, f);
+    const bool plainOk = updateRowScalar(current.data(), previous.data(), plain.data(), M, f);
+    const std::string where =
+        std::string(variant.name) + (f.freeEnd == FreeEnd::Restoring ? " restoring" : " seed") +
+        " M=" + std::to_string(M) + " shifts=" + std::to_string(shiftCurrent) + "," +
+        std::to_string(shiftTarget);
     ASSERT_EQ(fast.firstDifference(plain), "") << where;
     ASSERT_EQ(fastOk, plainOk) << where;
     ASSERT_EQ(fastOk, firstNonFinite(fast.data(), M) < 0) << where;
+
+    // The same level with its energy sums: the row as before, and the sums
+    // bit for bit as the scalar loop adds them.
+    ShiftedRow fused(M, shiftTarget);
+    EnergySums sums, plainSums;
+    const bool fusedOk =
+        variant.updateWithEnergy(current.data(), previous.data(), fused.data(), M, f, sums);
+    updateRowWithEnergyScalar(current.data(), previous.data(), plain.data(), M, f, plainSums);
+    ASSERT_EQ(fused.firstDifference(plain), "") << where << " with energy";
+    ASSERT_EQ(fusedOk, plainOk) << where << " with energy";
+    for (int k = 0; k < EnergySums::kLanes; ++k) {
+        ASSERT_TRUE(sameBits(sums.moved[k], plainSums.moved[k])) << where << " moved " << k;
+        ASSERT_TRUE(sameBits(sums.stretched[k], plainSums.stretched[k]))
+            << where << " stretched " << k;
+    }
     if (outcome != nullptr) {
         *outcome = {fastOk, firstNonFinite(fast.data(), M)};
     }
@@ -135,7 +158,10 @@ TEST(Kernel, EveryVariantEqualsTheScalarLoopBitForBit) {
                 // neighbours) and on different ones (unaligned loads).
                 for (int shiftTarget = 0; shiftTarget < 8; shiftTarget += (M > 100 ? 7 : 1)) {
                     for (int shiftCurrent : {shiftTarget, (shiftTarget + 5) % 8}) {
-                        expectSameAsScalar(variant, M, shiftCurrent, shiftTarget, cur, prev);
+                        for (const KernelFactors& f : {kFactors, kRestoring}) {
+                            expectSameAsScalar(variant, M, shiftCurrent, shiftTarget, cur, prev,
+                                               nullptr, f);
+                        }
                     }
                 }
             }
@@ -160,6 +186,33 @@ TEST(Kernel, EveryVariantReportsAnOverflowInEverySegment) {
                 // times B of segment 0 overflows first.
                 EXPECT_EQ(outcome.firstBad, bad == 1 ? 0 : bad) << variant.name;
             }
+        }
+    }
+}
+
+// A column at rest except for its last piece, stretched by 1 um: with the
+// seed's end the last segment is pushed on away from its neighbour, with the
+// restoring end it is pulled back by as much, and nothing else changes.
+TEST(Kernel, TheRestoringFreeEndPullsTheLastSegmentBack) {
+    const int M = 20;
+    const double L0 = 0.0002;
+    std::vector<double> rest(M + 1);
+    for (int s = 0; s <= M; ++s) {
+        rest[s] = s * L0;
+    }
+    rest[M] += 1e-6;
+    const KernelFactors seed = KernelFactors::from(0.000001, L0, 1000, 2500000, 0);
+    const KernelFactors restoring =
+        KernelFactors::from(0.000001, L0, 1000, 2500000, 0, FreeEnd::Restoring);
+    for (const KernelVariant& variant : runnableVariants()) {
+        std::vector<double> pushed(M + 1), pulled(M + 1);
+        ASSERT_TRUE(variant.update(rest.data(), rest.data(), pushed.data(), M, seed));
+        ASSERT_TRUE(variant.update(rest.data(), rest.data(), pulled.data(), M, restoring));
+        EXPECT_GT(pushed[M], rest[M]) << variant.name;
+        EXPECT_LT(pulled[M], rest[M]) << variant.name;
+        EXPECT_NEAR(pushed[M] - rest[M], rest[M] - pulled[M], 2e-18) << variant.name;
+        for (int s = 0; s < M; ++s) {
+            EXPECT_EQ(pushed[s], pulled[s]) << variant.name << " s=" << s;
         }
     }
 }

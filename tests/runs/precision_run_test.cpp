@@ -2,6 +2,7 @@
 #include "model/precision_number.h"
 #include "support/run_fixture.h"
 
+#include <cmath>
 #include <string>
 
 namespace velarion {
@@ -140,6 +141,30 @@ TEST_F(PrecisionRunTest, DefaultsUnderAnItalianLocale) {
         EXPECT_EQ(lines[2 * (J - 2) + 1], "\r");
     }
     EXPECT_EQ(window.text(ctl::TLog), expectedTLog);
+}
+
+// The decimal run takes the free end as the double run does: on a short
+// column the pressure wave reaches the free end and comes back, and each
+// end gives the decimal run the double run's positions to rounding, while
+// the two ends give positions far apart.
+TEST_F(PrecisionRunTest, TheFreeEndActsAsInTheDoubleRun) {
+    window.setText(ctl::TP, "1");
+    window.setText(ctl::TINDICE_MATRICE2, "5");
+    window.setText(ctl::TINDICE_MATRICE1, "60");
+    window.setText(ctl::Tnitertemp, "60");
+    double lastSegment[2] = {};
+    for (const FreeEnd end : {FreeEnd::Seed, FreeEnd::Restoring}) {
+        form.freeEnd = end;
+        ASSERT_EQ(runDouble(), RunOutcome::Completed);
+        ASSERT_EQ(runPrecision(), RunOutcome::Completed);
+        for (int s = 0; s <= 5; ++s) {
+            const double decimal = fromText(entry(60, s)).convert_to<double>();
+            EXPECT_NEAR(decimal, form.psi(60, static_cast<std::size_t>(s)), 1e-12) << s;
+        }
+        lastSegment[end == FreeEnd::Restoring] = form.psi(60, 5);
+    }
+    EXPECT_GT(std::abs(lastSegment[0] - lastSegment[1]), 1e-4)
+        << lastSegment[0] << " " << lastSegment[1];
 }
 
 TEST_F(PrecisionRunTest, TLogAccumulatesAndTPrecisionChangesNothing) {

@@ -118,6 +118,7 @@ TEST_F(Form1Test, MenuBarLeavesTheClientAreaAndEveryControlInPlace) {
         menus << action->text() + ": " + items.join(", ");
     }
     EXPECT_EQ(menus, QStringList({"&File: &Export CSV\u2026, &Quit", "&View: &Results\u2026",
+                                  "&Model: &Restoring free end",
                                   "&Help: User's &guide, &About Velarion"}));
 }
 

@@ -17,16 +17,21 @@ namespace {
 
 class ResultsWindowTest : public Form1Fixture {
   protected:
-    void triggerMenu(const QString& menuTitle, const QString& itemText) {
+    QAction* menuItem(const QString& menuTitle, const QString& itemText) {
         for (QAction* menu : form->findChild<QMenuBar*>()->actions()) {
             for (QAction* item : menu->menu()->actions()) {
                 if (menu->text() == menuTitle && item->text() == itemText) {
-                    item->trigger();
-                    return;
+                    return item;
                 }
             }
         }
         ADD_FAILURE() << "no menu item " << itemText.toStdString();
+        return nullptr;
+    }
+    void triggerMenu(const QString& menuTitle, const QString& itemText) {
+        if (QAction* item = menuItem(menuTitle, itemText)) {
+            item->trigger();
+        }
     }
     ResultsWindow* openResults() {
         triggerMenu("&View", "&Results\u2026");
@@ -80,6 +85,46 @@ TEST_F(ResultsWindowTest, ResultsFollowEachRunOnItsOwnTimeAxis) {
         results->courantNote().startsWith("Courant number VFase \u00d7 DeltaT / L0 = 1,25\n"))
         << results->courantNote().toStdString();
     EXPECT_TRUE(results->courantNote().contains("unstable"));
+}
+
+// The column of 100 pieces blows up with the seed's free end: the results
+// window says so in red above its charts, and Model → Restoring free end
+// makes the next run stable.
+TEST_F(ResultsWindowTest, AnUnstableRunIsNoticedAndTheRestoringEndCuresIt) {
+    QAction* restoring = menuItem("&Model", "&Restoring free end");
+    ASSERT_NE(restoring, nullptr);
+    EXPECT_TRUE(restoring->isCheckable());
+    EXPECT_FALSE(restoring->isChecked());
+    ResultsWindow* results = openResults();
+    EXPECT_EQ(results->instabilityNotice(), "");
+    set(ctl::TINDICE_MATRICE2, "100");
+    set(ctl::TINDICE_MATRICE1, "3000");
+    set(ctl::Tnitertemp, "3000");
+    click(ctl::Command2);
+    const QString notice = results->instabilityNotice();
+    EXPECT_TRUE(notice.startsWith("Unstable from level ")) << notice.toStdString();
+    EXPECT_TRUE(notice.endsWith("(Model \u2192 Restoring free end).")) << notice.toStdString();
+    // The status line keeps its own text.
+    EXPECT_TRUE(form->ops().text(ctl::LStatus).startsWith("Elaboration : "));
+
+    restoring->trigger();
+    EXPECT_EQ(form->state().freeEnd, FreeEnd::Restoring);
+    click(ctl::Command2);
+    EXPECT_EQ(results->instabilityNotice(), "");
+    EXPECT_EQ(form->state().psiRows->freeEnd, FreeEnd::Restoring);
+}
+
+// The Girotondo run keeps its envelope while the results window is open.
+TEST_F(ResultsWindowTest, TheGirotondoRunKeepsItsEnvelopeForAnOpenResultsWindow) {
+    beeps.clear();
+    click(ctl::Command4);
+    EXPECT_TRUE(form->state().girotondoEnvelope.isEmpty());
+    ResultsWindow* results = openResults();
+    click(ctl::Command4);
+    EXPECT_EQ(form->state().girotondoEnvelope.lastSegment(), 9999);
+    results->close();
+    click(ctl::Command4);
+    EXPECT_TRUE(form->state().girotondoEnvelope.isEmpty());
 }
 
 TEST_F(ResultsWindowTest, ExportCsvAndAboutFromTheMenu) {

@@ -1,0 +1,68 @@
+#pragma once
+
+// The energy that the three-level scheme conserves, per unit area of the
+// pipe's section (J/m2), and the check that tells a run whose energy did not
+// stay put.
+
+#include "kernel.h"
+#include "parameters.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace velarion {
+
+// The energy of level J, paired with level J - 1.
+struct LevelEnergy {
+    double kinetic =
+        0;  // sum over s = 0..M of Rho L0 v^2 / 2, v = (psi(J, s) - psi(J-1, s)) / DeltaT
+    double strain = 0;  // sum over s = 0..M-1 of (B / L0) e(J, s) e(J-1, s) / 2
+    double work = 0;    // -P (psi(J, 0) + psi(J-1, 0)) / 2
+    double total() const { return kinetic + strain + work; }
+};
+
+// The energy of level `current` paired with level `previous`, segments 0 to
+// M (M >= 1), with e(j, s) = psi(j, s+1) - psi(j, s) - L0: a pass over the
+// two rows.
+LevelEnergy energyBetween(const double* previous, const double* current, int M,
+                          const Parameters& p);
+
+// The energy from the sums that sumEnergy or updateRowWithEnergy left,
+// with psi(J, 0) and psi(J-1, 0) for the work. The eight entries of each
+// sum are added pairwise, a fixed order.
+LevelEnergy energyFromSums(const EnergySums& sums, double current0, double previous0,
+                           const Parameters& p);
+
+// Where a run's energy left that of level 1: the first level whose energy
+// differs from level 1's by more than 1 % of its magnitude, or is not finite.
+struct Instability {
+    std::int64_t level = 0;
+    double reference = 0;  // the energy of level 1
+    double energy = 0;     // the energy at `level`
+};
+
+// The energy of levels 1, 2, ... of one run, added as they are computed. Every
+// level is checked against level 1; the first kKeptLevels are kept for the
+// files and charts, so that a run of billions of levels cannot exhaust the
+// memory with them.
+class EnergyRecord {
+  public:
+    static constexpr std::int64_t kKeptLevels = std::int64_t{1} << 22;
+
+    void add(const LevelEnergy& energy);
+
+    // Levels 1 to keptLevels(); level k is kept()[k - 1].
+    std::span<const LevelEnergy> kept() const { return kept_; }
+    std::int64_t levels() const { return levels_; }
+    const std::optional<Instability>& instability() const { return instability_; }
+
+  private:
+    std::vector<LevelEnergy> kept_;
+    std::int64_t levels_ = 0;
+    double reference_ = 0;
+    std::optional<Instability> instability_;
+};
+
+}  // namespace velarion

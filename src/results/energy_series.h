@@ -1,0 +1,32 @@
+#pragma once
+
+// The energy of a finished run, level by level, whether it stayed put, and
+// its file.
+
+#include "model/energy.h"
+#include "runs/form_state.h"
+
+#include <QLocale>
+#include <QString>
+
+namespace velarion {
+
+// The energy of every level the run in psi computed, from level 1 on: the
+// double run's from its rows of psi, pairing row J - 1 with row J; the
+// Girotondo run's as the run recorded it, since psi keeps only its
+// snapshots. Empty when psi holds no rows of a run.
+EnergyRecord energyOfRun(const FormState& form);
+
+// Why the run is called unstable, in one line without a final stop: how
+// the energy left that of level 1, and with the seed's free end, that it is
+// the likely cause. Numbers follow `locale`.
+QString instabilityReason(const Instability& instability, FreeEnd freeEnd, const QLocale& locale);
+
+// Writes the energy as CSV: the header level,time,kinetic,strain,work,energy
+// and one row per kept level, time in seconds and energies in J/m2, with 17
+// significant digits and the decimal point. False, with the reason in
+// `error`, when there is no run or the file cannot be written.
+bool writeEnergyCsv(const FormState& form, const EnergyRecord& energy, const QString& path,
+                    QString& error);
+
+}  // namespace velarion

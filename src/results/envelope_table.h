@@ -1,0 +1,27 @@
+#pragma once
+
+// The envelope of a finished run and its file.
+
+#include "model/envelope.h"
+#include "runs/form_state.h"
+
+#include <QString>
+
+namespace velarion {
+
+// The envelope of the double run in psi, over its rows 0 to the last one.
+// Empty when psi holds no rows of a double run, or the memory for it
+// cannot be had.
+Envelope envelopeFromPsi(const FormState& form);
+
+// Writes the envelope of the run in psi as CSV: the header
+// segment,min_displacement,max_displacement,min_stress,max_stress and one
+// row per segment, displacements in metres and stresses in pascals
+// (positive in compression; left empty for the last segment, which has no
+// piece after it), 17 significant digits and the decimal point. The double
+// run's comes from psi; the Girotondo run's only when the run kept it.
+// False, with the reason in `error`, when there is none or the file cannot
+// be written.
+bool writeEnvelopeCsv(const FormState& form, const QString& path, QString& error);
+
+}  // namespace velarion
