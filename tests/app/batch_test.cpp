@@ -615,38 +615,6 @@ TEST_F(BatchTest, CsvSegmentsBeyondTheLastAreRefusedBeforeTheRun) {
     }
 }
 
-// Three counter pressures: the first segment feels them, the last one is
-// too far away within 30 levels to notice.
-TEST_F(BatchTest, SweepRunsOneDirectoryPerValue) {
-    ASSERT_EQ(run({"--locale", "C", "--save-config", "base.cnf"}).exitCode, 0);
-    auto env = QProcessEnvironment::systemEnvironment();
-    env.insert("VELARION_BATCH", VELARION_BATCH_PATH);
-    const Result sweep = runProgram(
-        VELARION_SWEEP_PATH,
-        {"-o", "out", "-j", "2", "-a", "--locale", "-a", "C", "base.cnf", "TP", "0", "1", "2"},
-        env);
-    ASSERT_EQ(sweep.exitCode, 0) << sweep.err.toStdString();
-    const QStringList runs = QDir(dir.filePath("out")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    EXPECT_EQ(runs, QStringList({"01-TP=0", "02-TP=1", "03-TP=2"}));
-    QList<QByteArray> rows = read("out/summary.csv").split('\n');
-    ASSERT_EQ(rows.size(), 5);
-    EXPECT_EQ(rows[0], "value,exit status,\"psi(J, 0)\",\"psi(J, M)\"\r");
-    std::vector<double> first, last;
-    for (int i = 1; i <= 3; ++i) {
-        const QList<QByteArray> fields = rows[i].trimmed().split(',');
-        ASSERT_EQ(fields.size(), 4) << rows[i].toStdString();
-        EXPECT_EQ(fields[0].toInt(), i - 1);
-        EXPECT_EQ(fields[1], "0");
-        first.push_back(fields[2].toDouble());
-        last.push_back(fields[3].toDouble());
-    }
-    EXPECT_NEAR(first[0], -1.65e-4, 1e-12);
-    EXPECT_NEAR(first[1], -1.59505e-4, 1e-9);
-    EXPECT_GT(first[2], first[1]);
-    EXPECT_EQ(last[0], last[1]);
-    EXPECT_EQ(last[1], last[2]);
-}
-
 // The batch host's own answers: boxes and check boxes by name, questions
 // declined unless accepted, TLog's new lines on stdout without their CRs.
 TEST(BatchHost, HoldsTheControlsAnswersAndPrintsTheLog) {
