@@ -223,7 +223,7 @@ printf '%s\n' "${COMPREPLY[@]}")");
 // offers exactly those, and files, folders or runs where an option takes one.
 TEST_F(InstallTest, BashCompletionOffersOptionsBoxesRunsAndFiles) {
     const QString batch = VELARION_BATCH_PATH;
-    const auto complete = [this](const QString& line, const QString& directory) {
+    const auto complete = [](const QString& line, const QString& directory) {
         return ::complete(usr("share/bash-completion/completions/velarion-batch"), line, directory);
     };
     QStringList options = batchOptions();
