@@ -57,6 +57,10 @@ void fitRange(QValueAxis& axis, double low, double high) {
         high = middle + least / 2;
     }
     axis.setRange(low, high);
+    // Ticks on round numbers, where rounding them out cannot overflow.
+    if (std::max(std::abs(low), std::abs(high)) < 1e300) {
+        axis.applyNiceNumbers();
+    }
 }
 
 void fitAxes(QChart& chart, QValueAxis& x, QValueAxis& y) {
@@ -75,22 +79,39 @@ void fitAxes(QChart& chart, QValueAxis& x, QValueAxis& y) {
     fitRange(y, yLow, yHigh);
 }
 
-// Enough significant digits to tell neighbouring ticks apart, at least
-// three: the tick step against the largest label decides.
-int labelDigits(double low, double high, int tickCount) {
+// The decimals that write multiples of `step` exactly (a nice step of 0.25
+// needs two), at most two beyond its first digit.
+int decimalsOf(double step) {
+    const int most = std::clamp(2 - static_cast<int>(std::floor(std::log10(step))), 0, 15);
+    for (int d = 0; d < most; ++d) {
+        const double scaled = step * std::pow(10.0, d);
+        if (std::abs(scaled - std::round(scaled)) <= 1e-6 * scaled) {
+            return d;
+        }
+    }
+    return most;
+}
+
+// One notation for every label of an axis, with as many digits as the tick
+// step needs: fixed between 0.001 and 1E6, otherwise scientific. The chart
+// writes them in its locale.
+QString labelFormat(double low, double high, int tickCount) {
     const double step = (high - low) / std::max(1, tickCount - 1);
     const double size = std::max(std::abs(low), std::abs(high));
-    if (!(step > 0) || !(size > 0) || !std::isfinite(size)) {
-        return 3;
+    if (!(step > 0) || !(size > 0) || !std::isfinite(size) || !std::isfinite(step)) {
+        return QStringLiteral("%.3g");
     }
-    return std::clamp(static_cast<int>(std::ceil(std::log10(size / step))) + 1, 3, 15);
+    if (size >= 1e-3 && size < 1e6) {
+        return QStringLiteral("%.%1f").arg(decimalsOf(step));
+    }
+    const double unit = std::pow(10.0, std::floor(std::log10(size)));
+    return QStringLiteral("%.%1e").arg(decimalsOf(step / unit));
 }
 
 // The labels follow the range, also a zoomed one.
 void keepLabelsReadable(QValueAxis& axis) {
     const auto format = [&axis] {
-        axis.setLabelFormat(
-            QStringLiteral("%.%1g").arg(labelDigits(axis.min(), axis.max(), axis.tickCount())));
+        axis.setLabelFormat(labelFormat(axis.min(), axis.max(), axis.tickCount()));
     };
     format();
     QObject::connect(&axis, &QValueAxis::rangeChanged, &axis, format);
@@ -178,8 +199,12 @@ double positionScale(const FormState& form) {
     return std::max(std::abs(rest[0]), std::abs(rest[form.psiRows->lastSegment]));
 }
 
+// The stress is B / L0 times a difference of positions: its rounding goes
+// with the size of those positions.
 double stressScale(const FormState& form) {
-    return form.psiRows ? form.psiRows->parameters.B : 0;
+    return form.psiRows
+               ? form.psiRows->parameters.B * positionScale(form) / form.psiRows->parameters.L0
+               : 0;
 }
 
 // A chart without a legend names its flat series in the title.
@@ -322,17 +347,33 @@ std::unique_ptr<QChart> energyChart(const FormState& form, const QLocale& locale
             total.emplace_back(t, kept[k].total());
         }
     }
-    double scale = 0;
-    for (const auto* series : {&kinetic, &strain, &work}) {
-        for (const QPointF& p : *series) {
-            scale = std::max(scale, std::abs(p.y()));
-        }
-    }
-    flattenRounding(*addSeries(*chart, kinetic, QStringLiteral("Kinetic")), scale);
-    flattenRounding(*addSeries(*chart, strain, QStringLiteral("Strain")), scale);
-    flattenRounding(*addSeries(*chart, work, QStringLiteral("Work")), scale);
-    flattenRounding(*addSeries(*chart, total, QStringLiteral("Total")), scale);
+    // Each judged against its own size: a run that blew up dwarfs the rest.
+    flattenRounding(*addSeries(*chart, kinetic, QStringLiteral("Kinetic")), 0);
+    flattenRounding(*addSeries(*chart, strain, QStringLiteral("Strain")), 0);
+    flattenRounding(*addSeries(*chart, work, QStringLiteral("Work")), 0);
+    flattenRounding(*addSeries(*chart, total, QStringLiteral("Total")), 0);
     addAxes(*chart, kTimeAxis, QStringLiteral("Energy (J/m\u00b2)"));
+    // A run that blew up would flatten the levels before it to a line at
+    // zero: the axis holds those levels, and the lines leave it at the top
+    // or the bottom.
+    if (const auto& instability = energy.instability()) {
+        const auto kept = energy.kept();
+        const std::size_t before =
+            std::min<std::size_t>(kept.size(), static_cast<std::size_t>(instability->level));
+        double low = 0, high = 0;
+        for (std::size_t k = 0; k < before; ++k) {
+            for (double value : {kept[k].kinetic, kept[k].strain, kept[k].work, kept[k].total()}) {
+                low = std::min(low, value);
+                high = std::max(high, value);
+            }
+        }
+        const double margin = (high - low) / 4;
+        fitRange(*static_cast<QValueAxis*>(chart->axes(Qt::Vertical).front()), low - margin,
+                 high + margin);
+        chart->setTitle(
+            QStringLiteral("%1 (the axis holds the levels before %2)")
+                .arg(chart->title(), locale.toString(static_cast<qlonglong>(instability->level))));
+    }
     return chart;
 }
 
