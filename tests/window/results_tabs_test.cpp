@@ -94,6 +94,20 @@ TEST_F(ResultsTabsTest, BeforeAnyRunItSaysSoAndDrawsNoAxes) {
     EXPECT_TRUE(results->tabs()->isVisible());
 }
 
+// The decimal run leaves psi alone: the charts say whose rows they show.
+TEST_F(ResultsTabsTest, AfterADecimalRunItSaysWhoseChartsItShows) {
+    click(ctl::Command4);
+    ResultsWindow* results = openResults();
+    EXPECT_EQ(results->decimalNote(), "");
+    set(ctl::TINDICE_MATRICE2, "10");
+    set(ctl::Tnitertemp, "6");
+    form->Command1_Click();
+    EXPECT_EQ(results->decimalNote(),
+              "The decimal run leaves psi alone: these charts show the last Girotondo run.");
+    click(ctl::Command2);
+    EXPECT_EQ(results->decimalNote(), "");
+}
+
 TEST_F(ResultsTabsTest, PlayStepsTheProfileThroughTheRowsAndPauseStopsIt) {
     click(ctl::Command2);
     ResultsWindow* results = openResults();
