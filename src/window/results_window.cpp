@@ -63,7 +63,7 @@ QLabel* wrappingLabel(QWidget* parent) {
 enum Chart { kDisplacement, kStress, kProfile, kEnvelopeDisplacement, kEnvelopeStress, kEnergy };
 enum Tab { kTimeTab, kProfileTab, kEnvelopeTab, kEnergyTab };
 
-constexpr int kLiveRefreshMs = 250;
+constexpr int kLiveRefreshMs = 500;
 
 }  // namespace
 
@@ -182,11 +182,16 @@ ResultsWindow::ResultsWindow(const FormState& form, const QLocale& locale, QWidg
     refresh();
 }
 
-void ResultsWindow::replaceAll() {
+void ResultsWindow::replaceTimeAndProfile(bool shownOnly) {
     const int lastRow = form_.psiRows ? form_.psiRows->lastRow : 0;
-    replaceChart(*views_[kDisplacement], displacementChart(form_, locale_));
-    replaceChart(*views_[kStress], stressChart(form_, locale_));
-    replaceChart(*views_[kProfile], profileChart(form_, locale_, lastRow));
+    const int tab = tabs_->currentIndex();
+    if (!shownOnly || tab == kTimeTab) {
+        replaceChart(*views_[kDisplacement], displacementChart(form_, locale_));
+        replaceChart(*views_[kStress], stressChart(form_, locale_));
+    }
+    if (!shownOnly || tab == kProfileTab) {
+        replaceChart(*views_[kProfile], profileChart(form_, locale_, lastRow));
+    }
     const QSignalBlocker quiet(slider_);
     slider_->setRange(0, lastRow);
     slider_->setValue(lastRow);
@@ -200,7 +205,7 @@ void ResultsWindow::replaceAll() {
 
 void ResultsWindow::refresh() {
     play_->setChecked(false);
-    replaceAll();
+    replaceTimeAndProfile(false);
     if (afterDecimal_ && form_.psiRows) {
         decimal_->setText(
             QStringLiteral("The decimal run leaves psi alone: these charts show the last %1.")
@@ -229,7 +234,7 @@ void ResultsWindow::refreshDuringRun() {
         return;
     }
     play_->setChecked(false);
-    replaceAll();
+    replaceTimeAndProfile(true);
     decimal_->hide();
     sinceLiveRefresh_.start();
 }

@@ -31,8 +31,9 @@ class ResultsWindow : public QWidget {
     ResultsWindow(const FormState& form, const QLocale& locale, QWidget* parent = nullptr);
 
     void refresh();
-    // Cheap enough for a pump point: the time series and the profile only,
-    // and at most four times a second.
+    // Cheap enough for a pump point: the time series or the profile when
+    // its tab is shown, at most twice a second; the envelope and the
+    // energy wait for refresh() at the run's end.
     void refreshDuringRun();
     // After a decimal run, which leaves psi alone, the window says whose
     // rows the charts show.
@@ -66,7 +67,8 @@ class ResultsWindow : public QWidget {
     void showProfile(int row);
     void play(bool on);
     void step();
-    void replaceAll();
+    // The time series and the profile, or only those of the tab shown.
+    void replaceTimeAndProfile(bool shownOnly);
     QChartView* newView();
 
     const FormState& form_;
