@@ -237,6 +237,7 @@ TEST_F(InstallTest, BashCompletionOffersOptionsBoxesRunsAndFiles) {
     EXPECT_EQ(complete(batch + " --box CLog", work.path()), "CLogFile= CLogFileExc=");
     EXPECT_EQ(complete(batch + " --box TD", work.path()), "TD= TDeltaT=");
     EXPECT_EQ(complete(batch + " --run ", work.path()), "double girotondo precision");
+    EXPECT_EQ(complete(batch + " --plot-page e", work.path()), "energy envelope");
 
     ASSERT_TRUE(QDir(work.path()).mkdir("runs"));
     QFile(work.filePath("base.cnf")).open(QIODevice::WriteOnly);
