@@ -59,7 +59,7 @@ QLabel* wrappingLabel(QWidget* parent) {
     return label;
 }
 
-// Each tab's charts and their minimum.
+// The charts, in the order of the tabs, and the tabs.
 enum Chart { kDisplacement, kStress, kProfile, kEnvelopeDisplacement, kEnvelopeStress, kEnergy };
 enum Tab { kTimeTab, kProfileTab, kEnvelopeTab, kEnergyTab };
 
@@ -149,8 +149,16 @@ ResultsWindow::ResultsWindow(const FormState& form, const QLocale& locale, QWidg
     auto* buttons = new QHBoxLayout;
     auto* reset = new QPushButton(QStringLiteral("Reset zoom"), this);
     auto* save = new QPushButton(QStringLiteral("Save image\u2026"), this);
+    // Nothing to zoom or save before a run.
+    connect(pages_, &QStackedWidget::currentChanged, this, [reset, save](int page) {
+        reset->setEnabled(page != 0);
+        save->setEnabled(page != 0);
+    });
+    reset->setEnabled(false);
+    save->setEnabled(false);
     buttons->addWidget(
-        new QLabel(QStringLiteral("Drag on a chart to zoom in, double-click to zoom out."), this),
+        new QLabel(QStringLiteral("Drag on a chart to zoom in; double-click to see all of it."),
+                   this),
         1);
     buttons->addWidget(reset);
     buttons->addWidget(save);

@@ -87,11 +87,22 @@ TEST_F(ResultsTabsTest, FitsIn640By480WithEveryControlReachable) {
 
 TEST_F(ResultsTabsTest, BeforeAnyRunItSaysSoAndDrawsNoAxes) {
     ResultsWindow* results = openResults();
+    const auto saveButton = [results] {
+        for (QPushButton* button : results->findChildren<QPushButton*>()) {
+            if (button->text() == QStringLiteral("Save image\u2026")) {
+                return button;
+            }
+        }
+        return static_cast<QPushButton*>(nullptr);
+    };
+    ASSERT_NE(saveButton(), nullptr);
     EXPECT_TRUE(results->showsNoRunYet());
     EXPECT_FALSE(results->tabs()->isVisible());
+    EXPECT_FALSE(saveButton()->isEnabled());
     click(ctl::Command2);
     EXPECT_FALSE(results->showsNoRunYet());
     EXPECT_TRUE(results->tabs()->isVisible());
+    EXPECT_TRUE(saveButton()->isEnabled());
 }
 
 // The decimal run leaves psi alone: the charts say whose rows they show.
