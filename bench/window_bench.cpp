@@ -2,13 +2,20 @@
 // cycle of three levels. Measured on the real widgets (offscreen) against
 // the kernel work of one cycle at the default column (M = 9999), both as
 // the run pays it (the text waits for the next repaint) and when the
-// widget is updated every time.
+// widget is updated every time. And a double run of 2000 levels at the
+// default column with the results window open, which follows the run at its
+// pump points, against the same run with the window closed.
 #include "model/kernel.h"
 #include "ratio_report.h"
 #include "window/form1.h"
 #include "window/qt_window_ops.h"
+#include "window/results_window.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QPushButton>
+#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -55,6 +62,39 @@ void kernelCycle(benchmark::State& state) {
     }
 }
 
+// A Form1 of its own, set for a run of 2000 levels without LogFile.txt,
+// in a folder of its own.
+velarion::window::Form1& runForm() {
+    static QTemporaryDir dir;
+    static const bool inDir = QDir::setCurrent(dir.path());
+    static velarion::window::Form1 window(QLocale(QLocale::Italian, QLocale::Italy));
+    static const bool set = [] {
+        window.ops().setText(velarion::ctl::TINDICE_MATRICE1, QStringLiteral("2001"));
+        window.ops().setText(velarion::ctl::Tnitertemp, QStringLiteral("2000"));
+        window.controlAs<QCheckBox>(velarion::ctl::CLogFile)->setChecked(false);
+        return true;
+    }();
+    (void)inDir;
+    (void)set;
+    return window;
+}
+
+void doubleRun(benchmark::State& state, bool open) {
+    velarion::window::Form1& window = runForm();
+    window.mnuResults_Click();
+    window.resultsWindow()->setVisible(open);
+    for (auto _ : state) {
+        window.controlAs<QPushButton>(velarion::ctl::Command2)->click();
+    }
+    window.resultsWindow()->hide();
+}
+
+BENCHMARK_CAPTURE(doubleRun, closed, false)
+    ->Name("window/doubleRun/results=closed")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(doubleRun, open, true)
+    ->Name("window/doubleRun/results=open")
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(setTK)->Name("window/setTK");
 BENCHMARK(setAndShowTK)->Name("window/setTK+widget");
 BENCHMARK(kernelCycle)->Name("window/kernelCycle/M=9999");
@@ -65,6 +105,8 @@ const bool kRatios = [] {
              "window/setTK");
     addRatio("kernel cycle (M = 9999) / TK set on the widget", "window/kernelCycle/M=9999",
              "window/setTK+widget");
+    addRatio("double run, 2000 levels: results window open / closed",
+             "window/doubleRun/results=open", "window/doubleRun/results=closed");
     return true;
 }();
 

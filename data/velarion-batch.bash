@@ -1,6 +1,6 @@
 # bash completion for velarion-batch: its options, the names --box takes,
-# the runs, the locales, and file or directory names where an option takes
-# one. The options, their value names (<FILE>, <DIR> ...) and the box names
+# the runs, the plot pages, the locales, and file or directory names where an
+# option takes one. The options, their value names (<FILE>, <DIR> ...) and the box names
 # are read from velarion-batch --help, so an option added there completes
 # here as it is.
 
@@ -37,6 +37,9 @@ _velarion_batch()
                 ;;
             RUN)
                 COMPREPLY=($(compgen -W 'double girotondo precision' -- "$cur"))
+                ;;
+            PAGE)
+                COMPREPLY=($(compgen -W 'time profile envelope energy' -- "$cur"))
                 ;;
             NAME=TEXT)
                 if [[ $cur != *=* ]]; then

@@ -142,7 +142,9 @@ RunOutcome runExporting(BatchHost& host, FormState& form, const NumberText& numb
 RunOutcome runSimulation(BatchHost& host, const BatchOptions& options, FormState& form,
                          const NumberText& numbers, bool& exportFailed) {
     form.freeEnd = options.freeEnd;
-    const bool envelope = options.envelope.has_value();
+    // The Girotondo run keeps its envelope only for the files that need it.
+    const bool envelope =
+        options.envelope.has_value() || (options.plot && options.plotPage == PlotPage::Envelope);
     switch (options.run) {
         case BatchRun::Girotondo:
             return runExporting<GirotondoRun>(host, form, numbers, exportFailed, envelope);

@@ -63,6 +63,9 @@ const char* const kDescription =
     "With --csv - the output boxes go to stderr, so the CSV comes alone.\n"
     "--plot renders the results window's three charts offscreen into a PNG or\n"
     "an SVG (by the extension), the profile at the last stored row.\n"
+    "--plot-page profile, envelope or energy draws another tab of the results\n"
+    "window instead: the profile at the last stored row alone, the extremes\n"
+    "of the displacement and stress along the pipe, or the energy against time.\n"
     "--energy and --envelope write the energy of every level and the extremes\n"
     "of every segment. A run whose energy leaves that of level 1 by more than\n"
     "1 % is reported on stderr as unstable from that level.\n"
@@ -118,6 +121,19 @@ bool parseOutputs(const QCommandLineParser& parser, BatchOptions& options, QStri
                         .arg(*options.plot);
             return false;
         }
+    }
+    if (parser.isSet("plot-page")) {
+        const auto page = plotPageNamed(parser.value("plot-page"));
+        if (!page) {
+            error = QStringLiteral("unknown plot page '%1' (time, profile, envelope or energy)")
+                        .arg(parser.value("plot-page"));
+            return false;
+        }
+        if (!options.plot) {
+            error = QStringLiteral("--plot-page goes with --plot");
+            return false;
+        }
+        options.plotPage = *page;
     }
     if (options.run == BatchRun::Precision && (options.csv || options.plot)) {
         error = QStringLiteral(
@@ -196,6 +212,10 @@ bool parseBatchOptions(const QStringList& arguments, BatchOptions& options, QStr
                       "LIST"});
     parser.addOption(
         {"plot", "Renders the result charts to this .png or .svg file after the run.", "FILE"});
+    parser.addOption({"plot-page",
+                      "The charts --plot draws, as the results window's tabs: time (the "
+                      "default), profile, envelope or energy.",
+                      "PAGE", "time"});
     parser.addOption({"free-end",
                       "The free end: seed (the default, as the model was first written, "
                       "unstable) or restoring (the last segment pulled back by its piece).",

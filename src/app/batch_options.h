@@ -3,6 +3,7 @@
 // The command line of velarion-batch: its options, its help text and its
 // exit statuses.
 
+#include "charts/plot_file.h"
 #include "model/kernel.h"
 
 #include <QLocale>
@@ -40,6 +41,7 @@ struct BatchOptions {
     std::optional<QString> csv;
     QString csvSegments;
     std::optional<QString> plot;
+    PlotPage plotPage = PlotPage::Time;
     FreeEnd freeEnd = FreeEnd::Seed;
     std::optional<QString> energy;
     std::optional<QString> envelope;

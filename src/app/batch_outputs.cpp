@@ -33,7 +33,7 @@ bool writePlot(const FormState& form, const BatchOptions& options) {
     QString error;
     if (!form.psiRows) {
         error = QStringLiteral("No run has left rows in psi.");
-    } else if (writePlotFile(form, options.locale, *options.plot, error)) {
+    } else if (writePlotFile(form, options.locale, *options.plot, error, options.plotPage)) {
         return true;
     }
     std::fprintf(stderr, "velarion-batch: --plot: %s\n", qPrintable(error));

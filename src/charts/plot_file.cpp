@@ -11,6 +11,9 @@
 #include <QPainter>
 #include <QSvgGenerator>
 
+#include <utility>
+#include <vector>
+
 namespace velarion {
 
 namespace {
@@ -19,18 +22,49 @@ bool isSvg(const QString& path) {
     return path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive);
 }
 
-// The charts stacked in one scene, which owns them.
-void stackCharts(QGraphicsScene& scene, const FormState& form, const QLocale& locale) {
+std::vector<std::unique_ptr<QChart>> pageCharts(const FormState& form, const QLocale& locale,
+                                                PlotPage page) {
     const int lastRow = form.psiRows ? form.psiRows->lastRow : 0;
-    std::unique_ptr<QChart> charts[] = {charts::displacementChart(form, locale),
-                                        charts::stressChart(form, locale),
-                                        charts::profileChart(form, locale, lastRow)};
-    const qreal height = qreal(kPlotSize.height()) / std::size(charts);
-    for (std::size_t i = 0; i < std::size(charts); ++i) {
-        charts[i]->setGeometry(QRectF(0, height * i, kPlotSize.width(), height));
+    std::vector<std::unique_ptr<QChart>> charts;
+    switch (page) {
+        case PlotPage::Time:
+            charts.push_back(charts::displacementChart(form, locale));
+            charts.push_back(charts::stressChart(form, locale));
+            charts.push_back(charts::profileChart(form, locale, lastRow));
+            break;
+        case PlotPage::Profile:
+            charts.push_back(charts::profileChart(form, locale, lastRow));
+            break;
+        case PlotPage::Envelope: {
+            charts::EnvelopeCharts envelope = charts::envelopeCharts(form, locale);
+            charts.push_back(std::move(envelope.displacement));
+            charts.push_back(std::move(envelope.stress));
+            break;
+        }
+        case PlotPage::Energy:
+            charts.push_back(charts::energyChart(form, locale));
+            break;
+    }
+    return charts;
+}
+
+// The picture's size: 400 pixels of height a chart, the three charts of the
+// time series in kPlotSize.
+QSize pageSize(std::size_t charts) {
+    return QSize(kPlotSize.width(), static_cast<int>(kPlotSize.height() / 3 * charts));
+}
+
+// The charts stacked in one scene, which owns them.
+void stackCharts(QGraphicsScene& scene, const FormState& form, const QLocale& locale,
+                 PlotPage page) {
+    std::vector<std::unique_ptr<QChart>> charts = pageCharts(form, locale, page);
+    const QSize size = pageSize(charts.size());
+    const qreal height = qreal(size.height()) / charts.size();
+    for (std::size_t i = 0; i < charts.size(); ++i) {
+        charts[i]->setGeometry(QRectF(0, height * i, size.width(), height));
         scene.addItem(charts[i].release());
     }
-    scene.setSceneRect(QRectF(QPointF(0, 0), kPlotSize));
+    scene.setSceneRect(QRectF(QPointF(0, 0), size));
 }
 
 void paintScene(QGraphicsScene& scene, QPaintDevice& device) {
@@ -45,8 +79,9 @@ QByteArray svgBytes(QGraphicsScene& scene) {
     buffer.open(QIODevice::WriteOnly);
     QSvgGenerator svg;
     svg.setOutputDevice(&buffer);
-    svg.setSize(kPlotSize);
-    svg.setViewBox(QRect(QPoint(0, 0), kPlotSize));
+    const QSize size = scene.sceneRect().size().toSize();
+    svg.setSize(size);
+    svg.setViewBox(QRect(QPoint(0, 0), size));
     svg.setTitle(QStringLiteral("Velarion results"));
     paintScene(scene, svg);
     return buffer.data();
@@ -54,7 +89,7 @@ QByteArray svgBytes(QGraphicsScene& scene) {
 
 // Empty when the picture could not be encoded.
 QByteArray pngBytes(QGraphicsScene& scene) {
-    QImage image(kPlotSize, QImage::Format_RGB32);
+    QImage image(scene.sceneRect().size().toSize(), QImage::Format_RGB32);
     paintScene(scene, image);
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
@@ -63,6 +98,19 @@ QByteArray pngBytes(QGraphicsScene& scene) {
 
 }  // namespace
 
+std::optional<PlotPage> plotPageNamed(const QString& name) {
+    const std::pair<const char*, PlotPage> pages[] = {{"time", PlotPage::Time},
+                                                      {"profile", PlotPage::Profile},
+                                                      {"envelope", PlotPage::Envelope},
+                                                      {"energy", PlotPage::Energy}};
+    for (const auto& [pageName, page] : pages) {
+        if (name == QLatin1String(pageName)) {
+            return page;
+        }
+    }
+    return std::nullopt;
+}
+
 bool isPlotFileName(const QString& path) {
     return isSvg(path) || path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive);
 }
@@ -70,9 +118,9 @@ bool isPlotFileName(const QString& path) {
 // The picture is encoded in memory first, so a file that cannot take it is
 // reported with the system's reason and keeps its old contents.
 bool writePlotFile(const FormState& form, const QLocale& locale, const QString& path,
-                   QString& error) {
+                   QString& error, PlotPage page) {
     QGraphicsScene scene;
-    stackCharts(scene, form, locale);
+    stackCharts(scene, form, locale, page);
     const QByteArray bytes = isSvg(path) ? svgBytes(scene) : pngBytes(scene);
     QString reason = QStringLiteral("the picture could not be encoded");
     if (!bytes.isEmpty() && writeWholeFile(path, bytes, reason)) {

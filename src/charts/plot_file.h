@@ -6,19 +6,28 @@
 #include <QSize>
 #include <QString>
 
+#include <optional>
+
 namespace velarion {
 
 // The picture's size: the three charts one above the other.
 inline constexpr QSize kPlotSize{1000, 1200};
 
+// Which charts a plot holds, as the results window's tabs show them: the
+// time series with the profile at the last row (the default), the profile
+// alone, the envelope, the energy.
+enum class PlotPage { Time, Profile, Envelope, Energy };
+// time, profile, envelope or energy; none for another name.
+std::optional<PlotPage> plotPageNamed(const QString& name);
+
 // True for the extensions writePlotFile knows: .png and .svg, in any case.
 bool isPlotFileName(const QString& path);
 
-// Renders the results' three charts offscreen into a PNG or an SVG, chosen
-// by the extension; the profile shows the last stored row. Needs a
-// QApplication. False, with the path and the reason in `error`, when the
-// file cannot be written.
+// Renders the charts of `page` offscreen into a PNG or an SVG, chosen by
+// the extension; a profile shows the last stored row. Needs a QApplication.
+// False, with the path and the reason in `error`, when the file cannot be
+// written.
 bool writePlotFile(const FormState& form, const QLocale& locale, const QString& path,
-                   QString& error);
+                   QString& error, PlotPage page = PlotPage::Time);
 
 }  // namespace velarion

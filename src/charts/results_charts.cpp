@@ -1,6 +1,7 @@
 #include "results_charts.h"
 
 #include "results/energy_series.h"
+#include "results/envelope_table.h"
 #include "results/result_series.h"
 
 #include <QLineSeries>
@@ -10,6 +11,8 @@
 #include <cmath>
 
 namespace velarion::charts {
+
+const QString kConstantWithinRounding = QStringLiteral("(constant within rounding)");
 
 namespace {
 
@@ -29,7 +32,15 @@ std::unique_ptr<QChart> newChart(const QString& title, const QLocale& locale) {
 QLineSeries* addSeries(QChart& chart, const std::vector<QPointF>& points, const QString& name) {
     auto* series = new QLineSeries(&chart);
     series->setName(name);
-    series->replace(toList(points));
+    // A point beyond the doubles (a run that blew up) cannot be drawn.
+    QList<QPointF> finite;
+    finite.reserve(static_cast<qsizetype>(points.size()));
+    for (const QPointF& p : points) {
+        if (std::isfinite(p.x()) && std::isfinite(p.y())) {
+            finite.append(p);
+        }
+    }
+    series->replace(finite);
     chart.addSeries(series);
     return series;
 }
@@ -46,6 +57,10 @@ void fitRange(QValueAxis& axis, double low, double high) {
         high = middle + least / 2;
     }
     axis.setRange(low, high);
+    // Ticks on round numbers, where rounding them out cannot overflow.
+    if (std::max(std::abs(low), std::abs(high)) < 1e300) {
+        axis.applyNiceNumbers();
+    }
 }
 
 void fitAxes(QChart& chart, QValueAxis& x, QValueAxis& y) {
@@ -64,14 +79,49 @@ void fitAxes(QChart& chart, QValueAxis& x, QValueAxis& y) {
     fitRange(y, yLow, yHigh);
 }
 
+// The decimals that write multiples of `step` exactly (a nice step of 0.25
+// needs two), at most two beyond its first digit.
+int decimalsOf(double step) {
+    const int most = std::clamp(2 - static_cast<int>(std::floor(std::log10(step))), 0, 15);
+    for (int d = 0; d < most; ++d) {
+        const double scaled = step * std::pow(10.0, d);
+        if (std::abs(scaled - std::round(scaled)) <= 1e-6 * scaled) {
+            return d;
+        }
+    }
+    return most;
+}
+
+// One notation for every label of an axis, with as many digits as the tick
+// step needs: fixed between 0.001 and 1E6, otherwise scientific. The chart
+// writes them in its locale.
+QString labelFormat(double low, double high, int tickCount) {
+    const double step = (high - low) / std::max(1, tickCount - 1);
+    const double size = std::max(std::abs(low), std::abs(high));
+    if (!(step > 0) || !(size > 0) || !std::isfinite(size) || !std::isfinite(step)) {
+        return QStringLiteral("%.3g");
+    }
+    if (size >= 1e-3 && size < 1e6) {
+        return QStringLiteral("%.%1f").arg(decimalsOf(step));
+    }
+    const double unit = std::pow(10.0, std::floor(std::log10(size)));
+    return QStringLiteral("%.%1e").arg(decimalsOf(step / unit));
+}
+
+// The labels follow the range, also a zoomed one.
+void keepLabelsReadable(QValueAxis& axis) {
+    const auto format = [&axis] {
+        axis.setLabelFormat(labelFormat(axis.min(), axis.max(), axis.tickCount()));
+    };
+    format();
+    QObject::connect(&axis, &QValueAxis::rangeChanged, &axis, format);
+}
+
 void addAxes(QChart& chart, const QString& xTitle, const QString& yTitle) {
     auto* x = new QValueAxis(&chart);
     auto* y = new QValueAxis(&chart);
     x->setTitleText(xTitle);
     y->setTitleText(yTitle);
-    for (QValueAxis* axis : {x, y}) {
-        axis->setLabelFormat(QStringLiteral("%.3g"));
-    }
     chart.addAxis(x, Qt::AlignBottom);
     chart.addAxis(y, Qt::AlignLeft);
     for (QAbstractSeries* series : chart.series()) {
@@ -79,6 +129,38 @@ void addAxes(QChart& chart, const QString& xTitle, const QString& yTitle) {
         series->attachAxis(y);
     }
     fitAxes(chart, *x, *y);
+    keepLabelsReadable(*x);
+    keepLabelsReadable(*y);
+}
+
+// A series whose values differ by no more than 1E-12 of `scale` (the size
+// of the numbers it is computed from) holds rounding alone: it is drawn
+// flat at its mean, or at zero when the mean is itself within rounding of
+// zero, and named so.
+void flattenRounding(QLineSeries& series, double scale) {
+    QList<QPointF> points = series.points();
+    if (points.size() < 2) {
+        return;
+    }
+    double low = points.front().y(), high = low, sum = 0;
+    for (const QPointF& p : points) {
+        low = std::min(low, p.y());
+        high = std::max(high, p.y());
+        sum += p.y();
+    }
+    const double size = std::max({std::abs(low), std::abs(high), std::abs(scale)});
+    if (!(high - low <= 1e-12 * size) || high == low) {
+        return;
+    }
+    double mean = sum / points.size();
+    if (std::abs(mean) <= 1e-12 * size) {
+        mean = 0;
+    }
+    for (QPointF& p : points) {
+        p.setY(mean);
+    }
+    series.replace(points);
+    series.setName(QStringLiteral("%1 %2").arg(series.name(), kConstantWithinRounding));
 }
 
 const QString kTimeAxis = QStringLiteral("Time (s)");
@@ -105,12 +187,50 @@ QString outcomeName(const std::optional<RunOutcome>& outcome) {
 
 }  // namespace
 
+namespace {
+
+// The size of the positions that segments 0 to `last` start from: the
+// displacements are differences of numbers this large.
+double positionScale(const FormState& form) {
+    if (!form.psiRows) {
+        return 0;
+    }
+    const double* rest = form.psi.row(0);
+    return std::max(std::abs(rest[0]), std::abs(rest[form.psiRows->lastSegment]));
+}
+
+// The stress is B / L0 times a difference of positions: its rounding goes
+// with the size of those positions.
+double stressScale(const FormState& form) {
+    return form.psiRows
+               ? form.psiRows->parameters.B * positionScale(form) / form.psiRows->parameters.L0
+               : 0;
+}
+
+// A chart without a legend names its flat series in the title.
+void noteFlatInTitle(QChart& chart) {
+    if (!chart.legend()->isVisible()) {
+        for (QAbstractSeries* series : chart.series()) {
+            if (series->name().endsWith(kConstantWithinRounding)) {
+                chart.setTitle(QStringLiteral("%1 %2").arg(chart.title(), kConstantWithinRounding));
+                return;
+            }
+        }
+    }
+}
+
+}  // namespace
+
 std::unique_ptr<QChart> displacementChart(const FormState& form, const QLocale& locale) {
     auto chart = newChart(QStringLiteral("Displacement from rest"), locale);
     const int last = form.psiRows ? form.psiRows->lastSegment : 0;
-    addSeries(*chart, displacementOverTime(form, 0), QStringLiteral("First segment (0)"));
-    addSeries(*chart, displacementOverTime(form, last),
-              QStringLiteral("Last segment (%1)").arg(last));
+    const double scale = positionScale(form);
+    flattenRounding(
+        *addSeries(*chart, displacementOverTime(form, 0), QStringLiteral("First segment (0)")),
+        scale);
+    flattenRounding(*addSeries(*chart, displacementOverTime(form, last),
+                               QStringLiteral("Last segment (%1)").arg(last)),
+                    scale);
     addAxes(*chart, kTimeAxis, QStringLiteral("Displacement (m)"));
     return chart;
 }
@@ -118,8 +238,10 @@ std::unique_ptr<QChart> displacementChart(const FormState& form, const QLocale& 
 std::unique_ptr<QChart> stressChart(const FormState& form, const QLocale& locale) {
     auto chart =
         newChart(QStringLiteral("Stress in the first piece (positive in compression)"), locale);
-    addSeries(*chart, firstPieceStress(form), QStringLiteral("Stress"));
+    flattenRounding(*addSeries(*chart, firstPieceStress(form), QStringLiteral("Stress")),
+                    stressScale(form));
     chart->legend()->hide();
+    noteFlatInTitle(*chart);
     addAxes(*chart, kTimeAxis, QStringLiteral("Stress (Pa)"));
     return chart;
 }
@@ -135,8 +257,124 @@ void showProfileRow(QChart& chart, const FormState& form, int row) {
     auto* series = static_cast<QLineSeries*>(chart.series().front());
     series->replace(toList(displacementProfile(form, row)));
     series->setName(rowCaption(form, chart.locale(), row));
-    fitAxes(chart, *static_cast<QValueAxis*>(chart.axes(Qt::Horizontal).front()),
-            *static_cast<QValueAxis*>(chart.axes(Qt::Vertical).front()));
+    // A zoomed chart keeps the user's view while the rows go by.
+    if (!chart.isZoomed()) {
+        fitAxes(chart, *static_cast<QValueAxis*>(chart.axes(Qt::Horizontal).front()),
+                *static_cast<QValueAxis*>(chart.axes(Qt::Vertical).front()));
+    }
+}
+
+namespace {
+
+// Calls `use` with the envelope of the run in psi, when there is one: the
+// Girotondo run's only when it kept one.
+template <class Use>
+void withEnvelope(const FormState& form, Use use) {
+    if (!form.psiRows) {
+        return;
+    }
+    if (form.psiRows->run == RunKind::Girotondo) {
+        if (!form.girotondoEnvelope.isEmpty()) {
+            use(form.girotondoEnvelope);
+        }
+        return;
+    }
+    const Envelope envelope = envelopeFromPsi(form);
+    if (!envelope.isEmpty()) {
+        use(envelope);
+    }
+}
+
+}  // namespace
+
+EnvelopeCharts envelopeCharts(const FormState& form, const QLocale& locale) {
+    std::vector<QPointF> lowDisplacement, highDisplacement, lowStress, highStress;
+    withEnvelope(form, [&](const Envelope& envelope) {
+        const double* rest = form.psi.row(0);
+        const Parameters& p = form.psiRows->parameters;
+        for (int s = 0; s <= envelope.lastSegment(); ++s) {
+            lowDisplacement.emplace_back(rest[s], envelope.minDisplacement(s));
+            highDisplacement.emplace_back(rest[s], envelope.maxDisplacement(s));
+            if (s < envelope.lastSegment()) {
+                lowStress.emplace_back(rest[s], envelope.minStress(s, p));
+                highStress.emplace_back(rest[s], envelope.maxStress(s, p));
+            }
+        }
+    });
+    EnvelopeCharts charts{
+        newChart(QStringLiteral("Envelope of the displacement from rest"), locale),
+        newChart(QStringLiteral("Envelope of the stress (positive in compression)"), locale)};
+    const double positions = positionScale(form);
+    flattenRounding(*addSeries(*charts.displacement, highDisplacement, QStringLiteral("Maximum")),
+                    positions);
+    flattenRounding(*addSeries(*charts.displacement, lowDisplacement, QStringLiteral("Minimum")),
+                    positions);
+    addAxes(*charts.displacement, QStringLiteral("Rest position (m)"),
+            QStringLiteral("Displacement (m)"));
+    flattenRounding(*addSeries(*charts.stress, highStress, QStringLiteral("Maximum")),
+                    stressScale(form));
+    flattenRounding(*addSeries(*charts.stress, lowStress, QStringLiteral("Minimum")),
+                    stressScale(form));
+    addAxes(*charts.stress, QStringLiteral("Rest position of the piece's start (m)"),
+            QStringLiteral("Stress (Pa)"));
+    return charts;
+}
+
+QString envelopeNote(const FormState& form) {
+    if (form.psiRows && form.psiRows->run == RunKind::Girotondo &&
+        form.girotondoEnvelope.isEmpty()) {
+        return QStringLiteral(
+            "The Girotondo run keeps its envelope only while this window is open: run it again "
+            "to see the envelope.");
+    }
+    return QString();
+}
+
+std::unique_ptr<QChart> energyChart(const FormState& form, const QLocale& locale) {
+    auto chart = newChart(QStringLiteral("Energy per unit area of the section"), locale);
+    const EnergyRecord energy = energyOfRun(form);
+    std::vector<QPointF> kinetic, strain, work, total;
+    if (form.psiRows) {
+        const double deltaT = form.psiRows->parameters.DeltaT;
+        const auto kept = energy.kept();
+        // At most about 4000 points: a line cannot show more on a screen.
+        const std::size_t stride = std::max<std::size_t>(1, kept.size() / 4000);
+        for (std::size_t k = 0; k < kept.size(); k += stride) {
+            const double t = static_cast<double>(k + 1) * deltaT;
+            kinetic.emplace_back(t, kept[k].kinetic);
+            strain.emplace_back(t, kept[k].strain);
+            work.emplace_back(t, kept[k].work);
+            total.emplace_back(t, kept[k].total());
+        }
+    }
+    // Each judged against its own size: a run that blew up dwarfs the rest.
+    flattenRounding(*addSeries(*chart, kinetic, QStringLiteral("Kinetic")), 0);
+    flattenRounding(*addSeries(*chart, strain, QStringLiteral("Strain")), 0);
+    flattenRounding(*addSeries(*chart, work, QStringLiteral("Work")), 0);
+    flattenRounding(*addSeries(*chart, total, QStringLiteral("Total")), 0);
+    addAxes(*chart, kTimeAxis, QStringLiteral("Energy (J/m\u00b2)"));
+    // A run that blew up would flatten the levels before it to a line at
+    // zero: the axis holds those levels, and the lines leave it at the top
+    // or the bottom.
+    if (const auto& instability = energy.instability()) {
+        const auto kept = energy.kept();
+        const std::size_t before =
+            std::min<std::size_t>(kept.size(), static_cast<std::size_t>(instability->level));
+        double low = 0, high = 0;
+        for (std::size_t k = 0; k < before; ++k) {
+            for (double value : {kept[k].kinetic, kept[k].strain, kept[k].work, kept[k].total()}) {
+                low = std::min(low, value);
+                high = std::max(high, value);
+            }
+        }
+        const double margin = (high - low) / 4;
+        fitRange(*static_cast<QValueAxis*>(chart->axes(Qt::Vertical).front()), low - margin,
+                 high + margin);
+        chart->setTitle(
+            QStringLiteral("%1 (the axis holds the levels before %2)")
+                .arg(chart->title(), locale.toString(static_cast<qlonglong>(instability->level))));
+    }
+    return chart;
 }
 
 QString runSummary(const FormState& form, const QLocale& locale) {

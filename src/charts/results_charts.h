@@ -15,8 +15,25 @@ namespace velarion::charts {
 std::unique_ptr<QChart> displacementChart(const FormState& form, const QLocale& locale);
 std::unique_ptr<QChart> stressChart(const FormState& form, const QLocale& locale);
 std::unique_ptr<QChart> profileChart(const FormState& form, const QLocale& locale, int row);
-// Shows the profile of another row in a chart made by profileChart().
+// Shows the profile of another row in a chart made by profileChart(); a
+// zoomed chart keeps its ranges.
 void showProfileRow(QChart& chart, const FormState& form, int row);
+// The lowest and highest displacement of each segment, and stress of each
+// piece, over the levels of the run: the double run's from psi, the
+// Girotondo run's when it kept its envelope.
+struct EnvelopeCharts {
+    std::unique_ptr<QChart> displacement;
+    std::unique_ptr<QChart> stress;
+};
+EnvelopeCharts envelopeCharts(const FormState& form, const QLocale& locale);
+// Why the envelope charts are empty after a Girotondo run; empty otherwise.
+QString envelopeNote(const FormState& form);
+// Kinetic, strain, work and total energy per unit area against time.
+std::unique_ptr<QChart> energyChart(const FormState& form, const QLocale& locale);
+// A series whose values stay within 1E-12 of the size of the numbers it is
+// computed from is drawn flat and its name (or, without a legend, the
+// chart's title) ends with this.
+extern const QString kConstantWithinRounding;
 
 // Which run the rows come from, how it ended and which levels they hold.
 QString runSummary(const FormState& form, const QLocale& locale);

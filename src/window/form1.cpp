@@ -30,6 +30,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <type_traits>
 
 namespace velarion::window {
 
@@ -140,6 +141,12 @@ Form1::Form1(const QLocale& locale, Form1Hooks hooks)
       client_(new QWidget(this)) {
     if (!hooks_.terminate)
         hooks_.terminate = endProgramNow;
+    // An open results window follows a run at its pump points.
+    ops_->afterEvents = [this] {
+        if (running_ && results_) {
+            results_->refreshDuringRun();
+        }
+    };
     substituteWindowsFonts();
     const WindowSpec& spec = form1Window();
     setObjectName("Form1");
@@ -305,7 +312,9 @@ void Form1::runAlone() {
     }
     run.run();
     running_ = false;
+    lastRunDecimal_ = std::is_same_v<Run, PrecisionRun>;
     if (results_) {
+        results_->setAfterDecimalRun(lastRunDecimal_);
         results_->refresh();
     }
 }
@@ -356,6 +365,7 @@ void Form1::mnuResults_Click() {
     if (!results_) {
         results_ = new ResultsWindow(state_, numbers_.locale(), this);
     }
+    results_->setAfterDecimalRun(lastRunDecimal_);
     results_->refresh();
     results_->show();
     results_->raise();

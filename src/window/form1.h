@@ -114,6 +114,7 @@ class Form1 : public QWidget {
     QHash<QString, QWidget*> controls_;
     bool stopFlag_ = false;
     bool running_ = false;
+    bool lastRunDecimal_ = false;  // the results window says whose charts it shows
 };
 
 }  // namespace velarion::window

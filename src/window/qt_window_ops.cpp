@@ -128,6 +128,9 @@ void QtWindowOps::repaint(std::string_view control) {
 void QtWindowOps::processEvents() {
     flushCounters();
     QCoreApplication::processEvents();
+    if (afterEvents) {
+        afterEvents();
+    }
 }
 
 MessageAnswer QtWindowOps::messageBox(const MessageRequest& request) {

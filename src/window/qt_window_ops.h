@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 namespace velarion::window {
@@ -37,6 +38,9 @@ class QtWindowOps : public WindowOps {
 
     // Hands the latest counter texts to their widgets.
     void flushCounters() const;
+
+    // Called after each processEvents(), the pump points of a run.
+    std::function<void()> afterEvents;
 
   private:
     QWidget& widget(std::string_view name) const;

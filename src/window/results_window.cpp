@@ -1,51 +1,50 @@
 #include "results_window.h"
 
+#include "charts/chart_image.h"
 #include "charts/results_charts.h"
 
 #include <QChartView>
+#include <QFileDialog>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
 #include <QSlider>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace velarion::window {
 
 using namespace charts;
 
-ResultsWindow::ResultsWindow(const FormState& form, const QLocale& locale, QWidget* parent)
-    : QWidget(parent, Qt::Window),
-      form_(form),
-      locale_(locale),
-      summary_(new QLabel(this)),
-      courant_(new QLabel(this)),
-      instability_(new QLabel(this)),
-      slider_(new QSlider(Qt::Horizontal, this)),
-      rowLabel_(new QLabel(this)) {
-    setWindowTitle(QStringLiteral("Velarion - Results"));
-    setLocale(locale);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(summary_);
-    layout->addWidget(courant_);
-    instability_->setStyleSheet(QStringLiteral("QLabel { color: #c00000; font-weight: bold; }"));
-    instability_->setWordWrap(true);
-    layout->addWidget(instability_);
-    for (QChartView*& view : views_) {
-        view = new QChartView(this);
-        view->setRenderHint(QPainter::Antialiasing);
-        view->setMinimumSize(640, 240);
-        layout->addWidget(view, 1);
-    }
-    auto* row = new QHBoxLayout;
-    row->addWidget(new QLabel(QStringLiteral("Level of the profile:"), this));
-    row->addWidget(slider_, 1);
-    row->addWidget(rowLabel_);
-    layout->addLayout(row);
-    resize(960, 960);
-    connect(slider_, &QSlider::valueChanged, this, [this](int value) { showProfile(value); });
-    refresh();
-}
-
 namespace {
+
+// A chart view that zooms into the rectangle dragged with the left button
+// (the right button zooms out) and goes back to the whole chart on a
+// double-click.
+class ZoomingChartView : public QChartView {
+  public:
+    explicit ZoomingChartView(QWidget* parent) : QChartView(parent) {
+        setRenderHint(QPainter::Antialiasing);
+        setRubberBand(QChartView::RectangleRubberBand);
+        setMinimumSize(200, 120);
+        setToolTip(QStringLiteral("Drag to zoom in; double-click to see the whole chart."));
+    }
+
+  protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override {
+        if (chart()) {
+            chart()->zoomReset();
+        }
+        event->accept();
+    }
+};
 
 // A view releases its chart when given another, without deleting it.
 void replaceChart(QChartView& view, std::unique_ptr<QChart> chart) {
@@ -53,31 +52,245 @@ void replaceChart(QChartView& view, std::unique_ptr<QChart> chart) {
     view.setChart(chart.release());
 }
 
+QLabel* wrappingLabel(QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
+}
+
+// The charts, in the order of the tabs, and the tabs.
+enum Chart { kDisplacement, kStress, kProfile, kEnvelopeDisplacement, kEnvelopeStress, kEnergy };
+enum Tab { kTimeTab, kProfileTab, kEnvelopeTab, kEnergyTab };
+
+constexpr int kLiveRefreshMs = 500;
+
 }  // namespace
 
-void ResultsWindow::refresh() {
+QChartView* ResultsWindow::newView() {
+    return new ZoomingChartView(this);
+}
+
+ResultsWindow::ResultsWindow(const FormState& form, const QLocale& locale, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      form_(form),
+      locale_(locale),
+      summary_(wrappingLabel(this)),
+      decimal_(wrappingLabel(this)),
+      courant_(wrappingLabel(this)),
+      instability_(wrappingLabel(this)),
+      pages_(new QStackedWidget(this)),
+      tabs_(new QTabWidget(this)),
+      envelopeNote_(wrappingLabel(this)),
+      slider_(new QSlider(Qt::Horizontal, this)),
+      play_(new QPushButton(QStringLiteral("Play"), this)),
+      speed_(new QSpinBox(this)),
+      timer_(new QTimer(this)),
+      rowLabel_(new QLabel(this)) {
+    setWindowTitle(QStringLiteral("Velarion - Results"));
+    setLocale(locale);
+    for (QChartView*& view : views_) {
+        view = newView();
+    }
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(summary_);
+    layout->addWidget(decimal_);
+    layout->addWidget(courant_);
+    instability_->setStyleSheet(QStringLiteral("QLabel { color: #c00000; font-weight: bold; }"));
+    layout->addWidget(instability_);
+
+    auto* noRun = new QLabel(QStringLiteral("No run yet: press a GO button."), this);
+    noRun->setAlignment(Qt::AlignCenter);
+    pages_->addWidget(noRun);
+    pages_->addWidget(tabs_);
+    layout->addWidget(pages_, 1);
+
+    const auto chartBox = [this](std::initializer_list<int> charts) {
+        auto* box = new QWidget(this);
+        auto* column = new QVBoxLayout(box);
+        column->setContentsMargins(0, 0, 0, 0);
+        for (int chart : charts) {
+            column->addWidget(views_[chart], 1);
+        }
+        return box;
+    };
+    chartBoxes_[kTimeTab] = chartBox({kDisplacement, kStress});
+    chartBoxes_[kProfileTab] = chartBox({kProfile});
+    chartBoxes_[kEnvelopeTab] = chartBox({kEnvelopeDisplacement, kEnvelopeStress});
+    chartBoxes_[kEnergyTab] = chartBox({kEnergy});
+
+    // Alt and the underlined letter picks a tab.
+    tabs_->addTab(chartBoxes_[kTimeTab], QStringLiteral("&Time series"));
+
+    auto* profile = new QWidget(this);
+    auto* profileColumn = new QVBoxLayout(profile);
+    profileColumn->addWidget(chartBoxes_[kProfileTab], 1);
+    auto* controls = new QHBoxLayout;
+    play_->setCheckable(true);
+    controls->addWidget(play_);
+    controls->addWidget(slider_, 1);
+    speed_->setRange(1, 1000);
+    speed_->setValue(10);
+    speed_->setSuffix(QStringLiteral(" rows/s"));
+    speed_->setToolTip(QStringLiteral("How many rows Play shows each second"));
+    controls->addWidget(speed_);
+    profileColumn->addLayout(controls);
+    rowLabel_->setAlignment(Qt::AlignCenter);
+    profileColumn->addWidget(rowLabel_);
+    tabs_->addTab(profile, QStringLiteral("&Profile"));
+
+    auto* envelope = new QWidget(this);
+    auto* envelopeColumn = new QVBoxLayout(envelope);
+    envelopeColumn->addWidget(envelopeNote_);
+    envelopeColumn->addWidget(chartBoxes_[kEnvelopeTab], 1);
+    tabs_->addTab(envelope, QStringLiteral("&Envelope"));
+    tabs_->addTab(chartBoxes_[kEnergyTab], QStringLiteral("E&nergy"));
+
+    auto* buttons = new QHBoxLayout;
+    auto* reset = new QPushButton(QStringLiteral("Reset zoom"), this);
+    auto* save = new QPushButton(QStringLiteral("Save image\u2026"), this);
+    // Nothing to zoom or save before a run.
+    connect(pages_, &QStackedWidget::currentChanged, this, [reset, save](int page) {
+        reset->setEnabled(page != 0);
+        save->setEnabled(page != 0);
+    });
+    reset->setEnabled(false);
+    save->setEnabled(false);
+    buttons->addWidget(
+        new QLabel(QStringLiteral("Drag on a chart to zoom in; double-click to see all of it."),
+                   this),
+        1);
+    buttons->addWidget(reset);
+    buttons->addWidget(save);
+    layout->addLayout(buttons);
+
+    connect(slider_, &QSlider::valueChanged, this, [this](int value) { showProfile(value); });
+    connect(play_, &QPushButton::toggled, this, [this](bool on) { play(on); });
+    connect(speed_, &QSpinBox::valueChanged, this,
+            [this](int rowsPerSecond) { timer_->setInterval(1000 / rowsPerSecond); });
+    timer_->setInterval(1000 / speed_->value());
+    connect(timer_, &QTimer::timeout, this, [this] { step(); });
+    connect(reset, &QPushButton::clicked, this, [this] { resetZoom(); });
+    connect(save, &QPushButton::clicked, this, [this] {
+        const QString path =
+            askImagePath ? askImagePath()
+                         : QFileDialog::getSaveFileName(this, QStringLiteral("Save image"),
+                                                        QStringLiteral("results.png"),
+                                                        QStringLiteral("Images (*.png *.svg)"));
+        QString error;
+        if (!path.isEmpty() && !saveImage(path, error)) {
+            QMessageBox::warning(this, QStringLiteral("Save image"), error);
+        }
+    });
+
+    // A size that fits the screen, with room for its frame and task bars.
+    const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    const QSize available = screen ? screen->availableGeometry().size() : QSize(1024, 768);
+    resize(std::min(960, available.width() * 9 / 10), std::min(900, available.height() * 85 / 100));
+    refresh();
+}
+
+void ResultsWindow::replaceTimeAndProfile(bool shownOnly) {
     const int lastRow = form_.psiRows ? form_.psiRows->lastRow : 0;
-    summary_->setText(runSummary(form_, locale_));
-    courant_->setText(courantText(form_, locale_));
-    instability_->setText(charts::instabilityNotice(form_, locale_));
-    instability_->setVisible(!instability_->text().isEmpty());
-    replaceChart(*views_[0], displacementChart(form_, locale_));
-    replaceChart(*views_[1], stressChart(form_, locale_));
-    replaceChart(*views_[2], profileChart(form_, locale_, lastRow));
+    const int tab = tabs_->currentIndex();
+    if (!shownOnly || tab == kTimeTab) {
+        replaceChart(*views_[kDisplacement], displacementChart(form_, locale_));
+        replaceChart(*views_[kStress], stressChart(form_, locale_));
+    }
+    if (!shownOnly || tab == kProfileTab) {
+        replaceChart(*views_[kProfile], profileChart(form_, locale_, lastRow));
+    }
     const QSignalBlocker quiet(slider_);
     slider_->setRange(0, lastRow);
     slider_->setValue(lastRow);
     slider_->setEnabled(form_.psiRows.has_value());
+    play_->setEnabled(lastRow > 0);
     rowLabel_->setText(rowCaption(form_, locale_, lastRow));
+    summary_->setText(runSummary(form_, locale_));
+    summary_->setVisible(form_.psiRows.has_value());
+    pages_->setCurrentIndex(form_.psiRows ? 1 : 0);
+}
+
+void ResultsWindow::refresh() {
+    play_->setChecked(false);
+    replaceTimeAndProfile(false);
+    if (afterDecimal_ && form_.psiRows) {
+        decimal_->setText(
+            QStringLiteral("The decimal run leaves psi alone: these charts show the last %1.")
+                .arg(form_.psiRows->run == RunKind::Girotondo
+                         ? QStringLiteral("Girotondo run")
+                         : QStringLiteral("double-precision run")));
+    } else {
+        decimal_->clear();
+    }
+    decimal_->setVisible(!decimal_->text().isEmpty());
+    courant_->setText(courantText(form_, locale_));
+    courant_->setVisible(!courant_->text().isEmpty());
+    instability_->setText(charts::instabilityNotice(form_, locale_));
+    instability_->setVisible(!instability_->text().isEmpty());
+    EnvelopeCharts envelope = envelopeCharts(form_, locale_);
+    replaceChart(*views_[kEnvelopeDisplacement], std::move(envelope.displacement));
+    replaceChart(*views_[kEnvelopeStress], std::move(envelope.stress));
+    envelopeNote_->setText(envelopeNote(form_));
+    envelopeNote_->setVisible(!envelopeNote_->text().isEmpty());
+    replaceChart(*views_[kEnergy], energyChart(form_, locale_));
+}
+
+void ResultsWindow::refreshDuringRun() {
+    if (!isVisible() ||
+        (sinceLiveRefresh_.isValid() && sinceLiveRefresh_.elapsed() < kLiveRefreshMs)) {
+        return;
+    }
+    play_->setChecked(false);
+    replaceTimeAndProfile(true);
+    decimal_->hide();
+    sinceLiveRefresh_.start();
 }
 
 void ResultsWindow::showProfile(int row) {
-    showProfileRow(*views_[2]->chart(), form_, row);
+    showProfileRow(*views_[kProfile]->chart(), form_, row);
     rowLabel_->setText(rowCaption(form_, locale_, row));
+}
+
+void ResultsWindow::play(bool on) {
+    play_->setText(on ? QStringLiteral("Pause") : QStringLiteral("Play"));
+    if (!on) {
+        timer_->stop();
+        return;
+    }
+    // Played to its end, it starts again from the first row.
+    if (slider_->value() == slider_->maximum()) {
+        slider_->setValue(0);
+    }
+    timer_->start();
+}
+
+void ResultsWindow::step() {
+    if (slider_->value() >= slider_->maximum()) {
+        play_->setChecked(false);
+        return;
+    }
+    slider_->setValue(slider_->value() + 1);
+}
+
+void ResultsWindow::resetZoom() {
+    for (QChartView* view : chartBoxes_[tabs_->currentIndex()]->findChildren<QChartView*>()) {
+        view->chart()->zoomReset();
+    }
+}
+
+bool ResultsWindow::saveImage(const QString& path, QString& error) {
+    QWidget* shown =
+        pages_->currentIndex() == 0 ? pages_->currentWidget() : chartBoxes_[tabs_->currentIndex()];
+    return writeViewImage(*shown, path, error);
 }
 
 QChart* ResultsWindow::chart(int index) const {
     return views_[index]->chart();
+}
+
+bool ResultsWindow::showsNoRunYet() const {
+    return pages_->currentIndex() == 0;
 }
 
 QString ResultsWindow::courantNote() const {
@@ -86,6 +299,10 @@ QString ResultsWindow::courantNote() const {
 
 QString ResultsWindow::instabilityNotice() const {
     return instability_->isHidden() ? QString() : instability_->text();
+}
+
+QString ResultsWindow::decimalNote() const {
+    return decimal_->isHidden() ? QString() : decimal_->text();
 }
 
 }  // namespace velarion::window

@@ -2,41 +2,92 @@
 
 #include "runs/form_state.h"
 
+#include <QElapsedTimer>
 #include <QLocale>
 #include <QWidget>
+
+#include <functional>
+#include <optional>
 
 class QChart;
 class QChartView;
 class QLabel;
+class QPushButton;
 class QSlider;
+class QSpinBox;
+class QStackedWidget;
+class QTabWidget;
+class QTimer;
 
 namespace velarion::window {
 
 // "Velarion - Results": the charts of the last double-precision or
-// Girotondo run that left rows in psi, whatever its outcome. It reads the
-// window's state; refresh() draws it again after a run.
+// Girotondo run that left rows in psi, whatever its outcome, in four tabs:
+// the time series, the profile (animated through the stored rows), the
+// envelope and the energy. It reads the window's state; refresh() draws it
+// again after a run, refreshDuringRun() at the run's pump points.
 class ResultsWindow : public QWidget {
   public:
     ResultsWindow(const FormState& form, const QLocale& locale, QWidget* parent = nullptr);
 
     void refresh();
+    // Cheap enough for a pump point: the time series or the profile when
+    // its tab is shown, at most twice a second; the envelope and the
+    // energy wait for refresh() at the run's end.
+    void refreshDuringRun();
+    // After a decimal run, which leaves psi alone, the window says whose
+    // rows the charts show.
+    void setAfterDecimalRun(bool afterDecimal) { afterDecimal_ = afterDecimal; }
 
-    // For the tests: the charts in the order shown, and the profile's slider.
+    // Resets the zoom of the charts on the tab shown.
+    void resetZoom();
+    // Saves the charts of the tab shown, as they are drawn, as a PNG or an
+    // SVG by the extension. False, with the reason in `error`, when it
+    // cannot.
+    bool saveImage(const QString& path, QString& error);
+
+    // Where "Save image…" asks for the file; the default is a file dialog.
+    std::function<QString()> askImagePath;
+
+    // For the tests: the charts in the order of the tabs (displacement,
+    // stress, profile, envelope of displacement and of stress, energy).
+    static constexpr int kCharts = 6;
     QChart* chart(int index) const;
+    QChartView* chartView(int index) const { return views_[index]; }
+    QTabWidget* tabs() const { return tabs_; }
     QSlider* rowSlider() const { return slider_; }
+    QPushButton* playButton() const { return play_; }
+    QSpinBox* speedBox() const { return speed_; }
+    bool showsNoRunYet() const;
     QString courantNote() const;
     QString instabilityNotice() const;
+    QString decimalNote() const;
 
   private:
     void showProfile(int row);
+    void play(bool on);
+    void step();
+    // The time series and the profile, or only those of the tab shown.
+    void replaceTimeAndProfile(bool shownOnly);
+    QChartView* newView();
 
     const FormState& form_;
     QLocale locale_;
+    bool afterDecimal_ = false;
+    QElapsedTimer sinceLiveRefresh_;
     QLabel* summary_;
+    QLabel* decimal_;
     QLabel* courant_;
-    QLabel* instability_;  // red, shown only for an unstable run
-    QChartView* views_[3];
+    QLabel* instability_;    // red, shown only for an unstable run
+    QStackedWidget* pages_;  // "No run yet" or the tabs
+    QTabWidget* tabs_;
+    QChartView* views_[kCharts];
+    QWidget* chartBoxes_[4];  // each tab's charts, without its controls
+    QLabel* envelopeNote_;
     QSlider* slider_;
+    QPushButton* play_;
+    QSpinBox* speed_;
+    QTimer* timer_;
     QLabel* rowLabel_;
 };
 

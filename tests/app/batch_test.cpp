@@ -579,6 +579,28 @@ TEST_F(BatchTest, PlotDrawsTheThreeChartsOffscreen) {
     EXPECT_EQ(run({"--plot", "plot.pdf"}).exitCode, 64);
 }
 
+// --plot-page draws one tab of the results window: one chart a third of
+// the default picture's height, two for the envelope, which the Girotondo
+// run then keeps.
+TEST_F(BatchTest, PlotPageDrawsOneTabOfTheResults) {
+    ASSERT_EQ(run({"--plot", "energy.png", "--plot-page", "energy"}).exitCode, 0);
+    EXPECT_EQ(QImage(dir.filePath("energy.png")).size(), QSize(1000, 400));
+    ASSERT_EQ(run({"--plot", "profile.png", "--plot-page", "profile"}).exitCode, 0);
+    EXPECT_EQ(QImage(dir.filePath("profile.png")).size(), QSize(1000, 400));
+    ASSERT_EQ(
+        run({"--run", "girotondo", "--plot", "envelope.svg", "--plot-page", "envelope"}).exitCode,
+        0);
+    const QByteArray svg = read("envelope.svg");
+    EXPECT_TRUE(svg.contains("height=\"800\"")) << svg.left(400).toStdString();
+    EXPECT_TRUE(svg.contains("Envelope of the stress"));
+
+    const Result unknown = run({"--plot", "x.png", "--plot-page", "stress"});
+    EXPECT_EQ(unknown.exitCode, 64);
+    EXPECT_TRUE(unknown.err.contains("unknown plot page 'stress'")) << unknown.err.toStdString();
+    EXPECT_EQ(run({"--plot-page", "energy"}).exitCode, 64);
+    EXPECT_FALSE(QFile::exists(dir.filePath("x.png")));
+}
+
 TEST_F(BatchTest, DirectoryOptionTakesEveryFileThere) {
     ASSERT_TRUE(QDir(dir.path()).mkdir("run"));
     ASSERT_EQ(run({"-C", "run", "--csv", "psi.csv", "--csv-segments", "5"}).exitCode, 0);

@@ -78,6 +78,9 @@ TEST_F(InstallTest, LaysOutEveryFileWhereTheDesktopLooksForIt) {
         "usr/share/doc/velarion/LICENSE",
         "usr/share/doc/velarion/README.md",
         "usr/share/doc/velarion/guide.md",
+        "usr/share/doc/velarion/results-energy.png",
+        "usr/share/doc/velarion/results-envelope.png",
+        "usr/share/doc/velarion/results-profile.png",
         "usr/share/doc/velarion/results-window.png",
         "usr/share/doc/velarion/window-fresh.png",
         "usr/share/icons/hicolor/scalable/apps/velarion.svg",
@@ -234,6 +237,7 @@ TEST_F(InstallTest, BashCompletionOffersOptionsBoxesRunsAndFiles) {
     EXPECT_EQ(complete(batch + " --box CLog", work.path()), "CLogFile= CLogFileExc=");
     EXPECT_EQ(complete(batch + " --box TD", work.path()), "TD= TDeltaT=");
     EXPECT_EQ(complete(batch + " --run ", work.path()), "double girotondo precision");
+    EXPECT_EQ(complete(batch + " --plot-page e", work.path()), "energy envelope");
 
     ASSERT_TRUE(QDir(work.path()).mkdir("runs"));
     QFile(work.filePath("base.cnf")).open(QIODevice::WriteOnly);
