@@ -63,10 +63,6 @@ QByteArray pngBytes(QGraphicsScene& scene) {
 
 }  // namespace
 
-bool isPlotFileName(const QString& path) {
-    return isSvg(path) || path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive);
-}
-
 // The picture is encoded in memory first, so a file that cannot take it is
 // reported with the system's reason and keeps its old contents.
 bool writePlotFile(const FormState& form, const QLocale& locale, const QString& path,

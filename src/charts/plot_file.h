@@ -12,7 +12,11 @@ namespace velarion {
 inline constexpr QSize kPlotSize{1000, 1200};
 
 // True for the extensions writePlotFile knows: .png and .svg, in any case.
-bool isPlotFileName(const QString& path);
+// Inline, for velarion-batch, which links no chart code.
+inline bool isPlotFileName(const QString& path) {
+    return path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive) ||
+           path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive);
+}
 
 // Renders the results' three charts offscreen into a PNG or an SVG, chosen
 // by the extension; the profile shows the last stored row. Needs a
