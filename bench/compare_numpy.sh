@@ -4,19 +4,21 @@
 # the medians:
 #   - Girotondo, N = 100, nitertemp = 100, M = 9999, against NumPy
 #     (numpy_model.py);
-#   - double run, nitertemp = 5000, M = 10000 (a 400 MB psi), against NumPy;
+#   - double run, nitertemp = 5000, M = 10000 (a 400 MB psi), against NumPy,
+#     warm (runs back to back) and cold (after a pause of COLD_PAUSE
+#     seconds, in which a virtual machine may hand freed memory back to its
+#     host);
 #   - decimal run, TP = 1, nitertemp = 100, M = 9999, against Python's
 #     decimal module (decimal_loop.py);
 #   - start-up: velarion-batch --box Tnitertemp=1, against a program that
 #     links only QtCore and libgsf and prints one line (startup_floor.cpp).
-# Then the four ratios in one table. Neither side writes a log. Needs
+# Then the ratios in one table. Neither side writes a log. Needs
 # hyperfine and python3-numpy.
 #   bench/compare_numpy.sh [path/to/velarion-batch [path/to/velarion-startup-floor]]
 # RUNS (default 5) runs per command, STARTUP_RUNS (20) for the start-up
-# pair, whose runs are short; COLD_RUNS (default 0: left out) adds the
-# double run cold, after a pause of COLD_PAUSE (5) seconds in which a
-# virtual machine may hand freed memory back to its host. PYTHON (the
-# system's python3, where python3-numpy installs) may be set.
+# pair, whose runs are short, COLD_RUNS (5; 0 leaves the cold case out),
+# COLD_PAUSE (5) and PYTHON (the system's python3, where python3-numpy
+# installs) may be set.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -25,7 +27,7 @@ floor=$(realpath "${2:-build/bench/velarion-startup-floor}")
 python=${PYTHON:-/usr/bin/python3}
 runs=${RUNS:-5}
 startup_runs=${STARTUP_RUNS:-20}
-cold_runs=${COLD_RUNS:-0}
+cold_runs=${COLD_RUNS:-5}
 cold_pause=${COLD_PAUSE:-5}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -61,7 +63,7 @@ PY
 
 girotondo="--run girotondo --box TN=100 --box Tnitertemp=100 --box TINDICE_MATRICE1=100 --box TINDICE_MATRICE2=9999"
 double="--run double --box Tnitertemp=5000 --box TINDICE_MATRICE1=5000 --box TINDICE_MATRICE2=10000"
-decimal="--run precision --locale it_IT --box TP=1 --box Tnitertemp=100 --box TINDICE_MATRICE2=9999"
+decimal="--run precision --locale it_IT --box TP=1 --box Tnitertemp=100 --box TINDICE_MATRICE1=100 --box TINDICE_MATRICE2=9999"
 
 compare girotondo "$batch --box CLogFile=0 $girotondo" NumPy \
     "$python $here/numpy_model.py girotondo 100 100 9999" --warmup 1 --runs "$runs"
@@ -78,10 +80,11 @@ compare start-up "$batch --box Tnitertemp=1 --box CLogFile=0" "QtCore + libgsf" 
     --warmup 3 --runs "$startup_runs"
 
 echo
-echo "CPU: $cpu; medians of $runs runs ($startup_runs for the start-up), one run of hyperfine each"
+echo "CPU: $cpu; medians of $runs runs ($cold_runs cold, $startup_runs for the start-up)," \
+    "one run of hyperfine each"
 "$python" - summary <<'PY'
 import sys
-print(f"{'case':<12} {'velarion-batch':>15} {'reference':>26} {'ratio':>28}")
+print(f"{'case':<12} {'velarion-batch':>15} {'reference':>26}   ratio of the medians")
 for line in open(sys.argv[1]):
     name, rest = line.split(" ", 1)
     *reference, batch, other = rest.split()
@@ -90,5 +93,5 @@ for line in open(sys.argv[1]):
         ratio = f"velarion-batch / it = {batch / other:.2f}"
     else:
         ratio = f"it / velarion-batch = {other / batch:.2f}"
-    print(f"{name:<12} {batch:>13.3f} s {reference:>16} {other:>7.3f} s {ratio:>28}")
+    print(f"{name:<12} {batch:>13.3f} s {reference:>16} {other:>7.3f} s   {ratio}")
 PY
