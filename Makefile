@@ -39,10 +39,14 @@ bench: deps-dev configure
 	python3 bench/decimal_loop.py
 	$(BUILD_DIR)/bench/velarion-window-bench
 
-# Whole-process times of velarion-batch against the same model in NumPy.
-compare-numpy: batch
+# Whole-process times of velarion-batch against the same model in NumPy,
+# the decimal run against Python's decimal, and velarion-batch's start-up
+# against a program that links only QtCore and libgsf.
+compare-numpy: deps-dev batch
 	scripts/install-deps python3-numpy hyperfine
-	bench/compare_numpy.sh $(BUILD_DIR)/src/app/velarion-batch
+	cmake -S . -B $(BUILD_DIR) -DVELARION_BUILD_BENCH=ON
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target velarion-startup-floor
+	bench/compare_numpy.sh $(BUILD_DIR)/src/app/velarion-batch $(BUILD_DIR)/bench/velarion-startup-floor
 
 # The window and the libraries it links, nothing else.
 run: configure

@@ -7,13 +7,13 @@
 #include "config/config_commands.h"
 #include "model/number_text.h"
 #include "output/library_versions.h"
+#include "plot_loader.h"
 #include "results/excel_export.h"
 #include "runs/double_run.h"
 #include "runs/form_state.h"
 #include "runs/girotondo_run.h"
 #include "runs/precision_run.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -201,17 +202,25 @@ void printQtMessage(QtMsgType, const QMessageLogContext&, const QString& message
     std::fprintf(stderr, "velarion-batch: %s\n", qPrintable(message));
 }
 
-// Charts need QtWidgets, so --plot makes the application a QApplication. A
-// plot is drawn offscreen whatever the display: the picture is the same
-// with or without one, and the program never opens a window.
+// Charts need QtWidgets, so --plot loads the chart module, which makes the
+// application a QApplication. A plot is drawn offscreen whatever the
+// display: the picture is the same with or without one, and the program
+// never opens a window. Null, with the reason on stderr, when the module
+// cannot be loaded.
 std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--plot" || arg.starts_with("--plot=")) {
+            std::string error;
+            const PlotModule* plot = loadPlotModule(error);
+            if (plot == nullptr) {
+                std::fprintf(stderr, "velarion-batch: --plot: %s\n", error.c_str());
+                return nullptr;
+            }
             if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
                 qputenv("QT_QPA_PLATFORM", "offscreen");
             }
-            return std::make_unique<QApplication>(argc, argv);
+            return std::unique_ptr<QCoreApplication>(plot->makeApplication(argc, argv));
         }
     }
     return std::make_unique<QCoreApplication>(argc, argv);
@@ -231,6 +240,9 @@ bool enterDirectory(const QString& directory) {
 int main(int argc, char** argv) {
     qInstallMessageHandler(printQtMessage);
     const auto app = makeApplication(argc, argv);
+    if (!app) {
+        return kExitOutputFailed;
+    }
     QCoreApplication::setApplicationName("velarion-batch");
     BatchOptions options;
     QString error;

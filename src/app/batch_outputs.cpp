@@ -1,7 +1,8 @@
 // The files velarion-batch writes after a run.
 #include "batch_outputs.h"
 
-#include "charts/plot_file.h"
+#include "plot_loader.h"
+
 #include "output/run_log.h"
 #include "output/whole_file.h"
 #include "results/energy_series.h"
@@ -31,9 +32,12 @@ bool writeCsv(const FormState& form, const BatchOptions& options) {
 
 bool writePlot(const FormState& form, const BatchOptions& options) {
     QString error;
+    const PlotModule* plot = loadedPlotModule();
     if (!form.psiRows) {
         error = QStringLiteral("No run has left rows in psi.");
-    } else if (writePlotFile(form, options.locale, *options.plot, error, options.plotPage)) {
+    } else if (plot == nullptr) {
+        error = QStringLiteral("the chart module was not loaded");
+    } else if (plot->write(form, options.locale, *options.plot, error, options.plotPage)) {
         return true;
     }
     std::fprintf(stderr, "velarion-batch: --plot: %s\n", qPrintable(error));

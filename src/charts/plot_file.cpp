@@ -98,23 +98,6 @@ QByteArray pngBytes(QGraphicsScene& scene) {
 
 }  // namespace
 
-std::optional<PlotPage> plotPageNamed(const QString& name) {
-    const std::pair<const char*, PlotPage> pages[] = {{"time", PlotPage::Time},
-                                                      {"profile", PlotPage::Profile},
-                                                      {"envelope", PlotPage::Envelope},
-                                                      {"energy", PlotPage::Energy}};
-    for (const auto& [pageName, page] : pages) {
-        if (name == QLatin1String(pageName)) {
-            return page;
-        }
-    }
-    return std::nullopt;
-}
-
-bool isPlotFileName(const QString& path) {
-    return isSvg(path) || path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive);
-}
-
 // The picture is encoded in memory first, so a file that cannot take it is
 // reported with the system's reason and keeps its old contents.
 bool writePlotFile(const FormState& form, const QLocale& locale, const QString& path,

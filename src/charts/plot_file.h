@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <optional>
+#include <utility>
 
 namespace velarion {
 
@@ -17,11 +18,27 @@ inline constexpr QSize kPlotSize{1000, 1200};
 // time series with the profile at the last row (the default), the profile
 // alone, the envelope, the energy.
 enum class PlotPage { Time, Profile, Envelope, Energy };
-// time, profile, envelope or energy; none for another name.
-std::optional<PlotPage> plotPageNamed(const QString& name);
+// time, profile, envelope or energy; none for another name. Inline, for
+// velarion-batch, which links no chart code.
+inline std::optional<PlotPage> plotPageNamed(const QString& name) {
+    const std::pair<const char*, PlotPage> pages[] = {{"time", PlotPage::Time},
+                                                      {"profile", PlotPage::Profile},
+                                                      {"envelope", PlotPage::Envelope},
+                                                      {"energy", PlotPage::Energy}};
+    for (const auto& [pageName, page] : pages) {
+        if (name == QLatin1String(pageName)) {
+            return page;
+        }
+    }
+    return std::nullopt;
+}
 
 // True for the extensions writePlotFile knows: .png and .svg, in any case.
-bool isPlotFileName(const QString& path);
+// Inline, for velarion-batch, which links no chart code.
+inline bool isPlotFileName(const QString& path) {
+    return path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive) ||
+           path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive);
+}
 
 // Renders the charts of `page` offscreen into a PNG or an SVG, chosen by
 // the extension; a profile shows the last stored row. Needs a QApplication.

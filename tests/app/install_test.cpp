@@ -88,6 +88,7 @@ TEST_F(InstallTest, LaysOutEveryFileWhereTheDesktopLooksForIt) {
         "usr/share/man/man1/velarion-sweep.1",
         "usr/share/man/man1/velarion.1",
         QStringLiteral("usr/share/metainfo/%1.metainfo.xml").arg(VELARION_APPSTREAM_ID),
+        QStringLiteral("usr/%1/velarion/velarion-plot.so").arg(VELARION_INSTALL_LIBDIR),
     };
     for (int size : velarion::window::kAppIconSizes) {
         expected << QStringLiteral("usr/share/icons/hicolor/%1x%1/apps/velarion.png").arg(size);
@@ -153,6 +154,35 @@ TEST_F(InstallTest, TheInstalledProgramsFindEachOtherAndTheGuide) {
     QFile summary(work.filePath("out/summary.csv"));
     ASSERT_TRUE(summary.open(QIODevice::ReadOnly));
     EXPECT_TRUE(summary.readAll().contains("\r\n1,0,")) << "the run of TP=1 exited 0";
+}
+
+// The installed velarion-batch links no widgets and finds the chart module
+// of --plot in its installed folder; alone, it still runs, and --plot then
+// fails before the run with one line that names the module.
+TEST_F(InstallTest, TheInstalledBatchLoadsTheChartsOnlyForAPlot) {
+    const Output libraries = runProgram("ldd", {usr("bin/velarion-batch")}, work.path());
+    ASSERT_EQ(libraries.exitCode, 0);
+    EXPECT_TRUE(libraries.out.contains("libQt6Core")) << libraries.out.toStdString();
+    EXPECT_FALSE(libraries.out.contains("libQt6Widgets")) << libraries.out.toStdString();
+
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.remove("QT_QPA_PLATFORM");
+    const Output plotted = runProgram(usr("bin/velarion-batch"),
+                                      {"--box", "TP=1", "--plot", "plot.png"}, work.path(), env);
+    ASSERT_EQ(plotted.exitCode, 0) << plotted.err.toStdString();
+    EXPECT_EQ(QImage(work.filePath("plot.png")).size(), QSize(1000, 1200));
+
+    QTemporaryDir lone;
+    const QString alone = lone.filePath("velarion-batch");
+    ASSERT_TRUE(QFile::copy(usr("bin/velarion-batch"), alone));
+    const Output missing = runProgram(alone, {"--plot", "alone.png"}, lone.path());
+    EXPECT_EQ(missing.exitCode, 74);
+    EXPECT_EQ(missing.err.count('\n'), 1) << missing.err.toStdString();
+    EXPECT_TRUE(missing.err.startsWith("velarion-batch: --plot: ")) << missing.err.toStdString();
+    EXPECT_TRUE(missing.err.contains("velarion-plot.so")) << missing.err.toStdString();
+    EXPECT_FALSE(QFile::exists(lone.filePath("LogFile.txt"))) << "the run began";
+    EXPECT_EQ(runProgram(alone, {}, lone.path()).exitCode, 0);
+    EXPECT_TRUE(QFile::exists(lone.filePath("LogFile.txt")));
 }
 
 // The options of velarion-batch --help, as "--name" or "-C".
