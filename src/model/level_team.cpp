@@ -1,0 +1,81 @@
+#include "level_team.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+
+namespace velarion {
+
+int threadsFromEnvironment() {
+    const char* text = std::getenv("VELARION_THREADS");
+    if (text == nullptr) {
+        return 0;
+    }
+    int count = 0;
+    const char* end = text + std::strlen(text);
+    const auto [stop, error] = std::from_chars(text, end, count);
+    if (error != std::errc() || stop != end || count < 1 || count > kMaxThreads) {
+        return 0;
+    }
+    return count;
+}
+
+int chooseThreads(int requested, int M) {
+    const int segments = std::max(M, 0) + 1;
+    if (requested > 0) {
+        return std::min({requested, segments, kMaxThreads});
+    }
+    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    return std::clamp(std::min(cores, segments / kMinSegmentsPerThread), 1, kMaxThreads);
+}
+
+int partStart(int part, int parts, int M) {
+    if (part <= 0) {
+        return 0;
+    }
+    if (part >= parts) {
+        return M + 1;
+    }
+    const long long share = static_cast<long long>(M + 1) * part / parts;
+    return std::min(static_cast<int>(share / 8 * 8), M + 1);
+}
+
+LevelTeam::LevelTeam(int parts) : parts_(std::max(parts, 1)), barrier_(parts_) {
+    workers_.reserve(static_cast<std::size_t>(parts_ - 1));
+    for (int part = 1; part < parts_; ++part) {
+        workers_.emplace_back([this, part] { serve(part); });
+    }
+}
+
+LevelTeam::~LevelTeam() {
+    stopping_ = true;
+    if (parts_ > 1) {
+        barrier_.arrive_and_wait();
+    }
+}
+
+// The barrier that starts a run publishes task_ and stopping_ to the
+// workers; the one that ends it tells the caller that all parts are done.
+void LevelTeam::dispatch() {
+    if (parts_ > 1) {
+        barrier_.arrive_and_wait();
+    }
+    task_(context_, 0);
+    if (parts_ > 1) {
+        barrier_.arrive_and_wait();
+    }
+}
+
+void LevelTeam::serve(int part) {
+    for (;;) {
+        barrier_.arrive_and_wait();
+        if (stopping_) {
+            return;
+        }
+        task_(context_, part);
+        barrier_.arrive_and_wait();
+    }
+}
+
+}  // namespace velarion

@@ -1,0 +1,73 @@
+#pragma once
+
+// Threads that share the levels of a run: each level's segments are split
+// between them, and they wait for one another before the next level, since
+// every cell reads its neighbours at the level before.
+
+#include <barrier>
+#include <thread>
+#include <vector>
+
+namespace velarion {
+
+// How many threads a run of M + 1 segments uses. `requested` is what the
+// user asked for (--threads, VELARION_THREADS); 0 leaves it to this
+// function.
+//
+// The default: every core the processor reports, as long as each thread
+// gets at least kMinSegmentsPerThread segments, else fewer, down to one.
+// A level of 10000 segments takes about a microsecond on one core, and the
+// threads meet once per level at a cost of a fraction of that, so shorter
+// rows lose more to the meeting than they gain from the second core.
+// A user's explicit count is honoured for any row, up to one thread per
+// segment; 1 always runs today's single-threaded code.
+int chooseThreads(int requested, int M);
+
+// VELARION_THREADS as a thread count: 0 when unset, empty or not a whole
+// number from 1 to kMaxThreads.
+int threadsFromEnvironment();
+
+constexpr int kMinSegmentsPerThread = 4096;
+constexpr int kMaxThreads = 256;
+
+// The first segment of part `part` of `parts` sharing segments 0..M: the
+// parts are as even as multiples of 8 segments allow, so that each part's
+// energy terms fall on the same entries of the sums as in a whole row.
+int partStart(int part, int parts, int M);
+
+// parts - 1 threads that wait, asleep between runs, for the caller to hand
+// them work. run(work) calls work(part) for every part, part 0 on the
+// calling thread (so it alone may touch the window), and returns when all
+// have returned. Inside work, sync() waits until every part has reached it:
+// every part must call it equally often. Work must not throw.
+class LevelTeam {
+  public:
+    explicit LevelTeam(int parts);
+    ~LevelTeam();
+    LevelTeam(const LevelTeam&) = delete;
+    LevelTeam& operator=(const LevelTeam&) = delete;
+
+    int parts() const { return parts_; }
+
+    template <class Work>
+    void run(Work& work) {
+        task_ = [](void* context, int part) { (*static_cast<Work*>(context))(part); };
+        context_ = &work;
+        dispatch();
+    }
+
+    void sync() { barrier_.arrive_and_wait(); }
+
+  private:
+    void dispatch();
+    void serve(int part);
+
+    int parts_;
+    std::barrier<> barrier_;
+    void (*task_)(void*, int) = nullptr;
+    void* context_ = nullptr;
+    bool stopping_ = false;
+    std::vector<std::jthread> workers_;
+};
+
+}  // namespace velarion
