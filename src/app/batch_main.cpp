@@ -142,6 +142,7 @@ RunOutcome runExporting(BatchHost& host, FormState& form, const NumberText& numb
 RunOutcome runSimulation(BatchHost& host, const BatchOptions& options, FormState& form,
                          const NumberText& numbers, bool& exportFailed) {
     form.freeEnd = options.freeEnd;
+    form.threads = options.threads;
     const bool envelope = options.envelope.has_value();
     switch (options.run) {
         case BatchRun::Girotondo:

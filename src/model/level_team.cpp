@@ -5,6 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 namespace velarion {
 
 int threadsFromEnvironment() {
@@ -41,6 +45,39 @@ int partStart(int part, int parts, int M) {
     return std::min(static_cast<int>(share / 8 * 8), M + 1);
 }
 
+namespace {
+
+void relax() {
+#if defined(__x86_64__) || defined(__i386__)
+    _mm_pause();
+#endif
+}
+
+constexpr int kSpins = 2000;
+
+}  // namespace
+
+// The last to arrive resets the count and opens the next generation; its
+// release makes every part's writes before the barrier visible to all.
+void SpinBarrier::arriveAndWait() {
+    const unsigned generation = generation_.load(std::memory_order_relaxed);
+    if (arrived_.fetch_add(1, std::memory_order_acq_rel) == parties_ - 1) {
+        arrived_.store(0, std::memory_order_relaxed);
+        generation_.fetch_add(1, std::memory_order_release);
+        generation_.notify_all();
+        return;
+    }
+    for (int i = 0; i < kSpins; ++i) {
+        if (generation_.load(std::memory_order_acquire) != generation) {
+            return;
+        }
+        relax();
+    }
+    while (generation_.load(std::memory_order_acquire) == generation) {
+        generation_.wait(generation, std::memory_order_acquire);
+    }
+}
+
 LevelTeam::LevelTeam(int parts) : parts_(std::max(parts, 1)), barrier_(parts_) {
     workers_.reserve(static_cast<std::size_t>(parts_ - 1));
     for (int part = 1; part < parts_; ++part) {
@@ -51,7 +88,7 @@ LevelTeam::LevelTeam(int parts) : parts_(std::max(parts, 1)), barrier_(parts_) {
 LevelTeam::~LevelTeam() {
     stopping_ = true;
     if (parts_ > 1) {
-        barrier_.arrive_and_wait();
+        barrier_.arriveAndWait();
     }
 }
 
@@ -59,22 +96,22 @@ LevelTeam::~LevelTeam() {
 // workers; the one that ends it tells the caller that all parts are done.
 void LevelTeam::dispatch() {
     if (parts_ > 1) {
-        barrier_.arrive_and_wait();
+        barrier_.arriveAndWait();
     }
     task_(context_, 0);
     if (parts_ > 1) {
-        barrier_.arrive_and_wait();
+        barrier_.arriveAndWait();
     }
 }
 
 void LevelTeam::serve(int part) {
     for (;;) {
-        barrier_.arrive_and_wait();
+        barrier_.arriveAndWait();
         if (stopping_) {
             return;
         }
         task_(context_, part);
-        barrier_.arrive_and_wait();
+        barrier_.arriveAndWait();
     }
 }
 

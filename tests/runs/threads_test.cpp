@@ -113,5 +113,36 @@ TEST_F(ThreadsTest, GirotondoFailsAtTheSameLevel) {
     }
 }
 
+// The double run, with three threads as well (parts of 408 segments, the
+// last one not a multiple of 8), through a failure of the seed's end.
+TEST_F(ThreadsTest, DoubleRunGivesTheBitsOfOneThread) {
+    set(ctl::TINDICE_MATRICE2, "1236");
+    set(ctl::TP, "1");
+    for (const char* levels : {"700", "9000"}) {
+        set(ctl::TINDICE_MATRICE1, levels);
+        set(ctl::Tnitertemp, levels);
+        for (FreeEnd freeEnd : {FreeEnd::Seed, FreeEnd::Restoring}) {
+            const auto run = [&](int threads) {
+                form.threads = threads;
+                form.freeEnd = freeEnd;
+                window.messages.clear();
+                return Results{runDouble(), std::move(form.psi), {}, {}, window.messages};
+            };
+            const Results one = run(1);
+            // The seed's end overflows before level 9000.
+            ASSERT_EQ(one.outcome, std::string(levels) == "9000" && freeEnd == FreeEnd::Seed
+                                       ? RunOutcome::Failed
+                                       : RunOutcome::Completed);
+            // Three threads on two cores wait for one another long: only
+            // on the short run.
+            for (int threads : {2, std::string(levels) == "700" ? 3 : 2}) {
+                expectSame(one, run(threads),
+                           std::string(levels) + " levels, " + std::to_string(threads) +
+                               " threads, free end " + std::to_string(static_cast<int>(freeEnd)));
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace velarion
