@@ -5,6 +5,7 @@
 #include "batch_options.h"
 #include "batch_outputs.h"
 #include "config/config_commands.h"
+#include "model/level_team.h"
 #include "model/number_text.h"
 #include "output/library_versions.h"
 #include "results/excel_export.h"
@@ -147,8 +148,12 @@ RunOutcome runSimulation(BatchHost& host, const BatchOptions& options, FormState
     switch (options.run) {
         case BatchRun::Girotondo:
             return runExporting<GirotondoRun>(host, form, numbers, exportFailed, envelope);
-        case BatchRun::Precision:
-            return PrecisionRun(host, form, numbers).run();
+        case BatchRun::Precision: {
+            // One thread unless asked for: see PrecisionRun::setThreads.
+            PrecisionRun run(host, form, numbers);
+            run.setThreads(options.threads != 0 ? options.threads : threadsFromEnvironment());
+            return run.run();
+        }
         case BatchRun::Double:
             break;
     }

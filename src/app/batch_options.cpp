@@ -220,9 +220,10 @@ bool parseBatchOptions(const QStringList& arguments, BatchOptions& options, QStr
                       "over every level to this CSV file after the run.",
                       "FILE"});
     parser.addOption({"threads",
-                      "Shares each level of the double and girotondo runs between N threads "
-                      "(1: one thread; default: VELARION_THREADS, else every core for rows of "
-                      "8192 segments or more). The results are the same bits.",
+                      "Shares each level of the run between N threads (1: one thread; "
+                      "default: VELARION_THREADS, else every core for double and girotondo "
+                      "rows of 8192 segments or more, one for the precision run). The results "
+                      "are the same bits.",
                       "N"});
     parser.addOption({"strict",
                       "Exits with status 3 when the run is unstable (its energy left that of "
