@@ -221,7 +221,7 @@ bool parseBatchOptions(const QStringList& arguments, BatchOptions& options, QStr
                       "FILE"});
     parser.addOption({"threads",
                       "Shares each level of the run between N threads (1: one thread; "
-                      "default: VELARION_THREADS, else every core for double and girotondo "
+                      "default: VELARION_THREADS, else the free cores for double and girotondo "
                       "rows of 8192 segments or more, one for the precision run). The results "
                       "are the same bits.",
                       "N"});

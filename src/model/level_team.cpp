@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -31,7 +32,10 @@ int chooseThreads(int requested, int M) {
         return std::min({requested, segments, kMaxThreads});
     }
     const int cores = static_cast<int>(std::thread::hardware_concurrency());
-    return std::clamp(std::min(cores, segments / kMinSegmentsPerThread), 1, kMaxThreads);
+    double load[1] = {0};
+    const int idle =
+        getloadavg(load, 1) == 1 ? cores - static_cast<int>(std::lround(load[0])) : cores;
+    return std::clamp(std::min(idle, segments / kMinSegmentsPerThread), 1, kMaxThreads);
 }
 
 int partStart(int part, int parts, int M) {
@@ -53,7 +57,8 @@ void relax() {
 #endif
 }
 
-constexpr int kSpins = 2000;
+constexpr int kSpins = 1000;
+constexpr int kYields = 100;
 
 }  // namespace
 
@@ -67,11 +72,15 @@ void SpinBarrier::arriveAndWait() {
         generation_.notify_all();
         return;
     }
-    for (int i = 0; i < kSpins; ++i) {
+    for (int i = 0; i < kSpins + kYields; ++i) {
         if (generation_.load(std::memory_order_acquire) != generation) {
             return;
         }
-        relax();
+        if (i < kSpins) {
+            relax();
+        } else {
+            std::this_thread::yield();  // lets a thread that shares this core reach the barrier
+        }
     }
     while (generation_.load(std::memory_order_acquire) == generation) {
         generation_.wait(generation, std::memory_order_acquire);

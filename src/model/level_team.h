@@ -14,11 +14,16 @@ namespace velarion {
 // user asked for (--threads, VELARION_THREADS); 0 leaves it to this
 // function.
 //
-// The default: every core the processor reports, as long as each thread
+// The default: the cores that are free (those the processor reports, less
+// the load average of the last minute, rounded), as long as each thread
 // gets at least kMinSegmentsPerThread segments, else fewer, down to one.
 // A level of 10000 segments takes about a microsecond on one core, and the
 // threads meet once per level at a cost of a fraction of that, so shorter
-// rows lose more to the meeting than they gain from the second core.
+// rows lose more to the meeting than they gain from the second core. On
+// cores busy with other programs a thread that waits for one that is not
+// running loses far more: the Girotondo run of 3e8 cells took 1.1 to 6.7
+// times as long on two threads as on one on an AMD EPYC with 2 cores at a
+// load of 3, so a busy machine gets one thread.
 // A user's explicit count is honoured for any row, up to one thread per
 // segment; 1 always runs today's single-threaded code.
 int chooseThreads(int requested, int M);
@@ -38,7 +43,8 @@ int partStart(int part, int parts, int M);
 // The threads' meeting point. A level takes about a microsecond, and
 // std::barrier, which puts the waiting threads to sleep, took 7 to 9
 // microseconds a meeting on an AMD EPYC (2 cores), this one 0.1 to 0.2. A
-// thread spins for a while (some tens of microseconds), then sleeps on
+// thread spins for a while (some microseconds), then yields its core a while
+// to a thread that may need it to arrive, then sleeps on
 // the generation, so the workers between runs cost nothing.
 class SpinBarrier {
   public:
