@@ -305,10 +305,10 @@ void GirotondoRun::sharedCycles(int lastK) {
                 }
             }
             if (keepEnvelope_) {
-                // The next level overwrites a row the envelope reads.
-                if (part == 0) {
-                    form_.girotondoEnvelope.add3(rows[0], rows[1], rows[2]);
-                }
+                // Each part its own segments; the pieces read one segment
+                // beyond, which the next level overwrites, so all wait.
+                form_.girotondoEnvelope.add3(rows[0], rows[1], rows[2], part == 0 ? 0 : split_,
+                                             part == 0 ? split_ : M_ + 1);
                 team_->sync();
             }
         }
