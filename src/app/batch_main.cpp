@@ -149,9 +149,12 @@ RunOutcome runSimulation(BatchHost& host, const BatchOptions& options, FormState
         case BatchRun::Girotondo:
             return runExporting<GirotondoRun>(host, form, numbers, exportFailed, envelope);
         case BatchRun::Precision: {
-            // One thread unless asked for: see PrecisionRun::setThreads.
+            // Unless asked for, the free cores: a level of decimal cells takes
+            // milliseconds, so only a core busy with other work slows it.
+            // The run keeps 1000 segments a thread at least.
             PrecisionRun run(host, form, numbers);
-            run.setThreads(options.threads != 0 ? options.threads : threadsFromEnvironment());
+            const int requested = options.threads != 0 ? options.threads : threadsFromEnvironment();
+            run.setThreads(requested != 0 ? requested : freeCores());
             return run.run();
         }
         case BatchRun::Double:

@@ -221,9 +221,9 @@ bool parseBatchOptions(const QStringList& arguments, BatchOptions& options, QStr
                       "FILE"});
     parser.addOption({"threads",
                       "Shares each level of the run between N threads (1: one thread; "
-                      "default: VELARION_THREADS, else the free cores for double and girotondo "
-                      "rows of 8192 segments or more, one for the precision run). The results "
-                      "are the same bits.",
+                      "default: VELARION_THREADS, else the free cores, for double and "
+                      "girotondo rows of 8192 segments or more). The results are the same "
+                      "bits.",
                       "N"});
     parser.addOption({"strict",
                       "Exits with status 3 when the run is unstable (its energy left that of "

@@ -26,16 +26,20 @@ int threadsFromEnvironment() {
     return count;
 }
 
+int freeCores() {
+    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    double load[1] = {0};
+    const int idle =
+        getloadavg(load, 1) == 1 ? cores - static_cast<int>(std::lround(load[0])) : cores;
+    return std::clamp(idle, 1, kMaxThreads);
+}
+
 int chooseThreads(int requested, int M) {
     const int segments = std::max(M, 0) + 1;
     if (requested > 0) {
         return std::min({requested, segments, kMaxThreads});
     }
-    const int cores = static_cast<int>(std::thread::hardware_concurrency());
-    double load[1] = {0};
-    const int idle =
-        getloadavg(load, 1) == 1 ? cores - static_cast<int>(std::lround(load[0])) : cores;
-    return std::clamp(std::min(idle, segments / kMinSegmentsPerThread), 1, kMaxThreads);
+    return std::clamp(std::min(freeCores(), segments / kMinSegmentsPerThread), 1, kMaxThreads);
 }
 
 int partStart(int part, int parts, int M) {

@@ -28,6 +28,10 @@ namespace velarion {
 // segment; 1 always runs today's single-threaded code.
 int chooseThreads(int requested, int M);
 
+// The cores the processor reports less the load average of the last
+// minute, rounded; at least 1.
+int freeCores();
+
 // VELARION_THREADS as a thread count: 0 when unset, empty or not a whole
 // number from 1 to kMaxThreads.
 int threadsFromEnvironment();
