@@ -21,6 +21,7 @@ constexpr int kLevels = 1 + 3 * ((kN - 1) + (kSnapshots - 1) * kN);
 
 using bench::BenchHost;
 
+// state.range(0): the threads the run may use (--threads).
 void girotondoRun(benchmark::State& state) {
     const QLocale locale = QLocale::c();
     const NumberText numbers(locale);
@@ -29,6 +30,7 @@ void girotondoRun(benchmark::State& state) {
     host.setText(ctl::Tnitertemp, QString::number(kSnapshots));
     host.setText(ctl::TINDICE_MATRICE1, QString::number(kSnapshots));
     FormState form;
+    form.threads = static_cast<int>(state.range(0));
     for (auto _ : state) {
         if (GirotondoRun(host, form, numbers).run() != RunOutcome::Completed) {
             state.SkipWithError("the run did not complete");
@@ -66,12 +68,26 @@ void rawKernel(benchmark::State& state) {
 }
 
 // Repeated, so that the ratio compares the fastest of each on a busy machine.
-BENCHMARK(girotondoRun)->Name("girotondo/run")->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(girotondoRun)
+    ->Name("girotondo/run")
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5);
+// Threads share the work: elapsed time, one thread against two in turns.
+BENCHMARK(girotondoRun)
+    ->Name("girotondo/elapsed")
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->UseRealTime();
 BENCHMARK(rawKernel)->Name("girotondo/rawKernel")->Unit(benchmark::kMillisecond)->Repetitions(5);
 
 const bool kRatios = [] {
     bench::addRatio("Girotondo run / raw kernel, N = 100, nitertemp = 100, M = 9999",
-                    "girotondo/run", "girotondo/rawKernel");
+                    "girotondo/run/1", "girotondo/rawKernel");
+    bench::addRatio("Girotondo run, two threads / one, N = 100, nitertemp = 100, M = 9999",
+                    "girotondo/elapsed/2", "girotondo/elapsed/1");
     return true;
 }();
 

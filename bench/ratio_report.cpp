@@ -49,8 +49,10 @@ void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
         }
         const std::string name = withoutRepeats(run.run_name.str());
         // Processor time: on a machine shared with other work the wall time
-        // also counts the time this process waited for a core.
-        const double ns = run.GetAdjustedCPUTime();
+        // also counts the time this process waited for a core. Benchmarks
+        // of threads that share the work ask for the elapsed time.
+        const double ns = run.run_name.time_type == "real_time" ? run.GetAdjustedRealTime()
+                                                                : run.GetAdjustedCPUTime();
         if (run.run_type == Run::RT_Iteration) {
             // The fastest repetition: on a shared machine the slower ones
             // measure the neighbours.
@@ -75,8 +77,8 @@ const double* RatioReporter::nsOf(const std::string& name) const {
 
 void RatioReporter::printRatios() const {
     std::printf(
-        "\nRatios of processor time (same process, same run; medians where repeated "
-        "with aggregates):\n");
+        "\nRatios of processor time, or of elapsed time for names ending in real_time "
+        "(same process, same run; medians where repeated with aggregates):\n");
     for (const Ratio& r : ratios()) {
         const double* slow = nsOf(r.slow);
         const double* fast = nsOf(r.fast);

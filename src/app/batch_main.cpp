@@ -5,6 +5,7 @@
 #include "batch_options.h"
 #include "batch_outputs.h"
 #include "config/config_commands.h"
+#include "model/level_team.h"
 #include "model/number_text.h"
 #include "output/library_versions.h"
 #include "plot_loader.h"
@@ -143,14 +144,22 @@ RunOutcome runExporting(BatchHost& host, FormState& form, const NumberText& numb
 RunOutcome runSimulation(BatchHost& host, const BatchOptions& options, FormState& form,
                          const NumberText& numbers, bool& exportFailed) {
     form.freeEnd = options.freeEnd;
+    form.threads = options.threads;
     // The Girotondo run keeps its envelope only for the files that need it.
     const bool envelope =
         options.envelope.has_value() || (options.plot && options.plotPage == PlotPage::Envelope);
     switch (options.run) {
         case BatchRun::Girotondo:
             return runExporting<GirotondoRun>(host, form, numbers, exportFailed, envelope);
-        case BatchRun::Precision:
-            return PrecisionRun(host, form, numbers).run();
+        case BatchRun::Precision: {
+            // Unless asked for, the free cores: a level of decimal cells takes
+            // milliseconds, so only a core busy with other work slows it.
+            // The run keeps 1000 segments a thread at least.
+            PrecisionRun run(host, form, numbers);
+            const int requested = options.threads != 0 ? options.threads : threadsFromEnvironment();
+            run.setThreads(requested != 0 ? requested : freeCores());
+            return run.run();
+        }
         case BatchRun::Double:
             break;
     }

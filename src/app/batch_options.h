@@ -47,6 +47,7 @@ struct BatchOptions {
     std::optional<QString> envelope;
     bool strict = false;
     bool verify = false;
+    int threads = 0;  // --threads; 0: not given
 };
 
 // Reads the command line (arguments[0] is the program). False, with the

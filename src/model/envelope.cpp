@@ -15,18 +15,20 @@ double stressOf(double piece, const Parameters& p) {
 constexpr int kLanes = 8;
 using Lanes = double __attribute__((vector_size(sizeof(double) * kLanes)));
 
-// Takes kCount levels into the extremes of segments 0 to M, eight segments
-// at a time.
+// Takes kCount levels into the extremes of segments from..to-1 of 0..M
+// (the pieces of those below M), eight segments at a time.
 template <int kCount>
-[[gnu::always_inline]] inline void takeLevels(const double* const* given, int M, Extremes x) {
+[[gnu::always_inline]] inline void takeLevels(const double* const* given, int from, int to, int M,
+                                              Extremes x) {
     // Copied, so that the stores below cannot be taken to change them.
     const double* levels[kCount];
     std::copy_n(given, kCount, levels);
-    int s = 0;
+    int s = from;
+    const int vectorEnd = std::min(to, M);
     // Lane by lane as std::min and std::max select. Plain locals and memcpy,
     // so no vector crosses a function boundary.
     Lanes low, high, lowPiece, highPiece, position, next;
-    for (; s + kLanes <= M; s += kLanes) {
+    for (; s + kLanes <= vectorEnd; s += kLanes) {
         std::memcpy(&low, x.low + s, sizeof low);
         std::memcpy(&high, x.high + s, sizeof high);
         std::memcpy(&lowPiece, x.lowPiece + s, sizeof lowPiece);
@@ -45,7 +47,7 @@ template <int kCount>
         std::memcpy(x.lowPiece + s, &lowPiece, sizeof lowPiece);
         std::memcpy(x.highPiece + s, &highPiece, sizeof highPiece);
     }
-    for (; s <= M; ++s) {
+    for (; s < to; ++s) {
         for (int i = 0; i < kCount; ++i) {
             const double at = levels[i][s];
             x.low[s] = std::min(x.low[s], at);
@@ -63,12 +65,12 @@ template <int kCount>
 // chosen when the program starts.
 __attribute__((target_clones("avx512f", "avx2", "default"))) void takeOneLevel(const double* level,
                                                                                int M, Extremes x) {
-    takeLevels<1>(&level, M, x);
+    takeLevels<1>(&level, 0, M + 1, M, x);
 }
 
 __attribute__((target_clones("avx512f", "avx2", "default"))) void takeThreeLevels(
-    const double* const* levels, int M, Extremes x) {
-    takeLevels<3>(levels, M, x);
+    const double* const* levels, int from, int to, int M, Extremes x) {
+    takeLevels<3>(levels, from, to, M, x);
 }
 
 }  // namespace
@@ -100,7 +102,12 @@ void Envelope::add(const double* level) {
 
 void Envelope::add3(const double* a, const double* b, const double* c) {
     const double* levels[] = {a, b, c};
-    takeThreeLevels(levels, lastSegment(), extremes());
+    takeThreeLevels(levels, 0, lastSegment() + 1, lastSegment(), extremes());
+}
+
+void Envelope::add3(const double* a, const double* b, const double* c, int from, int to) {
+    const double* levels[] = {a, b, c};
+    takeThreeLevels(levels, from, to, lastSegment(), extremes());
 }
 
 // The stress falls as the piece grows when B / L0 is positive, and rises

@@ -31,6 +31,9 @@ class Envelope {
     // Takes in three levels at once, in one pass: the same result as three
     // add() calls, with a third of the traffic to the extremes.
     void add3(const double* a, const double* b, const double* c);
+    // add3 for segments from..to-1 alone (and their pieces), for threads
+    // that share the segments; the levels must not change meanwhile.
+    void add3(const double* a, const double* b, const double* c, int from, int to);
 
     bool isEmpty() const { return rows_.empty(); }
     int lastSegment() const { return static_cast<int>(rows_.columns()) - 1; }

@@ -27,17 +27,27 @@ namespace {
 // The plain loop, vectorised by the compiler for the baseline instruction
 // set (SSE2 on x86-64): each cell is the same sequence of IEEE operations,
 // only two at once.
-bool updateRowBaseline(const double* __restrict current, const double* __restrict previous,
-                       double* __restrict target, int M, const KernelFactors& f) {
+bool updateRangeBaseline(const double* __restrict current, const double* __restrict previous,
+                         double* __restrict target, int M, int from, int to,
+                         const KernelFactors& f) {
     const double k2 = f.k2;
-    std::uint64_t bad = cells::nonFinite(target[0] = cells::first(current, previous, f));
-    for (int s = 1; s < M; ++s) {
+    std::uint64_t bad =
+        from == 0 ? cells::nonFinite(target[0] = cells::first(current, previous, f)) : 0;
+    const int end = to < M ? to : M;
+    for (int s = from > 1 ? from : 1; s < end; ++s) {
         const double v = cells::interior(current, previous, s, k2);
         target[s] = v;
         bad |= cells::nonFinite(v);
     }
-    bad |= cells::nonFinite(target[M] = cells::last(current, previous, M, f));
+    if (to == M + 1) {
+        bad |= cells::nonFinite(target[M] = cells::last(current, previous, M, f));
+    }
     return bad == 0;
+}
+
+bool updateRowBaseline(const double* current, const double* previous, double* target, int M,
+                       const KernelFactors& f) {
+    return updateRangeBaseline(current, previous, target, M, 0, M + 1, f);
 }
 
 // The baseline's energy is a second pass: the plain loop above vectorises
@@ -49,20 +59,40 @@ bool updateRowWithEnergyBaseline(const double* current, const double* previous, 
     return finite;
 }
 
+// The energy terms of segments from..to-1 onto the sums, then the update.
+bool updateRangeWithEnergyBaseline(const double* current, const double* previous, double* target,
+                                   int M, int from, int to, const KernelFactors& f,
+                                   EnergySums& sums) {
+    if (from == 0) {
+        sums = EnergySums{};
+    }
+    const bool finite = updateRangeBaseline(current, previous, target, M, from, to, f);
+    const int end = to < M ? to : M;
+    for (int s = from; s < end; ++s) {
+        cells::addEnergyTerms(current, previous, s, f.L0, sums);
+    }
+    if (to == M + 1) {
+        cells::addLastEnergyTerm(current, previous, M, sums);
+    }
+    return finite;
+}
+
 std::span<const KernelVariant> detectVariants() {
 #if VELARION_KERNEL_X86
     __builtin_cpu_init();
     static const KernelVariant variants[] = {
         {"avx512", x86::updateRowAvx512,
          __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq"),
-         x86::updateRowWithEnergyAvx512},
+         x86::updateRowWithEnergyAvx512, x86::updateRangeAvx512, x86::updateRangeWithEnergyAvx512},
         {"avx2", x86::updateRowAvx2, __builtin_cpu_supports("avx2") != 0,
-         x86::updateRowWithEnergyAvx2},
-        {"baseline", updateRowBaseline, true, updateRowWithEnergyBaseline},
+         x86::updateRowWithEnergyAvx2, x86::updateRangeAvx2, x86::updateRangeWithEnergyAvx2},
+        {"baseline", updateRowBaseline, true, updateRowWithEnergyBaseline, updateRangeBaseline,
+         updateRangeWithEnergyBaseline},
     };
 #else
-    static const KernelVariant variants[] = {
-        {"baseline", updateRowBaseline, true, updateRowWithEnergyBaseline}};
+    static const KernelVariant variants[] = {{"baseline", updateRowBaseline, true,
+                                              updateRowWithEnergyBaseline, updateRangeBaseline,
+                                              updateRangeWithEnergyBaseline}};
 #endif
     return variants;
 }
@@ -95,22 +125,37 @@ bool updateRowWithEnergy(const double* current, const double* previous, double* 
     return chosen(current, previous, target, M, f, sums);
 }
 
+bool updateRange(const double* current, const double* previous, double* target, int M, int from,
+                 int to, const KernelFactors& f) {
+    static const UpdateRangeFunction chosen = chooseVariant().updateRange;
+    return chosen(current, previous, target, M, from, to, f);
+}
+
+bool updateRangeWithEnergy(const double* current, const double* previous, double* target, int M,
+                           int from, int to, const KernelFactors& f, EnergySums& sums) {
+    static const UpdateRangeWithEnergyFunction chosen = chooseVariant().updateRangeWithEnergy;
+    return chosen(current, previous, target, M, from, to, f, sums);
+}
+
 // Eight cells at a time in the lanes of a generic vector, which the compiler
 // maps onto whatever vector registers the build has: lane k holds segment
 // s + k, so it adds into entry (s + k) % 8 = k. Each lane is the same IEEE
 // operation in every build, so the clones for wider instruction sets (the
 // widest one the processor has is chosen when the program starts) give the
 // same bits.
-__attribute__((target_clones("avx512f", "avx2", "default"))) void sumEnergy(const double* previous,
-                                                                            const double* current,
-                                                                            int M, double L0,
-                                                                            EnergySums& sums) {
+__attribute__((target_clones("avx512f", "avx2", "default"))) void sumEnergyFrom(
+    const double* previous, const double* current, int from, int M, double L0, EnergySums& sums) {
     using Lanes = double __attribute__((vector_size(sizeof(double) * EnergySums::kLanes)));
     constexpr int kLanes = EnergySums::kLanes;
-    Lanes moved = {};
-    Lanes stretched = {};
+    int s = from;
+    // One at a time up to a multiple of 8, where lane k is entry k again.
+    for (; s % kLanes != 0 && s < M; ++s) {
+        cells::addEnergyTerms(current, previous, s, L0, sums);
+    }
+    Lanes moved, stretched;
+    std::memcpy(&moved, sums.moved, sizeof moved);
+    std::memcpy(&stretched, sums.stretched, sizeof stretched);
     Lanes cur, prev, curNext, prevNext;
-    int s = 0;
     for (; s + kLanes <= M; s += kLanes) {
         std::memcpy(&cur, current + s, sizeof cur);
         std::memcpy(&prev, previous + s, sizeof prev);
@@ -126,6 +171,11 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void sumEnergy(cons
         cells::addEnergyTerms(current, previous, s, L0, sums);
     }
     cells::addLastEnergyTerm(current, previous, M, sums);
+}
+
+void sumEnergy(const double* previous, const double* current, int M, double L0, EnergySums& sums) {
+    sums = EnergySums{};
+    sumEnergyFrom(previous, current, 0, M, L0, sums);
 }
 
 int firstNonFinite(const double* row, int M) {

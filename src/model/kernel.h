@@ -33,6 +33,12 @@ struct KernelFactors {
 bool updateRow(const double* current, const double* previous, double* target, int M,
                const KernelFactors& f);
 
+// The cells from..to-1 of the same update (0 <= from < to <= M + 1), with
+// the same bits as those cells of updateRow: threads that share a level
+// each take a range.
+bool updateRange(const double* current, const double* previous, double* target, int M, int from,
+                 int to, const KernelFactors& f);
+
 // The same update as a plain scalar loop: the reference for tests and benchmarks.
 bool updateRowScalar(const double* current, const double* previous, double* target, int M,
                      const KernelFactors& f);
@@ -51,6 +57,12 @@ struct EnergySums {
 // from zero: the generic pass over the two rows.
 void sumEnergy(const double* previous, const double* current, int M, double L0, EnergySums& sums);
 
+// Adds the energy terms of segments from..M onto `sums`, carrying on each
+// entry's sum where the terms of segments 0..from-1 left it: with them, the
+// same bits as sumEnergy.
+void sumEnergyFrom(const double* previous, const double* current, int from, int M, double L0,
+                   EnergySums& sums);
+
 // updateRow that also sums the energy of `current` paired with `previous`
 // (the two rows it reads anyway) into `sums`, from zero: the energy costs no
 // second pass over the rows. The same bits as updateRowWithEnergyScalar.
@@ -59,10 +71,21 @@ bool updateRowWithEnergy(const double* current, const double* previous, double* 
 bool updateRowWithEnergyScalar(const double* current, const double* previous, double* target, int M,
                                const KernelFactors& f, EnergySums& sums);
 
+// updateRange with the energy terms of segments from..min(to, M + 1) - 1:
+// from 0 the sums start at zero, from a later segment they carry on from
+// the terms of the segments before it, so that ranges taken in rising order
+// give the sums of updateRowWithEnergy.
+bool updateRangeWithEnergy(const double* current, const double* previous, double* target, int M,
+                           int from, int to, const KernelFactors& f, EnergySums& sums);
+
 using UpdateRowFunction = bool (*)(const double*, const double*, double*, int,
                                    const KernelFactors&);
 using UpdateRowWithEnergyFunction = bool (*)(const double*, const double*, double*, int,
                                              const KernelFactors&, EnergySums&);
+using UpdateRangeFunction = bool (*)(const double*, const double*, double*, int, int, int,
+                                     const KernelFactors&);
+using UpdateRangeWithEnergyFunction = bool (*)(const double*, const double*, double*, int, int, int,
+                                               const KernelFactors&, EnergySums&);
 
 // One vectorised build of updateRow for one instruction set.
 struct KernelVariant {
@@ -70,6 +93,8 @@ struct KernelVariant {
     UpdateRowFunction update;
     bool supported;  // whether this processor can run it
     UpdateRowWithEnergyFunction updateWithEnergy;
+    UpdateRangeFunction updateRange;
+    UpdateRangeWithEnergyFunction updateRangeWithEnergy;
 };
 
 // Every vectorised variant in this binary, widest first; updateRow runs the

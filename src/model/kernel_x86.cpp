@@ -82,10 +82,19 @@ struct LaneMap {
     }
 };
 
-// The first interior cell after the scalar head that brings T + s onto a
-// multiple of `bytes` (or M when the row ends first).
-int alignedStart(const double* T, int M, std::uintptr_t bytes) {
-    return std::min(M, 1 + cellsToBoundary(T + 1, bytes));
+// The first interior cell from `from` on that brings T + s onto a multiple
+// of `bytes` (or `end` when the range ends first).
+int alignedStart(const double* T, int from, int end, std::uintptr_t bytes) {
+    return std::min(end, from + cellsToBoundary(T + from, bytes));
+}
+
+// Segment 0 and the interior cells from..end-1 of the range [from, to) of
+// a row of M + 1 cells: the interior part ends before segment M.
+int interiorStart(int from) {
+    return std::max(from, 1);
+}
+int interiorEnd(int to, int M) {
+    return std::min(to, M);
 }
 
 // ---- AVX-512: eight cells per vector ------------------------------------
@@ -153,15 +162,18 @@ VELARION_AVX512 inline void addEnergy8(Sums8& sums, __m512d cur, __m512d curNext
     sums.stretched = _mm512_add_pd(sums.stretched, _mm512_mul_pd(e, eBefore));
 }
 
+// Cells from..to-1 of the row (0 <= from < to <= M + 1). With `energy`, the
+// sums start afresh when the range holds segment 0 and carry on otherwise.
 template <bool kEnergy>
-VELARION_AVX512 bool updateAvx512(const double* C, const double* O, double* T, int M,
-                                  const KernelFactors& f, EnergySums* energy) {
+VELARION_AVX512 bool updateAvx512(const double* C, const double* O, double* T, int M, int from,
+                                  int to, const KernelFactors& f, EnergySums* energy) {
     constexpr std::uintptr_t kLine = 64;
-    std::uint64_t bad = firstCell(C, O, T, f, energy);
+    std::uint64_t bad = from == 0 ? firstCell(C, O, T, f, energy) : 0;
+    const int end = interiorEnd(to, M);
     // Scalar cells until the stores start on a cache line: a 64-byte store
     // that straddles two lines costs twice.
-    int s = alignedStart(T, M, kLine);
-    bad |= scalarCells(C, O, T, 1, s, f, energy);
+    int s = alignedStart(T, interiorStart(from), end, kLine);
+    bad |= scalarCells(C, O, T, interiorStart(from), s, f, energy);
     const __m512d k2 = _mm512_set1_pd(f.k2);
     const __m512d L0 = _mm512_set1_pd(f.L0);
     const LaneMap map{s % EnergySums::kLanes};
@@ -170,13 +182,14 @@ VELARION_AVX512 bool updateAvx512(const double* C, const double* O, double* T, i
         sums = loadSums8(*energy, map);
     }
     __mmask8 badLanes = 0;
-    if (sameOffset(C, T, kLine) && s + 15 <= M) {
+    // The aligned loop loads C up to s + 15, which must lie in the row.
+    if (sameOffset(C, T, kLine) && s + 8 <= end && s + 15 <= M) {
         // C lies like T: each line of C is loaded once, aligned, and the
         // neighbours are shifted in from the vectors on either side. Only
         // lane 7 of `left` is used.
         __m512d left = _mm512_set1_pd(C[s - 1]);
         __m512d mid = _mm512_load_pd(C + s);
-        for (; s + 15 <= M; s += 8) {
+        for (; s + 8 <= end && s + 15 <= M; s += 8) {
             const __m512d right = _mm512_load_pd(C + s + 8);
             const __m512d old = _mm512_loadu_pd(O + s);
             const __m512d next = shiftedRight(mid, right);
@@ -190,7 +203,7 @@ VELARION_AVX512 bool updateAvx512(const double* C, const double* O, double* T, i
             mid = right;
         }
     }
-    for (; s + 8 <= M; s += 8) {
+    for (; s + 8 <= end; s += 8) {
         const __m512d mid = _mm512_loadu_pd(C + s);
         const __m512d next = _mm512_loadu_pd(C + s + 1);
         const __m512d old = _mm512_loadu_pd(O + s);
@@ -204,8 +217,10 @@ VELARION_AVX512 bool updateAvx512(const double* C, const double* O, double* T, i
     if constexpr (kEnergy) {
         storeSums8(sums, *energy, map);
     }
-    bad |= scalarCells(C, O, T, s, M, f, energy);
-    bad |= lastCell(C, O, T, M, f, energy);
+    bad |= scalarCells(C, O, T, s, end, f, energy);
+    if (to == M + 1) {
+        bad |= lastCell(C, O, T, M, f, energy);
+    }
     return bad == 0 && badLanes == 0;
 }
 
@@ -213,13 +228,25 @@ VELARION_AVX512 bool updateAvx512(const double* C, const double* O, double* T, i
 
 VELARION_AVX512
 bool updateRowAvx512(const double* C, const double* O, double* T, int M, const KernelFactors& f) {
-    return updateAvx512<false>(C, O, T, M, f, nullptr);
+    return updateAvx512<false>(C, O, T, M, 0, M + 1, f, nullptr);
+}
+
+VELARION_AVX512
+bool updateRangeAvx512(const double* C, const double* O, double* T, int M, int from, int to,
+                       const KernelFactors& f) {
+    return updateAvx512<false>(C, O, T, M, from, to, f, nullptr);
 }
 
 VELARION_AVX512
 bool updateRowWithEnergyAvx512(const double* C, const double* O, double* T, int M,
                                const KernelFactors& f, EnergySums& sums) {
-    return updateAvx512<true>(C, O, T, M, f, &sums);
+    return updateAvx512<true>(C, O, T, M, 0, M + 1, f, &sums);
+}
+
+VELARION_AVX512
+bool updateRangeWithEnergyAvx512(const double* C, const double* O, double* T, int M, int from,
+                                 int to, const KernelFactors& f, EnergySums& sums) {
+    return updateAvx512<true>(C, O, T, M, from, to, f, &sums);
 }
 
 namespace {
@@ -283,14 +310,16 @@ VELARION_AVX2 inline __m256i cells4(const double* C, const double* O, double* T,
     return nonFinite4(v);
 }
 
+// Cells from..to-1, as updateAvx512.
 template <bool kEnergy>
-VELARION_AVX2 bool updateAvx2(const double* C, const double* O, double* T, int M,
+VELARION_AVX2 bool updateAvx2(const double* C, const double* O, double* T, int M, int from, int to,
                               const KernelFactors& f, EnergySums* energy) {
     // 32-byte stores on a 32-byte boundary never straddle a cache line.
     constexpr std::uintptr_t kVector = 32;
-    std::uint64_t bad = firstCell(C, O, T, f, energy);
-    int s = alignedStart(T, M, kVector);
-    bad |= scalarCells(C, O, T, 1, s, f, energy);
+    std::uint64_t bad = from == 0 ? firstCell(C, O, T, f, energy) : 0;
+    const int end = interiorEnd(to, M);
+    int s = alignedStart(T, interiorStart(from), end, kVector);
+    bad |= scalarCells(C, O, T, interiorStart(from), s, f, energy);
     const __m256d k2 = _mm256_set1_pd(f.k2);
     const __m256d L0 = _mm256_set1_pd(f.L0);
     const LaneMap map{s % EnergySums::kLanes};
@@ -301,19 +330,21 @@ VELARION_AVX2 bool updateAvx2(const double* C, const double* O, double* T, int M
     __m256i badLanes = _mm256_setzero_si256();
     // Two vectors a step, so that each half of the sums meets the same
     // entries every time.
-    for (; s + 8 <= M; s += 8) {
+    for (; s + 8 <= end; s += 8) {
         badLanes = _mm256_or_si256(badLanes, cells4<kEnergy>(C, O, T, s, k2, L0, sums, 0));
         badLanes = _mm256_or_si256(badLanes, cells4<kEnergy>(C, O, T, s + 4, k2, L0, sums, 1));
     }
-    if (s + 4 <= M) {
+    if (s + 4 <= end) {
         badLanes = _mm256_or_si256(badLanes, cells4<kEnergy>(C, O, T, s, k2, L0, sums, 0));
         s += 4;
     }
     if constexpr (kEnergy) {
         storeSums4(sums, *energy, map);
     }
-    bad |= scalarCells(C, O, T, s, M, f, energy);
-    bad |= lastCell(C, O, T, M, f, energy);
+    bad |= scalarCells(C, O, T, s, end, f, energy);
+    if (to == M + 1) {
+        bad |= lastCell(C, O, T, M, f, energy);
+    }
     return bad == 0 && _mm256_testz_si256(badLanes, badLanes) != 0;
 }
 
@@ -321,13 +352,25 @@ VELARION_AVX2 bool updateAvx2(const double* C, const double* O, double* T, int M
 
 VELARION_AVX2
 bool updateRowAvx2(const double* C, const double* O, double* T, int M, const KernelFactors& f) {
-    return updateAvx2<false>(C, O, T, M, f, nullptr);
+    return updateAvx2<false>(C, O, T, M, 0, M + 1, f, nullptr);
+}
+
+VELARION_AVX2
+bool updateRangeAvx2(const double* C, const double* O, double* T, int M, int from, int to,
+                     const KernelFactors& f) {
+    return updateAvx2<false>(C, O, T, M, from, to, f, nullptr);
 }
 
 VELARION_AVX2
 bool updateRowWithEnergyAvx2(const double* C, const double* O, double* T, int M,
                              const KernelFactors& f, EnergySums& sums) {
-    return updateAvx2<true>(C, O, T, M, f, &sums);
+    return updateAvx2<true>(C, O, T, M, 0, M + 1, f, &sums);
+}
+
+VELARION_AVX2
+bool updateRangeWithEnergyAvx2(const double* C, const double* O, double* T, int M, int from, int to,
+                               const KernelFactors& f, EnergySums& sums) {
+    return updateAvx2<true>(C, O, T, M, from, to, f, &sums);
 }
 
 }  // namespace velarion::x86

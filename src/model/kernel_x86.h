@@ -23,6 +23,14 @@ bool updateRowWithEnergyAvx512(const double* current, const double* previous, do
                                const KernelFactors& f, EnergySums& sums);
 bool updateRowWithEnergyAvx2(const double* current, const double* previous, double* target, int M,
                              const KernelFactors& f, EnergySums& sums);
+bool updateRangeAvx512(const double* current, const double* previous, double* target, int M,
+                       int from, int to, const KernelFactors& f);
+bool updateRangeAvx2(const double* current, const double* previous, double* target, int M, int from,
+                     int to, const KernelFactors& f);
+bool updateRangeWithEnergyAvx512(const double* current, const double* previous, double* target,
+                                 int M, int from, int to, const KernelFactors& f, EnergySums& sums);
+bool updateRangeWithEnergyAvx2(const double* current, const double* previous, double* target, int M,
+                               int from, int to, const KernelFactors& f, EnergySums& sums);
 
 }  // namespace velarion::x86
 #endif

@@ -43,8 +43,11 @@ struct PsiTextCells {
     }
 
   private:
+    // The cells are mapped from the system in one block, in 2 MiB pages
+    // where it grants them.
     struct Release {
-        void operator()(void* p) const { ::operator delete(p); }
+        std::size_t bytes;
+        void operator()(void* p) const;
     };
     PrecisionResult* cells() const { return static_cast<PrecisionResult*>(memory_.get()); }
     std::unique_ptr<void, Release> memory_;

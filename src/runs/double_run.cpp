@@ -5,6 +5,8 @@
 #include "parameter_reader.h"
 #include "run_log_steps.h"
 
+#include <algorithm>
+
 namespace velarion {
 
 DoubleRun::DoubleRun(WindowOps& ops, FormState& form, const NumberText& numbers, QString logPath)
@@ -110,6 +112,9 @@ void DoubleRun::fillFirstRows() {
 
 bool DoubleRun::stepLevels() {
     const int last = form_.parameters.nitertemp;
+    const int requested = form_.threads != 0 ? form_.threads : threadsFromEnvironment();
+    const int threads = last >= 2 ? chooseThreads(requested, M_) : 1;
+    team_ = threads > 1 ? std::make_unique<LevelTeam>(threads) : nullptr;
     for (int J = 2; J <= last; ++J) {
         computeLevel(J);
         form_.psiRows->lastRow = J;
@@ -126,8 +131,31 @@ bool DoubleRun::stepLevels() {
 }
 
 void DoubleRun::computeLevel(int J) {
+    if (team_) {
+        computeShared(J);
+        return;
+    }
     double* target = form_.psi.row(J);
     if (!updateRow(form_.psi.row(J - 1), form_.psi.row(J - 2), target, M_, factors_)) {
+        throw RunFailure(nonFiniteReason(J, firstNonFinite(target, M_)));
+    }
+}
+
+// Each thread updates its own range of the level; the run goes on in the
+// caller once all are done, so the window hears of the level as before.
+void DoubleRun::computeShared(int J) {
+    const double* current = form_.psi.row(J - 1);
+    const double* previous = form_.psi.row(J - 2);
+    double* target = form_.psi.row(J);
+    const int parts = team_->parts();
+    bool finite[kMaxThreads];
+    auto work = [&](int part) {
+        const int from = partStart(part, parts, M_);
+        const int to = partStart(part + 1, parts, M_);
+        finite[part] = from >= to || updateRange(current, previous, target, M_, from, to, factors_);
+    };
+    team_->run(work);
+    if (!std::all_of(finite, finite + parts, [](bool ok) { return ok; })) {
         throw RunFailure(nonFiniteReason(J, firstNonFinite(target, M_)));
     }
 }

@@ -2,6 +2,7 @@
 
 #include "form_state.h"
 #include "model/kernel.h"
+#include "model/level_team.h"
 #include "model/number_text.h"
 #include "output/run_log.h"
 #include "run_control.h"
@@ -10,6 +11,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 namespace velarion {
 
@@ -33,6 +35,7 @@ class DoubleRun {
     void fillFirstRows();
     bool stepLevels();  // false when stopped
     void computeLevel(int J);
+    void computeShared(int J);
     void closeLog();
     RunOutcome complete();
 
@@ -45,6 +48,7 @@ class DoubleRun {
     KernelFactors factors_;
     int M_ = 0;
     std::function<void()> export_;
+    std::unique_ptr<LevelTeam> team_;  // when more than one thread shares each level
 };
 
 }  // namespace velarion

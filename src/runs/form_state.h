@@ -34,6 +34,10 @@ struct FormState {
     // in the window, --free-end in velarion-batch. Each run reads it at its
     // start.
     FreeEnd freeEnd = FreeEnd::Seed;
+    // The threads the next double or Girotondo run may share its levels
+    // between: --threads in velarion-batch; 0 leaves the choice to
+    // VELARION_THREADS, else to chooseThreads().
+    int threads = 0;
     Parameters parameters;
     Matrix psi;
     // The three rotating rows of the Girotondo run (one row each).

@@ -21,6 +21,12 @@ constexpr int kEndTonesHz[] = {790, 690, 990};
 // once more after the last segment: 32766 is the largest index that works.
 constexpr int kLastSegmentLimit = std::numeric_limits<std::int16_t>::max() - 1;
 
+// The caller's share of a level's segments when two threads share it: the
+// caller's energy terms come with its update, the worker sums its own in a
+// second pass, which costs it more per segment. Set by girotondo_bench on an
+// AMD EPYC (AVX-512).
+constexpr double kCallerShare = 0.53;
+
 QString segmentLimitReason(int M) {
     return QStringLiteral(
                "The box %1 holds %2: the segments are counted in 16 bits, so the "
@@ -46,6 +52,8 @@ RunOutcome GirotondoRun::run() {
 
 RunOutcome GirotondoRun::runSteps() {
     newest_ = nullptr;
+    team_.reset();
+    pairs_[0].open = pairs_[1].open = false;
     ops_.beep(kStartToneHz, kToneMs);
     control_.start();
     try {
@@ -144,6 +152,15 @@ void GirotondoRun::fillInitialRows() {
     if (keepEnvelope_) {
         form_.girotondoEnvelope.add(form_.psiGiro2.row(0));
     }
+    // The energy's sums run through the segments in rising order: one
+    // worker can carry the caller's sums on a level later, while a third
+    // thread would wait for the second's. So two threads at most.
+    const int requested = form_.threads != 0 ? form_.threads : threadsFromEnvironment();
+    if (std::min(chooseThreads(requested, M_), 2) > 1) {
+        const int split = static_cast<int>((M_ + 1) * kCallerShare) / 8 * 8;
+        split_ = std::min(std::max(split, 1), M_);
+        team_ = std::make_unique<LevelTeam>(2);
+    }
 }
 
 // Levels 0 and 1 into the envelope, when it is kept.
@@ -171,9 +188,13 @@ bool GirotondoRun::takeSnapshots() {
                                  .arg(describeBox(ctl::TN))
                                  .arg(N));
         }
-        for (int K = 0; K <= lastK; ++K) {
-            ops_.setText(ctl::TK, QString::number(K));
-            cycle();
+        if (team_) {
+            sharedCycles(lastK);
+        } else {
+            for (int K = 0; K <= lastK; ++K) {
+                ops_.setText(ctl::TK, QString::number(K));
+                cycle();
+            }
         }
         storeSnapshot(J);
         if (J == 1) {
@@ -224,6 +245,85 @@ void GirotondoRun::cycle() {
     }
 }
 
+// Cycles 0..lastK on two threads, each level split at split_. The worker
+// first completes the energy sums of the pair the caller read a level
+// before (its rows are this level's previous and target, untouched so far
+// in the worker's segments), then updates its segments. After each level
+// both threads see both finite flags and stop together; the caller keeps
+// the books, as update() does.
+void GirotondoRun::sharedCycles(int lastK) {
+    // (current, previous, target) of the three steps of a cycle, as in cycle().
+    constexpr int kRoles[3][3] = {{2, 1, 0}, {0, 2, 1}, {1, 0, 2}};
+    double* rows[3] = {form_.psiGiro0.row(0), form_.psiGiro1.row(0), form_.psiGiro2.row(0)};
+    bool finite[2][2] = {};  // [parity of the level][part]
+    const std::int64_t firstLevel = level_ + 1;
+    int failedStep = -1;
+    auto work = [&](int part) {
+        for (int K = 0; K <= lastK; ++K) {
+            if (part == 0) {
+                ops_.setText(ctl::TK, QString::number(K));
+            }
+            for (int step = 0; step < 3; ++step) {
+                const std::int64_t level = firstLevel + 3 * static_cast<std::int64_t>(K) + step;
+                const double* current = rows[kRoles[step][0]];
+                const double* previous = rows[kRoles[step][1]];
+                double* target = rows[kRoles[step][2]];
+                PairSums& pair = pairs_[level & 1];
+                PairSums& before = pairs_[(level - 1) & 1];
+                if (part == 0) {
+                    finite[level & 1][0] = updateRangeWithEnergy(current, previous, target, M_, 0,
+                                                                 split_, factors_, pair.sums);
+                    pair = PairSums{pair.sums, current, previous, current[0], previous[0], true};
+                } else {
+                    if (before.open) {
+                        sumEnergyFrom(before.previous, before.current, split_, M_, factors_.L0,
+                                      before.sums);
+                    }
+                    finite[level & 1][1] =
+                        updateRange(current, previous, target, M_, split_, M_ + 1, factors_);
+                }
+                team_->sync();
+                const bool ok = finite[level & 1][0] && finite[level & 1][1];
+                if (part == 0) {
+                    level_ = level;
+                    if (before.open) {
+                        form_.girotondoEnergy.add(energyFromSums(
+                            before.sums, before.current0, before.previous0, form_.parameters));
+                        before.open = false;
+                    }
+                    if (ok) {
+                        beforeNewest_ = current;
+                        newest_ = target;
+                    } else {
+                        closeOpenEnergy();
+                        newest_ = nullptr;  // no energy for a level that is not finite
+                        failedStep = step;
+                    }
+                }
+                if (!ok) {
+                    return;
+                }
+            }
+            if (keepEnvelope_) {
+                // Each part its own segments; the pieces read one segment
+                // beyond, which the next level overwrites, so all wait.
+                form_.girotondoEnvelope.add3(rows[0], rows[1], rows[2], part == 0 ? 0 : split_,
+                                             part == 0 ? split_ : M_ + 1);
+                team_->sync();
+            }
+        }
+    };
+    team_->run(work);
+    if (failedStep >= 0) {
+        if (keepEnvelope_) {
+            for (int i = 0; i < failedStep; ++i) {
+                form_.girotondoEnvelope.add(rows[i]);
+            }
+        }
+        throw RunFailure(nonFiniteReason(level_, firstNonFinite(rows[kRoles[failedStep][2]], M_)));
+    }
+}
+
 // The update also gives the energy of the level it reads (current, paired
 // with previous), so each level's energy is recorded one update later; the
 // newest level's waits for recordNewestEnergy().
@@ -242,7 +342,21 @@ void GirotondoRun::update(const Matrix& current, const Matrix& previous, Matrix&
     newest_ = target.row(0);
 }
 
+// Completes and records the energy of a pair the worker has not finished:
+// the rows of an open pair stay as they were until the next level.
+void GirotondoRun::closeOpenEnergy() {
+    for (PairSums& pair : pairs_) {
+        if (pair.open) {
+            sumEnergyFrom(pair.previous, pair.current, split_, M_, factors_.L0, pair.sums);
+            form_.girotondoEnergy.add(
+                energyFromSums(pair.sums, pair.current0, pair.previous0, form_.parameters));
+            pair.open = false;
+        }
+    }
+}
+
 void GirotondoRun::recordNewestEnergy() {
+    closeOpenEnergy();
     if (newest_ != nullptr) {
         form_.girotondoEnergy.add(energyBetween(beforeNewest_, newest_, M_, form_.parameters));
         newest_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include "form_state.h"
 #include "model/kernel.h"
+#include "model/level_team.h"
 #include "model/number_text.h"
 #include "output/run_log.h"
 #include "run_control.h"
@@ -11,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 namespace velarion {
 
@@ -38,9 +40,11 @@ class GirotondoRun {
     void fillInitialRows();
     bool takeSnapshots();  // false when stopped
     void cycle();
+    void sharedCycles(int lastK);
     void update(const Matrix& current, const Matrix& previous, Matrix& target);
     void startEnvelope();
     void recordNewestEnergy();
+    void closeOpenEnergy();
     void storeSnapshot(int J);
     QString closeLog();  // the reason when the file could not be closed
     void showError(const QString& reason);
@@ -64,6 +68,22 @@ class GirotondoRun {
     // it writes.
     const double* newest_ = nullptr;
     const double* beforeNewest_ = nullptr;
+
+    // With two threads, the caller updates segments 0..split_-1 and sums
+    // their energy terms; the worker carries those sums on through the
+    // rest of the row a level later, then updates its own segments. An
+    // open pair's sums still lack the worker's part.
+    struct PairSums {
+        EnergySums sums;
+        const double* current = nullptr;
+        const double* previous = nullptr;
+        double current0 = 0;   // the rows' segment 0, for the work, kept
+        double previous0 = 0;  // since the worker's update overwrites one
+        bool open = false;
+    };
+    std::unique_ptr<LevelTeam> team_;
+    int split_ = 0;
+    PairSums pairs_[2];  // by the parity of the level that read the pair
 };
 
 }  // namespace velarion

@@ -198,7 +198,9 @@ TEST_F(BatchTest, BadCommandLinesAreRefused) {
     for (const QStringList& args :
          {QStringList{"--box", "Nope=1"}, QStringList{"--box", "TP"},
           QStringList{"--locale", "xx_notalocale"}, QStringList{"stray"},
-          QStringList{"--run", "triple"}, QStringList{"--run", "precision", "--csv", "psi.csv"}}) {
+          QStringList{"--run", "triple"}, QStringList{"--run", "precision", "--csv", "psi.csv"},
+          QStringList{"--threads", "0"}, QStringList{"--threads", "2x"},
+          QStringList{"--threads", "257"}}) {
         const Result r = run(args);
         EXPECT_EQ(r.exitCode, 64) << args.join(' ').toStdString();
         EXPECT_FALSE(r.err.isEmpty());

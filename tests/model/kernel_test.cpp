@@ -22,7 +22,8 @@ const KernelFactors kRestoring =
 
 // The variants this processor can run, called directly, and the dispatcher.
 std::vector<KernelVariant> runnableVariants() {
-    std::vector<KernelVariant> runnable{{"updateRow", updateRow, true, updateRowWithEnergy}};
+    std::vector<KernelVariant> runnable{
+        {"updateRow", updateRow, true, updateRowWithEnergy, updateRange, updateRangeWithEnergy}};
     for (const KernelVariant& variant : kernelVariants()) {
         if (variant.supported) {
             runnable.push_back(variant);
@@ -138,6 +139,39 @@ void expectSameAsScalar(const KernelVariant& variant, int M, int shiftCurrent, i
     }
     if (outcome != nullptr) {
         *outcome = {fastOk, firstNonFinite(fast.data(), M)};
+    }
+
+    // The level in two ranges, as two threads take it, split anywhere: the
+    // same row, and the sums of the first range carried on through the
+    // second, by the fused range or by a second pass, as the whole row's.
+    for (int split : {1, M / 2, (M / 2) / 8 * 8 + 3, M}) {
+        if (split < 1 || split > M) {
+            continue;
+        }
+        const std::string at = where + " split=" + std::to_string(split);
+        ShiftedRow halves(M, shiftTarget), passes(M, shiftTarget);
+        EnergySums halfSums, passSums;
+        const bool low = variant.updateRangeWithEnergy(current.data(), previous.data(),
+                                                       halves.data(), M, 0, split, f, halfSums);
+        const bool high = variant.updateRangeWithEnergy(
+            current.data(), previous.data(), halves.data(), M, split, M + 1, f, halfSums);
+        ASSERT_EQ(halves.firstDifference(plain), "") << at;
+        ASSERT_EQ(low && high, plainOk) << at;
+        variant.updateRangeWithEnergy(current.data(), previous.data(), passes.data(), M, 0, split,
+                                      f, passSums);
+        sumEnergyFrom(previous.data(), current.data(), split, M, f.L0, passSums);
+        const bool lowPlain =
+            variant.updateRange(current.data(), previous.data(), passes.data(), M, 0, split, f);
+        const bool highPlain =
+            variant.updateRange(current.data(), previous.data(), passes.data(), M, split, M + 1, f);
+        ASSERT_EQ(passes.firstDifference(plain), "") << at << " plain ranges";
+        ASSERT_EQ(lowPlain && highPlain, plainOk) << at << " plain ranges";
+        for (int k = 0; k < EnergySums::kLanes; ++k) {
+            ASSERT_TRUE(sameBits(halfSums.moved[k], plainSums.moved[k])) << at << " moved " << k;
+            ASSERT_TRUE(sameBits(halfSums.stretched[k], plainSums.stretched[k])) << at;
+            ASSERT_TRUE(sameBits(passSums.moved[k], plainSums.moved[k])) << at << " pass";
+            ASSERT_TRUE(sameBits(passSums.stretched[k], plainSums.stretched[k])) << at << " pass";
+        }
     }
 }
 

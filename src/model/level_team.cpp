@@ -1,0 +1,131 @@
+#include "level_team.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
+namespace velarion {
+
+int threadsFromEnvironment() {
+    const char* text = std::getenv("VELARION_THREADS");
+    if (text == nullptr) {
+        return 0;
+    }
+    int count = 0;
+    const char* end = text + std::strlen(text);
+    const auto [stop, error] = std::from_chars(text, end, count);
+    if (error != std::errc() || stop != end || count < 1 || count > kMaxThreads) {
+        return 0;
+    }
+    return count;
+}
+
+int freeCores() {
+    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    double load[1] = {0};
+    const int idle =
+        getloadavg(load, 1) == 1 ? cores - static_cast<int>(std::lround(load[0])) : cores;
+    return std::clamp(idle, 1, kMaxThreads);
+}
+
+int chooseThreads(int requested, int M) {
+    const int segments = std::max(M, 0) + 1;
+    if (requested > 0) {
+        return std::min({requested, segments, kMaxThreads});
+    }
+    return std::clamp(std::min(freeCores(), segments / kMinSegmentsPerThread), 1, kMaxThreads);
+}
+
+int partStart(int part, int parts, int M) {
+    if (part <= 0) {
+        return 0;
+    }
+    if (part >= parts) {
+        return M + 1;
+    }
+    const long long share = static_cast<long long>(M + 1) * part / parts;
+    return std::min(static_cast<int>(share / 8 * 8), M + 1);
+}
+
+namespace {
+
+void relax() {
+#if defined(__x86_64__) || defined(__i386__)
+    _mm_pause();
+#endif
+}
+
+constexpr int kSpins = 1000;
+constexpr int kYields = 100;
+
+}  // namespace
+
+// The last to arrive resets the count and opens the next generation; its
+// release makes every part's writes before the barrier visible to all.
+void SpinBarrier::arriveAndWait() {
+    const unsigned generation = generation_.load(std::memory_order_relaxed);
+    if (arrived_.fetch_add(1, std::memory_order_acq_rel) == parties_ - 1) {
+        arrived_.store(0, std::memory_order_relaxed);
+        generation_.fetch_add(1, std::memory_order_release);
+        generation_.notify_all();
+        return;
+    }
+    for (int i = 0; i < kSpins + kYields; ++i) {
+        if (generation_.load(std::memory_order_acquire) != generation) {
+            return;
+        }
+        if (i < kSpins) {
+            relax();
+        } else {
+            std::this_thread::yield();  // lets a thread that shares this core reach the barrier
+        }
+    }
+    while (generation_.load(std::memory_order_acquire) == generation) {
+        generation_.wait(generation, std::memory_order_acquire);
+    }
+}
+
+LevelTeam::LevelTeam(int parts) : parts_(std::max(parts, 1)), barrier_(parts_) {
+    workers_.reserve(static_cast<std::size_t>(parts_ - 1));
+    for (int part = 1; part < parts_; ++part) {
+        workers_.emplace_back([this, part] { serve(part); });
+    }
+}
+
+LevelTeam::~LevelTeam() {
+    stopping_ = true;
+    if (parts_ > 1) {
+        barrier_.arriveAndWait();
+    }
+}
+
+// The barrier that starts a run publishes task_ and stopping_ to the
+// workers; the one that ends it tells the caller that all parts are done.
+void LevelTeam::dispatch() {
+    if (parts_ > 1) {
+        barrier_.arriveAndWait();
+    }
+    task_(context_, 0);
+    if (parts_ > 1) {
+        barrier_.arriveAndWait();
+    }
+}
+
+void LevelTeam::serve(int part) {
+    for (;;) {
+        barrier_.arriveAndWait();
+        if (stopping_) {
+            return;
+        }
+        task_(context_, part);
+        barrier_.arriveAndWait();
+    }
+}
+
+}  // namespace velarion

@@ -1,0 +1,99 @@
+#pragma once
+
+// Threads that share the levels of a run: each level's segments are split
+// between them, and they wait for one another before the next level, since
+// every cell reads its neighbours at the level before.
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace velarion {
+
+// How many threads a run of M + 1 segments uses. `requested` is what the
+// user asked for (--threads, VELARION_THREADS); 0 leaves it to this
+// function.
+//
+// The default: the cores that are free (those the processor reports, less
+// the load average of the last minute, rounded), as long as each thread
+// gets at least kMinSegmentsPerThread segments, else fewer, down to one.
+// A level of 10000 segments takes about a microsecond on one core, and the
+// threads meet once per level at a cost of a fraction of that, so shorter
+// rows lose more to the meeting than they gain from the second core. On
+// cores busy with other programs a thread that waits for one that is not
+// running loses far more: the Girotondo run of 3e8 cells took 1.1 to 6.7
+// times as long on two threads as on one on an AMD EPYC with 2 cores at a
+// load of 3, so a busy machine gets one thread.
+// A user's explicit count is honoured for any row, up to one thread per
+// segment; 1 always runs today's single-threaded code.
+int chooseThreads(int requested, int M);
+
+// The cores the processor reports less the load average of the last
+// minute, rounded; at least 1.
+int freeCores();
+
+// VELARION_THREADS as a thread count: 0 when unset, empty or not a whole
+// number from 1 to kMaxThreads.
+int threadsFromEnvironment();
+
+constexpr int kMinSegmentsPerThread = 4096;
+constexpr int kMaxThreads = 256;
+
+// The first segment of part `part` of `parts` sharing segments 0..M: the
+// parts are as even as multiples of 8 segments allow, so that each part's
+// energy terms fall on the same entries of the sums as in a whole row.
+int partStart(int part, int parts, int M);
+
+// The threads' meeting point. A level takes about a microsecond, and
+// std::barrier, which puts the waiting threads to sleep, took 7 to 9
+// microseconds a meeting on an AMD EPYC (2 cores), this one 0.1 to 0.2. A
+// thread spins for a while (some microseconds), then yields its core a while
+// to a thread that may need it to arrive, then sleeps on
+// the generation, so the workers between runs cost nothing.
+class SpinBarrier {
+  public:
+    explicit SpinBarrier(int parties) : parties_(parties) {}
+    void arriveAndWait();
+
+  private:
+    const int parties_;
+    std::atomic<int> arrived_{0};
+    std::atomic<unsigned> generation_{0};
+};
+
+// parts - 1 threads that wait, asleep between runs, for the caller to hand
+// them work. run(work) calls work(part) for every part, part 0 on the
+// calling thread (so it alone may touch the window), and returns when all
+// have returned. Inside work, sync() waits until every part has reached it:
+// every part must call it equally often. Work must not throw.
+class LevelTeam {
+  public:
+    explicit LevelTeam(int parts);
+    ~LevelTeam();
+    LevelTeam(const LevelTeam&) = delete;
+    LevelTeam& operator=(const LevelTeam&) = delete;
+
+    int parts() const { return parts_; }
+
+    template <class Work>
+    void run(Work& work) {
+        task_ = [](void* context, int part) { (*static_cast<Work*>(context))(part); };
+        context_ = &work;
+        dispatch();
+    }
+
+    void sync() { barrier_.arriveAndWait(); }
+
+  private:
+    void dispatch();
+    void serve(int part);
+
+    int parts_;
+    SpinBarrier barrier_;
+    void (*task_)(void*, int) = nullptr;
+    void* context_ = nullptr;
+    bool stopping_ = false;
+    std::vector<std::jthread> workers_;
+};
+
+}  // namespace velarion
