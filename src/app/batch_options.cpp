@@ -241,8 +241,8 @@ bool parseBatchOptions(const QStringList& arguments, BatchOptions& options, QStr
                       "FILE"});
     parser.addOption({"threads",
                       "Shares each level of the run between N threads (1: one thread; "
-                      "default: VELARION_THREADS, else the free cores, for double and "
-                      "girotondo rows of 8192 segments or more). The results are the same "
+                      "default: VELARION_THREADS, else the free cores, for double rows of "
+                      "8192 segments or more; girotondo: one). The results are the same "
                       "bits.",
                       "N"});
     parser.addOption({"strict",
