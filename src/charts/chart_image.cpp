@@ -2,6 +2,7 @@
 #include "chart_image.h"
 
 #include "output/whole_file.h"
+#include "plot_file.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -38,12 +39,12 @@ QByteArray pngBytes(QWidget& view) {
 }  // namespace
 
 bool writeViewImage(QWidget& view, const QString& path, QString& error) {
-    const bool svg = path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive);
-    if (!svg && !path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) {
+    if (!isPlotFileName(path)) {
         error = QStringLiteral("%1 ends neither in .png nor in .svg.")
                     .arg(QDir::toNativeSeparators(path));
         return false;
     }
+    const bool svg = path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive);
     const QByteArray bytes = svg ? svgBytes(view) : pngBytes(view);
     QString reason = QStringLiteral("the picture could not be encoded");
     if (!bytes.isEmpty() && writeWholeFile(path, bytes, reason)) {
