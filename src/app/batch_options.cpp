@@ -8,6 +8,8 @@
 
 #include <QCommandLineParser>
 
+#include <cstdio>
+
 namespace velarion {
 
 namespace {
@@ -87,6 +89,18 @@ const char* const kDescription =
     "No one hears a batch run, so it plays no tones and skips the waits between\n"
     "them (the Girotondo run's start and end tones); --beep keeps them, as\n"
     "silent waits of the tones' length.";
+
+// A VELARION_THREADS that is not a thread count leaves the choice to the
+// run; the user hears that it was not read, unless --threads overrides it.
+void warnOfUnreadThreadCount(bool threadsGiven) {
+    const QByteArray text = qgetenv("VELARION_THREADS");
+    if (!threadsGiven && !text.isEmpty() && threadsFromEnvironment() == 0) {
+        std::fprintf(stderr,
+                     "velarion-batch: warning: VELARION_THREADS holds '%s', not a whole number "
+                     "from 1 to %d; the run chooses its threads itself\n",
+                     text.constData(), kMaxThreads);
+    }
+}
 
 // The names --box takes, listed after the options.
 QString boxNames() {
@@ -171,6 +185,7 @@ bool parseChecks(const QCommandLineParser& parser, BatchOptions& options, QStrin
             return false;
         }
     }
+    warnOfUnreadThreadCount(parser.isSet("threads"));
     options.strict = parser.isSet("strict");
     options.verify = parser.isSet("verify");
     if (options.run == BatchRun::Precision &&

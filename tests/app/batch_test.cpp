@@ -208,6 +208,20 @@ TEST_F(BatchTest, BadCommandLinesAreRefused) {
     }
 }
 
+// A thread count in the environment that cannot be read is named, and the
+// run goes on; --threads overrides it without a word.
+TEST_F(BatchTest, AnUnreadableThreadCountInTheEnvironmentIsNamed) {
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert("VELARION_THREADS", "two");
+    const QString program = QStringLiteral(VELARION_BATCH_PATH);
+    const Result warned = runProgram(program, {"--box", "CLogFile=0"}, env);
+    EXPECT_EQ(warned.exitCode, 0);
+    EXPECT_TRUE(warned.err.contains("VELARION_THREADS holds 'two'")) << warned.err.toStdString();
+    const Result overridden = runProgram(program, {"--box", "CLogFile=0", "--threads", "1"}, env);
+    EXPECT_EQ(overridden.exitCode, 0);
+    EXPECT_EQ(overridden.err, "");
+}
+
 TEST_F(BatchTest, GirotondoRunsHeadless) {
     const Result r = run({"--locale", "it_IT", "--run", "girotondo"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
