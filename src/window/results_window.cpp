@@ -265,6 +265,11 @@ void ResultsWindow::play(bool on) {
     timer_->start();
 }
 
+void ResultsWindow::hideEvent(QHideEvent* event) {
+    play_->setChecked(false);
+    QWidget::hideEvent(event);
+}
+
 void ResultsWindow::step() {
     if (slider_->value() >= slider_->maximum()) {
         play_->setChecked(false);

@@ -63,6 +63,10 @@ class ResultsWindow : public QWidget {
     QString instabilityNotice() const;
     QString decimalNote() const;
 
+  protected:
+    // A closed window stops playing: nobody watches the profile.
+    void hideEvent(QHideEvent* event) override;
+
   private:
     void showProfile(int row);
     void play(bool on);

@@ -143,7 +143,12 @@ TEST_F(ResultsTabsTest, PlayStepsTheProfileThroughTheRowsAndPauseStopsIt) {
     EXPECT_NE(profile->at(0), firstProfile);
     EXPECT_TRUE(profile->name().startsWith(QStringLiteral("Row %1: level %1,").arg(paused)))
         << profile->name().toStdString();
+    // Closing the window stops playing.
+    results->playButton()->click();
+    results->close();
+    EXPECT_FALSE(results->playButton()->isChecked());
     // Played to the end it stops there by itself.
+    results->show();
     results->playButton()->click();
     ASSERT_TRUE(waitFor([&] { return !results->playButton()->isChecked(); }));
     EXPECT_EQ(slider->value(), 30);
