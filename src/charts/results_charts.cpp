@@ -358,18 +358,23 @@ std::unique_ptr<QChart> energyChart(const FormState& form, const QLocale& locale
     // or the bottom.
     if (const auto& instability = energy.instability()) {
         const auto kept = energy.kept();
+        // Level k is kept[k - 1]: the levels before the unstable one.
         const std::size_t before =
-            std::min<std::size_t>(kept.size(), static_cast<std::size_t>(instability->level));
+            std::min<std::size_t>(kept.size(), static_cast<std::size_t>(instability->level - 1));
         double low = 0, high = 0;
         for (std::size_t k = 0; k < before; ++k) {
             for (double value : {kept[k].kinetic, kept[k].strain, kept[k].work, kept[k].total()}) {
-                low = std::min(low, value);
-                high = std::max(high, value);
+                if (std::isfinite(value)) {
+                    low = std::min(low, value);
+                    high = std::max(high, value);
+                }
             }
         }
         const double margin = (high - low) / 4;
-        fitRange(*static_cast<QValueAxis*>(chart->axes(Qt::Vertical).front()), low - margin,
-                 high + margin);
+        if (high > low && std::isfinite(margin)) {
+            fitRange(*static_cast<QValueAxis*>(chart->axes(Qt::Vertical).front()), low - margin,
+                     high + margin);
+        }
         chart->setTitle(
             QStringLiteral("%1 (the axis holds the levels before %2)")
                 .arg(chart->title(), locale.toString(static_cast<qlonglong>(instability->level))));
