@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <sched.h>
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #endif
@@ -27,7 +29,12 @@ int threadsFromEnvironment() {
 }
 
 int freeCores() {
-    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    // The cores this process may run on (taskset, cgroups), not the machine's.
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    const int cores = sched_getaffinity(0, sizeof allowed, &allowed) == 0
+                          ? CPU_COUNT(&allowed)
+                          : static_cast<int>(std::thread::hardware_concurrency());
     double load[1] = {0};
     const int idle =
         getloadavg(load, 1) == 1 ? cores - static_cast<int>(std::lround(load[0])) : cores;
