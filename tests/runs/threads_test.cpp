@@ -63,10 +63,14 @@ class ThreadsTest : public RunFixture {
                 << where << ", row " << j;
         }
         ASSERT_EQ(one.energy.size(), many.energy.size()) << where;
-        ASSERT_EQ(std::memcmp(one.energy.data(), many.energy.data(),
-                              one.energy.size() * sizeof(LevelEnergy)),
-                  0)
-            << where;
+        // memcmp takes no null pointer, even for no bytes: the double run
+        // keeps no energy here.
+        if (!one.energy.empty()) {
+            ASSERT_EQ(std::memcmp(one.energy.data(), many.energy.data(),
+                                  one.energy.size() * sizeof(LevelEnergy)),
+                      0)
+                << where;
+        }
         ASSERT_EQ(one.envelope, many.envelope) << where;
         ASSERT_EQ(one.messages.size(), many.messages.size()) << where;
         for (std::size_t i = 0; i < one.messages.size(); ++i) {
