@@ -256,9 +256,8 @@ bool parseBatchOptions(const QStringList& arguments, BatchOptions& options, QStr
                       "FILE"});
     parser.addOption({"threads",
                       "Shares each level of the run between N threads (1: one thread; "
-                      "default: VELARION_THREADS, else the free cores, for double rows of "
-                      "8192 segments or more; girotondo: one). The results are the same "
-                      "bits.",
+                      "default: VELARION_THREADS, else one for double and girotondo, the "
+                      "free cores for precision). The results are the same bits.",
                       "N"});
     parser.addOption({"strict",
                       "Exits with status 3 when the run is unstable (its energy left that of "

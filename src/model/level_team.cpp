@@ -43,10 +43,7 @@ int freeCores() {
 
 int chooseThreads(int requested, int M) {
     const int segments = std::max(M, 0) + 1;
-    if (requested > 0) {
-        return std::min({requested, segments, kMaxThreads});
-    }
-    return std::clamp(std::min(freeCores(), segments / kMinSegmentsPerThread), 1, kMaxThreads);
+    return std::clamp(std::min(requested, segments), 1, kMaxThreads);
 }
 
 int partStart(int part, int parts, int M) {

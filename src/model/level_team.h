@@ -10,22 +10,14 @@
 
 namespace velarion {
 
-// How many threads a run of M + 1 segments uses. `requested` is what the
-// user asked for (--threads, VELARION_THREADS); 0 leaves it to this
-// function.
-//
-// The default: the cores that are free (those the processor reports, less
-// the load average of the last minute, rounded), as long as each thread
-// gets at least kMinSegmentsPerThread segments, else fewer, down to one.
-// A level of 10000 segments takes about a microsecond on one core, and the
-// threads meet once per level at a cost of a fraction of that, so shorter
-// rows lose more to the meeting than they gain from the second core. On
-// cores busy with other programs a thread that waits for one that is not
-// running loses far more: the Girotondo run of 3e8 cells took 1.1 to 6.7
-// times as long on two threads as on one on an AMD EPYC with 2 cores at a
-// load of 3, so a busy machine gets one thread.
-// A user's explicit count is honoured for any row, up to one thread per
-// segment; 1 always runs today's single-threaded code.
+// How many threads a run of M + 1 segments uses when `requested` were asked
+// for (--threads, VELARION_THREADS): at most one a segment, at least one.
+// The double and Girotondo runs take one thread unless more are asked for:
+// on an AMD EPYC with 2 cores a second thread gained nothing (the double
+// run's time goes to the first touch of psi; the Girotondo run's energy
+// sums run in segment order), and on cores busy with other programs a
+// thread that waits for one that is not running loses far more (1.1 to 6.7
+// times as long at a load of 3). 1 always runs the single-threaded code.
 int chooseThreads(int requested, int M);
 
 // The cores the processor reports less the load average of the last
@@ -36,7 +28,6 @@ int freeCores();
 // number from 1 to kMaxThreads.
 int threadsFromEnvironment();
 
-constexpr int kMinSegmentsPerThread = 4096;
 constexpr int kMaxThreads = 256;
 
 // The first segment of part `part` of `parts` sharing segments 0..M: the

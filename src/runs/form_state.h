@@ -36,7 +36,7 @@ struct FormState {
     FreeEnd freeEnd = FreeEnd::Seed;
     // The threads the next double or Girotondo run may share its levels
     // between: --threads in velarion-batch; 0 leaves the choice to
-    // VELARION_THREADS, else to chooseThreads().
+    // VELARION_THREADS, else one thread.
     int threads = 0;
     Parameters parameters;
     Matrix psi;
