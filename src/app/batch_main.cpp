@@ -156,7 +156,7 @@ RunOutcome runSimulation(BatchHost& host, const BatchOptions& options, FormState
             // milliseconds, so only a core busy with other work slows it.
             // The run keeps 1000 segments a thread at least.
             PrecisionRun run(host, form, numbers);
-            const int requested = options.threads != 0 ? options.threads : threadsFromEnvironment();
+            const int requested = requestedThreads(options.threads);
             run.setThreads(requested != 0 ? requested : freeCores());
             return run.run();
         }

@@ -28,6 +28,10 @@ int threadsFromEnvironment() {
     return count;
 }
 
+int requestedThreads(int given) {
+    return given != 0 ? given : threadsFromEnvironment();
+}
+
 int freeCores() {
     // The cores this process may run on (taskset, cgroups), not the machine's.
     cpu_set_t allowed;

@@ -20,9 +20,13 @@ namespace velarion {
 // times as long at a load of 3). 1 always runs the single-threaded code.
 int chooseThreads(int requested, int M);
 
-// The cores the processor reports less the load average of the last
+// The cores this process may run on less the load average of the last
 // minute, rounded; at least 1.
 int freeCores();
+
+// The thread count a run was given (--threads), else VELARION_THREADS, else
+// 0: none asked for.
+int requestedThreads(int given);
 
 // VELARION_THREADS as a thread count: 0 when unset, empty or not a whole
 // number from 1 to kMaxThreads.

@@ -116,7 +116,7 @@ bool DoubleRun::stepLevels() {
     // run's time goes to the first touch of psi, which threads do not share
     // out. On an AMD EPYC with 2 idle cores, 5000 x 10000, medians: warm
     // 94.8 ms on one thread, 110.2 ms on two; cold 602.8 ms and 642.3 ms.
-    const int requested = form_.threads != 0 ? form_.threads : threadsFromEnvironment();
+    const int requested = requestedThreads(form_.threads);
     const int threads = last >= 2 && requested > 1 ? chooseThreads(requested, M_) : 1;
     team_ = threads > 1 ? std::make_unique<LevelTeam>(threads) : nullptr;
     for (int J = 2; J <= last; ++J) {

@@ -158,7 +158,7 @@ void GirotondoRun::fillInitialRows() {
     // Two threads only when asked for (--threads, VELARION_THREADS): on an
     // AMD EPYC with 2 idle cores the Girotondo run of 3e8 cells took 0.99 to
     // 1.12 times as long on two threads as on one.
-    const int requested = form_.threads != 0 ? form_.threads : threadsFromEnvironment();
+    const int requested = requestedThreads(form_.threads);
     if (requested > 1 && std::min(chooseThreads(requested, M_), 2) > 1) {
         const int split = static_cast<int>((M_ + 1) * kCallerShare) / 8 * 8;
         split_ = std::min(std::max(split, 1), M_);
