@@ -82,9 +82,11 @@ std::span<const KernelVariant> detectVariants() {
     __builtin_cpu_init();
     static const KernelVariant variants[] = {
         {"avx512", x86::updateRowAvx512,
-         __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq"),
+         __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+             __builtin_cpu_supports("fma"),
          x86::updateRowWithEnergyAvx512, x86::updateRangeAvx512, x86::updateRangeWithEnergyAvx512},
-        {"avx2", x86::updateRowAvx2, __builtin_cpu_supports("avx2") != 0,
+        {"avx2", x86::updateRowAvx2,
+         __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"),
          x86::updateRowWithEnergyAvx2, x86::updateRangeAvx2, x86::updateRangeWithEnergyAvx2},
         {"baseline", updateRowBaseline, true, updateRowWithEnergyBaseline, updateRangeBaseline,
          updateRangeWithEnergyBaseline},
