@@ -12,7 +12,7 @@ bool warnIfUnstable(const FormState& form, const QLocale& locale) {
     if (!form.psiRows) {
         return false;
     }
-    const auto instability = energyOfRun(form).instability();
+    const auto instability = instabilityOfRun(form);
     if (!instability) {
         return false;
     }

@@ -409,7 +409,7 @@ QString instabilityNotice(const FormState& form, const QLocale& locale) {
     if (!form.psiRows) {
         return QString();
     }
-    const auto instability = energyOfRun(form).instability();
+    const auto instability = instabilityOfRun(form);
     if (!instability) {
         return QString();
     }

@@ -24,6 +24,13 @@ EnergyRecord energyOfRun(const FormState& form) {
     return energy;
 }
 
+std::optional<Instability> instabilityOfRun(const FormState& form) {
+    if (form.psiRows && form.psiRows->run == RunKind::Girotondo) {
+        return form.girotondoEnergy.instability();
+    }
+    return energyOfRun(form).instability();
+}
+
 QString instabilityReason(const Instability& instability, FreeEnd freeEnd, const QLocale& locale) {
     const auto number = [&locale](double value) { return locale.toString(value, 'g', 6); };
     QString reason =

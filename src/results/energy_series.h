@@ -9,6 +9,8 @@
 #include <QLocale>
 #include <QString>
 
+#include <optional>
+
 namespace velarion {
 
 // The energy of every level the run in psi computed, from level 1 on: the
@@ -16,6 +18,10 @@ namespace velarion {
 // Girotondo run's as the run recorded it, since psi keeps only its
 // snapshots. Empty when psi holds no rows of a run.
 EnergyRecord energyOfRun(const FormState& form);
+
+// Where the energy of that run left that of level 1, if it did. The
+// Girotondo run's record is read where it lies, not copied.
+std::optional<Instability> instabilityOfRun(const FormState& form);
 
 // Why the run is called unstable, in one line without a final stop: how
 // the energy left that of level 1, and with the seed's free end, that it is
