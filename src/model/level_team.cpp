@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
 
 #include <sched.h>
 
@@ -101,8 +102,30 @@ void SpinBarrier::arriveAndWait() {
 
 LevelTeam::LevelTeam(int parts) : parts_(std::max(parts, 1)), barrier_(parts_) {
     workers_.reserve(static_cast<std::size_t>(parts_ - 1));
-    for (int part = 1; part < parts_; ++part) {
-        workers_.emplace_back([this, part] { serve(part); });
+    try {
+        for (int part = 1; part < parts_; ++part) {
+            workers_.emplace_back([this, part] { serve(part); });
+        }
+    } catch (...) {
+        // The workers started so far would wait at the barrier for the
+        // missing ones: they are let go before they reach it, and joined.
+        release(Start::Abandoned);
+        workers_.clear();
+        throw;
+    }
+    release(Start::Go);
+}
+
+void LevelTeam::release(Start how) {
+    start_.store(how, std::memory_order_release);
+    start_.notify_all();
+}
+
+std::unique_ptr<LevelTeam> startTeam(int parts) {
+    try {
+        return std::make_unique<LevelTeam>(parts);
+    } catch (const std::system_error&) {
+        return nullptr;
     }
 }
 
@@ -126,6 +149,10 @@ void LevelTeam::dispatch() {
 }
 
 void LevelTeam::serve(int part) {
+    start_.wait(Start::Waiting, std::memory_order_acquire);
+    if (start_.load(std::memory_order_acquire) == Start::Abandoned) {
+        return;
+    }
     for (;;) {
         barrier_.arriveAndWait();
         if (stopping_) {

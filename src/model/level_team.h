@@ -5,6 +5,7 @@
 // every cell reads its neighbours at the level before.
 
 #include <atomic>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -34,6 +35,12 @@ int threadsFromEnvironment();
 
 constexpr int kMaxThreads = 256;
 
+class LevelTeam;
+
+// A team of `parts` threads, or none when the system cannot start them:
+// the run then goes on in the calling thread alone.
+std::unique_ptr<LevelTeam> startTeam(int parts);
+
 // The first segment of part `part` of `parts` sharing segments 0..M: the
 // parts are as even as multiples of 8 segments allow, so that each part's
 // energy terms fall on the same entries of the sums as in a whole row.
@@ -57,7 +64,8 @@ class SpinBarrier {
 };
 
 // parts - 1 threads that wait, asleep between runs, for the caller to hand
-// them work. run(work) calls work(part) for every part, part 0 on the
+// them work. Throws std::system_error, with no thread left running, when
+// one cannot be started. run(work) calls work(part) for every part, part 0 on the
 // calling thread (so it alone may touch the window), and returns when all
 // have returned. Inside work, sync() waits until every part has reached it:
 // every part must call it equally often. Work must not throw.
@@ -80,11 +88,17 @@ class LevelTeam {
     void sync() { barrier_.arriveAndWait(); }
 
   private:
+    // Until every worker is started the workers wait on start_, not at the
+    // barrier; when one cannot be started, the others are let go.
+    enum class Start { Waiting, Go, Abandoned };
+
     void dispatch();
     void serve(int part);
+    void release(Start how);
 
     int parts_;
     SpinBarrier barrier_;
+    std::atomic<Start> start_{Start::Waiting};
     void (*task_)(void*, int) = nullptr;
     void* context_ = nullptr;
     bool stopping_ = false;

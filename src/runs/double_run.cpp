@@ -118,7 +118,7 @@ bool DoubleRun::stepLevels() {
     // 94.8 ms on one thread, 110.2 ms on two; cold 602.8 ms and 642.3 ms.
     const int requested = requestedThreads(form_.threads);
     const int threads = last >= 2 && requested > 1 ? chooseThreads(requested, M_) : 1;
-    team_ = threads > 1 ? std::make_unique<LevelTeam>(threads) : nullptr;
+    team_ = threads > 1 ? startTeam(threads) : nullptr;
     for (int J = 2; J <= last; ++J) {
         computeLevel(J);
         form_.psiRows->lastRow = J;

@@ -7,6 +7,7 @@
 #include "run_log_steps.h"
 
 #include <algorithm>
+#include <exception>
 #include <limits>
 
 namespace velarion {
@@ -162,7 +163,7 @@ void GirotondoRun::fillInitialRows() {
     if (requested > 1 && std::min(chooseThreads(requested, M_), 2) > 1) {
         const int split = static_cast<int>((M_ + 1) * kCallerShare) / 8 * 8;
         split_ = std::min(std::max(split, 1), M_);
-        team_ = std::make_unique<LevelTeam>(2);
+        team_ = startTeam(2);
     }
 }
 
@@ -253,7 +254,10 @@ void GirotondoRun::cycle() {
 // before (its rows are this level's previous and target, untouched so far
 // in the worker's segments), then updates its segments. After each level
 // both threads see both finite flags and stop together; the caller keeps
-// the books, as update() does.
+// the books, as update() does. When the books fail (the window's side, no
+// memory), the caller's flag of the next level says so, both stop there,
+// and the failure goes on from here: the worker never waits for a level
+// that does not come.
 void GirotondoRun::sharedCycles(int lastK) {
     // (current, previous, target) of the three steps of a cycle, as in cycle().
     constexpr int kRoles[3][3] = {{2, 1, 0}, {0, 2, 1}, {1, 0, 2}};
@@ -261,10 +265,21 @@ void GirotondoRun::sharedCycles(int lastK) {
     bool finite[2][2] = {};  // [parity of the level][part]
     const std::int64_t firstLevel = level_ + 1;
     int failedStep = -1;
+    std::exception_ptr booksFailure;
+    const auto keepBooks = [&booksFailure](auto&& books) {
+        if (booksFailure) {
+            return;
+        }
+        try {
+            books();
+        } catch (...) {
+            booksFailure = std::current_exception();
+        }
+    };
     auto work = [&](int part) {
         for (int K = 0; K <= lastK; ++K) {
             if (part == 0) {
-                ops_.setText(ctl::TK, QString::number(K));
+                keepBooks([&] { ops_.setText(ctl::TK, QString::number(K)); });
             }
             for (int step = 0; step < 3; ++step) {
                 const std::int64_t level = firstLevel + 3 * static_cast<std::int64_t>(K) + step;
@@ -274,8 +289,9 @@ void GirotondoRun::sharedCycles(int lastK) {
                 PairSums& pair = pairs_[level & 1];
                 PairSums& before = pairs_[(level - 1) & 1];
                 if (part == 0) {
-                    finite[level & 1][0] = updateRangeWithEnergy(current, previous, target, M_, 0,
-                                                                 split_, factors_, pair.sums);
+                    const bool computed = updateRangeWithEnergy(current, previous, target, M_, 0,
+                                                                split_, factors_, pair.sums);
+                    finite[level & 1][0] = computed && !booksFailure;
                     pair = PairSums{pair.sums, current, previous, current[0], previous[0], true};
                 } else {
                     if (before.open) {
@@ -288,20 +304,22 @@ void GirotondoRun::sharedCycles(int lastK) {
                 team_->sync();
                 const bool ok = finite[level & 1][0] && finite[level & 1][1];
                 if (part == 0) {
-                    level_ = level;
-                    if (before.open) {
-                        form_.girotondoEnergy.add(energyFromSums(
-                            before.sums, before.current0, before.previous0, form_.parameters));
-                        before.open = false;
-                    }
-                    if (ok) {
-                        beforeNewest_ = current;
-                        newest_ = target;
-                    } else {
-                        closeOpenEnergy();
-                        newest_ = nullptr;  // no energy for a level that is not finite
-                        failedStep = step;
-                    }
+                    keepBooks([&] {
+                        level_ = level;
+                        if (before.open) {
+                            form_.girotondoEnergy.add(energyFromSums(
+                                before.sums, before.current0, before.previous0, form_.parameters));
+                            before.open = false;
+                        }
+                        if (ok) {
+                            beforeNewest_ = current;
+                            newest_ = target;
+                        } else {
+                            closeOpenEnergy();
+                            newest_ = nullptr;  // no energy for a level that is not finite
+                            failedStep = step;
+                        }
+                    });
                 }
                 if (!ok) {
                     return;
@@ -317,6 +335,9 @@ void GirotondoRun::sharedCycles(int lastK) {
         }
     };
     team_->run(work);
+    if (booksFailure) {
+        std::rethrow_exception(booksFailure);
+    }
     if (failedStep >= 0) {
         if (keepEnvelope_) {
             for (int i = 0; i < failedStep; ++i) {

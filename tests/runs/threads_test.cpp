@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 namespace velarion {
 namespace {
@@ -114,6 +115,26 @@ TEST_F(ThreadsTest, GirotondoFailsAtTheSameLevel) {
         ASSERT_EQ(one.outcome, RunOutcome::Failed) << N;
         ASSERT_EQ(one.messages.size(), 1u);
         expectSame(one, girotondo(2, FreeEnd::Seed), std::string("N = ") + N);
+    }
+}
+
+// The window's side fails while two threads share the levels (no memory
+// for the text of the cycle box): the run ends with that failure, as on one
+// thread, instead of leaving the worker waiting for a level.
+TEST_F(ThreadsTest, GirotondoPassesOnAFailureOfTheWindowSide) {
+    set(ctl::TINDICE_MATRICE2, "1236");
+    set(ctl::TINDICE_MATRICE1, "10");
+    set(ctl::Tnitertemp, "10");
+    set(ctl::TN, "7");
+    window.onSetText = [](std::string_view box, const QString& text) {
+        if (box == ctl::TK && text == QStringLiteral("3")) {
+            throw std::bad_alloc();
+        }
+    };
+    for (int threads : {1, 2}) {
+        form.threads = threads;
+        GirotondoRun run(window, form, numbers, logPath());
+        EXPECT_THROW(run.run(), std::bad_alloc) << threads << " threads";
     }
 }
 

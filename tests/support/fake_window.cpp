@@ -18,6 +18,9 @@ QString FakeWindow::text(std::string_view box) const {
 }
 
 void FakeWindow::setText(std::string_view box, const QString& text) {
+    if (onSetText) {
+        onSetText(box, text);
+    }
     boxes[controlName(box)] = text;
 }
 

@@ -59,6 +59,8 @@ class FakeWindow : public WindowOps {
     QStringList inputPrompts;  // "prompt|title" of each inputBox call
     // Called at each event pump with the pump's number, from 1.
     std::function<void(int)> onPump;
+    // Called before a box takes a text; may throw, as a real window can.
+    std::function<void(std::string_view box, const QString& text)> onSetText;
 
   private:
     QMap<QString, bool> ticks_;
