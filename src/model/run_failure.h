@@ -18,6 +18,12 @@ class RunFailure : public std::exception {
     QString message_;
 };
 
+// The reason for a failure that is not the run's own, such as no memory for
+// a box's text: the run ends on its error path, not with the program.
+inline QString unexpectedFailure(const std::exception& error) {
+    return QStringLiteral("The run failed (%1)").arg(QString::fromLocal8Bit(error.what()));
+}
+
 // The reason for a position that is infinite or NaN.
 inline QString nonFiniteReason(std::int64_t level, int segment) {
     return QStringLiteral(

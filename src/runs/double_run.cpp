@@ -36,6 +36,9 @@ RunOutcome DoubleRun::runSteps() {
     } catch (const RunFailure& failure) {
         log_.close();
         return control_.failed(failure.message());
+    } catch (const std::exception& error) {  // e.g. no memory for a box's text
+        log_.close();
+        return control_.failed(unexpectedFailure(error) + QLatin1Char('.'));
     }
 }
 

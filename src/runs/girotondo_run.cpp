@@ -72,6 +72,8 @@ RunOutcome GirotondoRun::runSteps() {
         }
     } catch (const RunFailure& failure) {
         return fail(failure.message());
+    } catch (const std::exception& error) {  // e.g. no memory for a box's text
+        return fail(unexpectedFailure(error) + QLatin1Char('.'));
     }
     return complete();
 }
@@ -336,6 +338,12 @@ void GirotondoRun::sharedCycles(int lastK) {
     };
     team_->run(work);
     if (booksFailure) {
+        // The worker may have gone a level further: no energy is recorded
+        // past the failure.
+        for (PairSums& pair : pairs_) {
+            pair.open = false;
+        }
+        newest_ = nullptr;
         std::rethrow_exception(booksFailure);
     }
     if (failedStep >= 0) {

@@ -86,7 +86,7 @@ RunOutcome PrecisionRun::run() {
     } catch (const RunFailure& failure) {
         return fail(failure.message());
     } catch (const std::exception& error) {  // e.g. no memory for the log box's text
-        return fail(QStringLiteral("The run failed (%1)").arg(error.what()) + where());
+        return fail(unexpectedFailure(error) + where());
     }
     calls_ += component_->calls();
     component_.reset();

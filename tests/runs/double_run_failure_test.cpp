@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <new>
 
 namespace velarion {
 namespace {
@@ -109,6 +110,21 @@ TEST_F(DoubleRunFailure, ANonFiniteLevelEndsTheRunAndKeepsTheRowsBeforeIt) {
     EXPECT_EQ(logLines().size(), 2);  // the record of level 2
     EXPECT_EQ(window.statuses.back(), "Error!");
     EXPECT_EQ(exports, 0);
+    expectIdleButtons();
+}
+
+// A failure that is not the run's own (here no memory for the text of the
+// level box) takes the error path, not the program with it.
+TEST_F(DoubleRunFailure, AnExceptionFromTheWindowEndsTheRunOnTheErrorPath) {
+    window.onSetText = [](std::string_view box, const QString& text) {
+        if (box == ctl::TJ && text == QStringLiteral("5")) {
+            throw std::bad_alloc();
+        }
+    };
+    EXPECT_EQ(runDouble(), RunOutcome::Failed);
+    EXPECT_EQ(onlyMessage(), "The run failed (std::bad_alloc).");
+    EXPECT_EQ(window.statuses.back(), "Error!");
+    EXPECT_EQ(logLines().size(), 6);  // the records of levels 2 to 4, two lines each
     expectIdleButtons();
 }
 

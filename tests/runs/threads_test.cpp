@@ -119,9 +119,10 @@ TEST_F(ThreadsTest, GirotondoFailsAtTheSameLevel) {
 }
 
 // The window's side fails while two threads share the levels (no memory
-// for the text of the cycle box): the run ends with that failure, as on one
-// thread, instead of leaving the worker waiting for a level.
-TEST_F(ThreadsTest, GirotondoPassesOnAFailureOfTheWindowSide) {
+// for the text of the cycle box): the run ends on its error path, as on one
+// thread, instead of leaving the worker waiting for a level or the
+// exception ending the program.
+TEST_F(ThreadsTest, GirotondoFailsOnAFailureOfTheWindowSide) {
     set(ctl::TINDICE_MATRICE2, "1236");
     set(ctl::TINDICE_MATRICE1, "10");
     set(ctl::Tnitertemp, "10");
@@ -131,10 +132,27 @@ TEST_F(ThreadsTest, GirotondoPassesOnAFailureOfTheWindowSide) {
             throw std::bad_alloc();
         }
     };
+    std::vector<LevelEnergy> oneThread;
     for (int threads : {1, 2}) {
         form.threads = threads;
+        window.messages.clear();
         GirotondoRun run(window, form, numbers, logPath());
-        EXPECT_THROW(run.run(), std::bad_alloc) << threads << " threads";
+        EXPECT_EQ(run.run(), RunOutcome::Failed) << threads << " threads";
+        ASSERT_EQ(window.messages.size(), 1u) << threads << " threads";
+        EXPECT_EQ(window.messages[0].detail, QStringLiteral("The run failed (std::bad_alloc)."));
+        // The second thread may have gone a level further when the failure
+        // came: the energy it records is that of one thread, level by level,
+        // and stops before rows that level overwrote.
+        const auto kept = form.girotondoEnergy.kept();
+        if (threads == 1) {
+            oneThread.assign(kept.begin(), kept.end());
+            ASSERT_GE(oneThread.size(), 9u);
+        } else {
+            ASSERT_LE(kept.size(), oneThread.size());
+            ASSERT_GT(kept.size(), 0u);
+            EXPECT_EQ(std::memcmp(kept.data(), oneThread.data(), kept.size() * sizeof(LevelEnergy)),
+                      0);
+        }
     }
 }
 
