@@ -129,7 +129,8 @@ void doubleRun(benchmark::State& state, bool readAfter) {
             break;
         }
         if (readAfter) {
-            const EnergyRecord energy = energyOfRun(form);
+            EnergyRecord computed;
+            const EnergyRecord& energy = energyOfRun(form, computed);
             const Envelope envelope = envelopeFromPsi(form);
             benchmark::DoNotOptimize(energy.instability());
             benchmark::DoNotOptimize(envelope.maxDisplacement(0));

@@ -46,7 +46,8 @@ bool writePlot(const FormState& form, const BatchOptions& options) {
 
 bool writeEnergy(const FormState& form, const BatchOptions& options) {
     QString error;
-    const EnergyRecord energy = energyOfRun(form);
+    EnergyRecord computed;
+    const EnergyRecord& energy = energyOfRun(form, computed);
     if (!writeEnergyCsv(form, energy, *options.energy, error)) {
         std::fprintf(stderr, "velarion-batch: --energy: %s\n", qPrintable(error));
         return false;

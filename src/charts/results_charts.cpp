@@ -332,7 +332,8 @@ QString envelopeNote(const FormState& form) {
 
 std::unique_ptr<QChart> energyChart(const FormState& form, const QLocale& locale) {
     auto chart = newChart(QStringLiteral("Energy per unit area of the section"), locale);
-    const EnergyRecord energy = energyOfRun(form);
+    EnergyRecord computed;
+    const EnergyRecord& energy = energyOfRun(form, computed);
     std::vector<QPointF> kinetic, strain, work, total;
     if (form.psiRows) {
         const double deltaT = form.psiRows->parameters.DeltaT;

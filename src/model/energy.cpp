@@ -33,10 +33,12 @@ LevelEnergy energyFromSums(const EnergySums& sums, double current0, double previ
 }
 
 void EnergyRecord::add(const LevelEnergy& energy) {
-    ++levels_;
-    if (levels_ <= kKeptLevels) {
+    // Kept before it is counted, so that a level that finds no memory is
+    // neither kept nor counted.
+    if (levels_ < kKeptLevels) {
         kept_.push_back(energy);
     }
+    ++levels_;
     const double total = energy.total();
     if (levels_ == 1) {
         reference_ = total;

@@ -7,28 +7,26 @@
 
 namespace velarion {
 
-EnergyRecord energyOfRun(const FormState& form) {
+const EnergyRecord& energyOfRun(const FormState& form, EnergyRecord& computed) {
+    computed = EnergyRecord();
     if (!form.psiRows) {
-        return {};
+        return computed;
     }
     const PsiRows& rows = *form.psiRows;
     if (rows.run == RunKind::Girotondo) {
         return form.girotondoEnergy;
     }
-    EnergyRecord energy;
     for (int J = 1; J <= rows.lastRow; ++J) {
-        energy.add(energyBetween(form.psi.row(static_cast<std::size_t>(J - 1)),
-                                 form.psi.row(static_cast<std::size_t>(J)), rows.lastSegment,
-                                 rows.parameters));
+        computed.add(energyBetween(form.psi.row(static_cast<std::size_t>(J - 1)),
+                                   form.psi.row(static_cast<std::size_t>(J)), rows.lastSegment,
+                                   rows.parameters));
     }
-    return energy;
+    return computed;
 }
 
 std::optional<Instability> instabilityOfRun(const FormState& form) {
-    if (form.psiRows && form.psiRows->run == RunKind::Girotondo) {
-        return form.girotondoEnergy.instability();
-    }
-    return energyOfRun(form).instability();
+    EnergyRecord computed;
+    return energyOfRun(form, computed).instability();
 }
 
 QString instabilityReason(const Instability& instability, FreeEnd freeEnd, const QLocale& locale) {

@@ -14,13 +14,13 @@
 namespace velarion {
 
 // The energy of every level the run in psi computed, from level 1 on: the
-// double run's from its rows of psi, pairing row J - 1 with row J; the
-// Girotondo run's as the run recorded it, since psi keeps only its
+// double run's computed into `computed` from its rows of psi, pairing row
+// J - 1 with row J; the Girotondo run's as the run recorded it, where it
+// lies (it can hold millions of levels), since psi keeps only its
 // snapshots. Empty when psi holds no rows of a run.
-EnergyRecord energyOfRun(const FormState& form);
+const EnergyRecord& energyOfRun(const FormState& form, EnergyRecord& computed);
 
-// Where the energy of that run left that of level 1, if it did. The
-// Girotondo run's record is read where it lies, not copied.
+// Where the energy of that run left that of level 1, if it did.
 std::optional<Instability> instabilityOfRun(const FormState& form);
 
 // Why the run is called unstable, in one line without a final stop: how

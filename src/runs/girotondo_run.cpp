@@ -73,6 +73,10 @@ RunOutcome GirotondoRun::runSteps() {
     } catch (const RunFailure& failure) {
         return fail(failure.message());
     } catch (const std::exception& error) {  // e.g. no memory for a box's text
+        // The energy record may be what ran out of memory: it takes no
+        // further level.
+        newest_ = nullptr;
+        pairs_[0].open = pairs_[1].open = false;
         return fail(unexpectedFailure(error) + QLatin1Char('.'));
     }
     return complete();
