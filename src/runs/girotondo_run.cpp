@@ -73,8 +73,9 @@ RunOutcome GirotondoRun::runSteps() {
     } catch (const RunFailure& failure) {
         return fail(failure.message());
     } catch (const std::exception& error) {  // e.g. no memory for a box's text
-        // The energy record may be what ran out of memory: it takes no
-        // further level.
+        // The energy record may be what ran out of memory, and a worker may
+        // have gone a level further than the books: no energy is recorded
+        // past the failure.
         newest_ = nullptr;
         pairs_[0].open = pairs_[1].open = false;
         return fail(unexpectedFailure(error) + QLatin1Char('.'));
@@ -342,12 +343,6 @@ void GirotondoRun::sharedCycles(int lastK) {
     };
     team_->run(work);
     if (booksFailure) {
-        // The worker may have gone a level further: no energy is recorded
-        // past the failure.
-        for (PairSums& pair : pairs_) {
-            pair.open = false;
-        }
-        newest_ = nullptr;
         std::rethrow_exception(booksFailure);
     }
     if (failedStep >= 0) {
