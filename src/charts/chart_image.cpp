@@ -1,7 +1,6 @@
 // A chart on screen saved as a picture.
 #include "chart_image.h"
 
-#include "output/whole_file.h"
 #include "plot_file.h"
 
 #include <QBuffer>
@@ -44,15 +43,8 @@ bool writeViewImage(QWidget& view, const QString& path, QString& error) {
                     .arg(QDir::toNativeSeparators(path));
         return false;
     }
-    const bool svg = path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive);
-    const QByteArray bytes = svg ? svgBytes(view) : pngBytes(view);
-    QString reason = QStringLiteral("the picture could not be encoded");
-    if (!bytes.isEmpty() && writeWholeFile(path, bytes, reason)) {
-        return true;
-    }
-    error = QStringLiteral("The image %1 could not be written: %2.")
-                .arg(QDir::toNativeSeparators(path), reason);
-    return false;
+    const QByteArray bytes = isSvgFileName(path) ? svgBytes(view) : pngBytes(view);
+    return writePictureFile(path, bytes, QStringLiteral("image"), error);
 }
 
 }  // namespace velarion::charts

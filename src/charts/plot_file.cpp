@@ -18,10 +18,6 @@ namespace velarion {
 
 namespace {
 
-bool isSvg(const QString& path) {
-    return path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive);
-}
-
 std::vector<std::unique_ptr<QChart>> pageCharts(const FormState& form, const QLocale& locale,
                                                 PlotPage page) {
     const int lastRow = form.psiRows ? form.psiRows->lastRow : 0;
@@ -104,13 +100,18 @@ bool writePlotFile(const FormState& form, const QLocale& locale, const QString& 
                    QString& error, PlotPage page) {
     QGraphicsScene scene;
     stackCharts(scene, form, locale, page);
-    const QByteArray bytes = isSvg(path) ? svgBytes(scene) : pngBytes(scene);
+    const QByteArray bytes = isSvgFileName(path) ? svgBytes(scene) : pngBytes(scene);
+    return writePictureFile(path, bytes, QStringLiteral("plot"), error);
+}
+
+bool writePictureFile(const QString& path, const QByteArray& bytes, const QString& what,
+                      QString& error) {
     QString reason = QStringLiteral("the picture could not be encoded");
     if (!bytes.isEmpty() && writeWholeFile(path, bytes, reason)) {
         return true;
     }
-    error = QStringLiteral("The plot %1 could not be written: %2.")
-                .arg(QDir::toNativeSeparators(path), reason);
+    error = QStringLiteral("The %1 %2 could not be written: %3.")
+                .arg(what, QDir::toNativeSeparators(path), reason);
     return false;
 }
 

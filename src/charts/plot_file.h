@@ -2,6 +2,7 @@
 
 #include "runs/form_state.h"
 
+#include <QByteArray>
 #include <QLocale>
 #include <QSize>
 #include <QString>
@@ -33,12 +34,22 @@ inline std::optional<PlotPage> plotPageNamed(const QString& name) {
     return std::nullopt;
 }
 
+// True for a path ending in .svg, in any case: the picture is then SVG.
+inline bool isSvgFileName(const QString& path) {
+    return path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive);
+}
+
 // True for the extensions writePlotFile knows: .png and .svg, in any case.
 // Inline, for velarion-batch, which links no chart code.
 inline bool isPlotFileName(const QString& path) {
-    return path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive) ||
-           path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive);
+    return isSvgFileName(path) || path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive);
 }
+
+// Writes a picture already encoded in memory (none when encoding failed)
+// whole to `path`. False, with "The <what> <path> could not be written:
+// <reason>." in `error`, when it cannot be.
+bool writePictureFile(const QString& path, const QByteArray& bytes, const QString& what,
+                      QString& error);
 
 // Renders the charts of `page` offscreen into a PNG or an SVG, chosen by
 // the extension; a profile shows the last stored row. Needs a QApplication.
