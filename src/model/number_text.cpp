@@ -92,6 +92,10 @@ QString NumberText::general(double value) const {
     return withSeparator(asciiNumbers().toString(value, 'G', 15));
 }
 
+QString NumberText::brief(double value) const {
+    return withSeparator(asciiNumbers().toString(value, 'G', 6));
+}
+
 namespace {
 
 template <typename Int>

@@ -40,6 +40,9 @@ class NumberText {
     QString fixed(double value, int decimals) const;
     // Shortest text of up to 15 significant digits, exponent for extreme magnitudes.
     QString general(double value) const;
+    // The same notation with up to six significant digits: the numbers of
+    // messages ("30250.1", "2.26156E+10"), never grouped.
+    QString brief(double value) const;
 
   private:
     QString withSeparator(QString asciiText) const;

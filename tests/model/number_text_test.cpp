@@ -105,6 +105,14 @@ TEST(NumberText, GeneralTextHasFifteenDigitsAtMost) {
     EXPECT_EQ(NumberText(kEnglish).general(1e20), "1E+20");
 }
 
+TEST(NumberText, MessageNumbersAreNeverGroupedAndKeepOneExponentForm) {
+    const NumberText english(kEnglish);
+    EXPECT_EQ(english.brief(30250.123), "30250.1");
+    EXPECT_EQ(english.brief(2.2615612e10), "2.26156E+10");
+    EXPECT_EQ(english.brief(-5.42101e-20), "-5.42101E-20");
+    EXPECT_EQ(NumberText(kItalian).brief(29454.123), "29454,1");
+}
+
 TEST(NumberText, InitialTextsFollowTheDecimalSeparator) {
     EXPECT_EQ(withLocaleDecimal("0,000001", kItalian), "0,000001");
     EXPECT_EQ(withLocaleDecimal("0,000001", kEnglish), "0.000001");
