@@ -1,46 +1,162 @@
-// The instability warning and the verification table of velarion-batch.
+// The time step's check, the instability warning and the verification
+// tables of velarion-batch.
 #include "batch_checks.h"
 
-#include "results/energy_series.h"
+#include "model/controls.h"
+#include "model/parameter_boxes.h"
+#include "model/stability.h"
+#include "results/stability_verdict.h"
 #include "results/verification.h"
+#include "runs/parameter_reader.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace velarion {
 
-bool warnIfUnstable(const FormState& form, const QLocale& locale) {
-    if (!form.psiRows) {
+namespace {
+
+// A number rounded to two significant digits, as an uncertainty is quoted.
+double twoDigits(double value) {
+    if (value == 0 || !std::isfinite(value)) {
+        return value;
+    }
+    const double unit = std::pow(10.0, std::floor(std::log10(std::abs(value))) - 1);
+    return std::round(value / unit) * unit;
+}
+
+void printGrids(const Verification& v, const NumberText& numbers) {
+    std::printf(
+        "segments\tDeltaT (s)\tlevels\tlargest error\tRMS error\torder (largest)\t"
+        "order (RMS)\n");
+    for (std::size_t k = 0; k < v.grids.size(); ++k) {
+        const VerificationGrid& g = v.grids[k];
+        QString orders = QStringLiteral("\t\t");
+        if (k > 0) {
+            const VerificationGrid& coarser = v.grids[k - 1];
+            orders =
+                QStringLiteral("\t%1\t%2")
+                    .arg(QString::number(std::log2(coarser.largestError / g.largestError), 'f', 2),
+                         QString::number(std::log2(coarser.rmsError / g.rmsError), 'f', 2));
+        }
+        std::printf("%d\t%s\t%lld\t%s\t%s%s\n", g.segments, qPrintable(numbers.brief(g.DeltaT)),
+                    static_cast<long long>(g.levels), qPrintable(numbers.brief(g.largestError)),
+                    qPrintable(numbers.brief(g.rmsError)), qPrintable(orders));
+    }
+}
+
+void printExactComparison(const Verification& v, const NumberText& numbers) {
+    if (!v.exactRefusal.isEmpty()) {
+        std::printf("exact solution: not compared: %s\n", qPrintable(v.exactRefusal));
+        return;
+    }
+    std::printf(
+        "Against the exact solution of the finite column, every segment at every level, "
+        "errors relative to the largest displacement from the rigid motion:\n");
+    if (!v.exactNote.isEmpty()) {
+        std::printf("(%s)\n", qPrintable(v.exactNote));
+    }
+    printGrids(v, numbers);
+    std::printf("observed order of accuracy: %s\n",
+                qPrintable(QString::number(v.rmsOrder, 'f', 2)));
+}
+
+void printIndexRow(const char* quantity, const ConvergenceIndex& index, const NumberText& numbers) {
+    std::printf("%s\t%s\t%s\t%s", quantity, qPrintable(numbers.general(index.values[0])),
+                qPrintable(numbers.general(index.values[1])),
+                qPrintable(numbers.general(index.values[2])));
+    if (index.why.isEmpty()) {
+        std::printf("\t%s\t%s\t%s %%", qPrintable(QString::number(index.order, 'f', 2)),
+                    qPrintable(numbers.general(index.extrapolated)),
+                    qPrintable(numbers.brief(twoDigits(100 * index.gci))));
+    } else {
+        std::printf("\t\t\t");
+    }
+    std::printf("\t%s\n", index.exact ? qPrintable(numbers.general(*index.exact)) : "");
+}
+
+// "peak stress of the first piece: 11762.1 Pa ± 32 % (exact 10000 Pa)".
+void printQuote(const char* quantity, const char* unit, const ConvergenceIndex& index,
+                const NumberText& numbers) {
+    QString line =
+        QStringLiteral("%1: %2 %3")
+            .arg(QLatin1String(quantity), numbers.brief(index.values[2]), QLatin1String(unit));
+    line += index.why.isEmpty()
+                ? QStringLiteral(" \u00b1 %1 %").arg(numbers.brief(twoDigits(100 * index.gci)))
+                : QStringLiteral(", %1").arg(index.why);
+    if (index.exact) {
+        line +=
+            QStringLiteral(" (exact %1 %2)").arg(numbers.brief(*index.exact), QLatin1String(unit));
+    }
+    std::printf("%s\n", qPrintable(line));
+}
+
+void printConvergenceIndex(const Verification& v, const NumberText& numbers) {
+    std::printf(
+        "Grid convergence index (Roache; refinement ratio 2, safety factor 1.25) of the "
+        "peaks over every level:\n");
+    std::printf(
+        "quantity\tcase\trefinement 1\trefinement 2\torder\textrapolated\tGCI (fine)\t"
+        "exact\n");
+    printIndexRow("peak stress of the first piece (Pa)", v.stress, numbers);
+    printIndexRow("peak displacement of the last segment (m)", v.displacement, numbers);
+    printQuote("peak stress of the first piece", "Pa", v.stress, numbers);
+    printQuote("peak displacement of the last segment", "m", v.displacement, numbers);
+}
+
+}  // namespace
+
+int checkTimeStep(const BatchOptions& options, WindowOps& host, const NumberText& numbers) {
+    const auto p = ParameterReader(host, numbers).peekTimeStep();
+    if (!p) {
+        return 0;
+    }
+    if (p->DeltaT == 0) {
+        std::fprintf(stderr,
+                     "velarion-batch: the box %s holds 0: the time step must not be 0 (the "
+                     "energy and the velocities divide by it)\nTry 'velarion-batch --help'.\n",
+                     qPrintable(describeBox(ctl::TDeltaT)));
+        return kExitUsage;
+    }
+    const QString warning = courantWarning(*p, numbers);
+    if (warning.isEmpty()) {
+        return 0;
+    }
+    if (options.verify) {
+        std::fprintf(stderr, "velarion-batch: --verify: %s\n", qPrintable(warning));
+        return kExitUsage;
+    }
+    std::fprintf(stderr, "velarion-batch: warning: %s\n", qPrintable(warning));
+    return options.strict ? kExitUnstable : 0;
+}
+
+bool warnIfUnstable(const FormState& form, const NumberText& numbers, bool failed) {
+    const auto verdict = instabilityOfRun(form);
+    if (!verdict) {
         return false;
     }
-    const auto instability = instabilityOfRun(form);
-    if (!instability) {
-        return false;
+    QString reason = instabilityReason(*verdict, numbers);
+    if (failed && verdict->cause == InstabilityCause::Courant) {
+        std::fprintf(stderr, "velarion-batch: the likely cause: %s\n", qPrintable(reason));
+        return true;
     }
-    QString reason = instabilityReason(*instability, form.psiRows->freeEnd, locale);
-    if (form.psiRows->freeEnd == FreeEnd::Seed) {
+    if (verdict->cause == InstabilityCause::SeedFreeEnd) {
         reason += QStringLiteral(" (try --free-end restoring)");
     }
     std::fprintf(stderr, "velarion-batch: warning: unstable from level %lld: %s\n",
-                 static_cast<long long>(instability->level), qPrintable(reason));
+                 static_cast<long long>(verdict->level), qPrintable(reason));
     return true;
 }
 
 int printVerification(const FormState& form, const NumberText& numbers) {
-    const Verification v = verifyAgainstAnalytic(form);
+    const Verification v = verifyRun(form);
     if (!v.refusal.isEmpty()) {
-        std::fprintf(stderr, "velarion-batch: --verify: no comparison: %s\n",
+        std::fprintf(stderr, "velarion-batch: --verify: nothing verified: %s\n",
                      qPrintable(v.refusal));
         return kExitUsage;
     }
-    std::printf("last segment\tDeltaT (s)\tlevels\tcomputed (m)\tanalytic (m)\trelative error\n");
-    for (const VerificationCase& c : v.cases) {
-        std::printf(
-            "%d\t%s\t%lld\t%s\t%s\t%s\n", c.lastSegment, qPrintable(numbers.general(c.DeltaT)),
-            static_cast<long long>(c.levels), qPrintable(numbers.general(c.computed)),
-            qPrintable(numbers.general(c.analytic)), qPrintable(numbers.general(c.relativeError)));
-    }
-    std::printf("observed order of accuracy: %s\n",
-                qPrintable(QString::number(v.observedOrder, 'f', 2)));
+    printConvergenceIndex(v, numbers);
+    printExactComparison(v, numbers);
     return 0;
 }
 

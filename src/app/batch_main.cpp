@@ -181,8 +181,8 @@ int simulate(BatchHost& host, const BatchOptions& options) {
     host.endProgress();
     printOutputs(host, options.run, isCsvOnStdout(options) ? stderr : stdout);
     const bool resultsWritten = writeResults(form, options);
-    const bool unstable =
-        options.run != BatchRun::Precision && warnIfUnstable(form, options.locale);
+    const bool unstable = options.run != BatchRun::Precision &&
+                          warnIfUnstable(form, numbers, outcome == RunOutcome::Failed);
     const int status = exitStatus(outcome);
     if (status == 0 && options.compareDouble) {
         if (const int compared = printDoubleComparison(host, form, numbers); compared != 0) {
@@ -294,6 +294,10 @@ int main(int argc, char** argv) {
     }
     if (!checkCsvSegments(options, host, NumberText(options.locale), error)) {
         return usageError(error);
+    }
+    if (const int refused = checkTimeStep(options, host, NumberText(options.locale));
+        refused != 0) {
+        return finish(refused);
     }
     return finish(simulate(host, options));
 }

@@ -71,13 +71,17 @@ const char* const kDescription =
     "of the displacement and stress along the pipe, or the energy against time.\n"
     "--energy and --envelope write the energy of every level and the extremes\n"
     "of every segment. A run whose energy leaves that of level 1 by more than\n"
-    "1 % is reported on stderr as unstable from that level.\n"
+    "1 % of the energy's scale is reported on stderr as unstable from that\n"
+    "level, with its cause where the numbers show it. A Courant number\n"
+    "VFase * DeltaT / L0 above 1 is named before the run, and the run is then\n"
+    "unstable from level 1; TDeltaT 0 is refused.\n"
     "\n"
     "Exit status: 0 after a completed run, 1 after a stop (also a run that a\n"
     "Ctrl-C came too late to stop: it is never reported as completed), 2 after\n"
     "a failure (the message goes to stderr), 3 with --strict after a completed\n"
-    "run that is unstable, 64 for a bad command line, two outputs naming the\n"
-    "same file, or a --verify case that cannot be compared, 66 when the\n"
+    "run that is unstable or, before any run, for a Courant number above 1, 64\n"
+    "for a bad command line, two outputs naming the same file, TDeltaT 0, or a\n"
+    "--verify case with nothing to verify, 66 when the\n"
     "--config file cannot be loaded or the -C directory cannot be entered, 73\n"
     "when the --save-config name is blank or its file cannot be written (the\n"
     "message goes to stderr; no run starts), 74 when the run completed but\n"
@@ -261,11 +265,13 @@ bool parseBatchOptions(const QStringList& arguments, BatchOptions& options, QStr
                       "N"});
     parser.addOption({"strict",
                       "Exits with status 3 when the run is unstable (its energy left that of "
-                      "level 1 by more than 1 %), instead of a warning alone."});
+                      "level 1 by more than 1 % of its scale, or the Courant number exceeds "
+                      "1: then before the run), instead of a warning alone."});
     parser.addOption({"verify",
-                      "After the double run, compares segment 0 with d'Alembert's solution in "
-                      "the run and two refinements of it, and prints the observed order of "
-                      "accuracy; status 64 when no comparison can be made."});
+                      "After the double run, steps it and two refinements of it and prints "
+                      "the grid convergence index of two peaks and the errors of every "
+                      "segment against the exact solution, with the observed order of "
+                      "accuracy; status 64 when nothing can be verified."});
     if (!parser.parse(arguments)) {
         error = parser.errorText();
         return false;

@@ -3,6 +3,7 @@
 #include "results/energy_series.h"
 #include "results/envelope_table.h"
 #include "results/result_series.h"
+#include "results/stability_verdict.h"
 
 #include <QLineSeries>
 #include <QValueAxis>
@@ -397,29 +398,27 @@ QString courantText(const FormState& form, const QLocale& locale) {
     if (!form.psiRows) {
         return QString();
     }
-    const double courant = courantNumber(form.psiRows->parameters);
-    QString text = QStringLiteral("Courant number VFase \u00d7 DeltaT / L0 = %1")
-                       .arg(locale.toString(courant, 'g', 6));
-    if (courant > 1) {
-        text += QStringLiteral("\nAbove 1 the explicit scheme is unstable.");
+    const Parameters& p = form.psiRows->parameters;
+    const NumberText numbers(locale);
+    const QString warning = courantWarning(p, numbers);
+    if (!warning.isEmpty()) {
+        return warning + QLatin1Char('.');
     }
-    return text;
+    return QStringLiteral("Courant number VFase \u00d7 DeltaT / L0 = %1")
+        .arg(numbers.brief(courantNumber(p)));
 }
 
 QString instabilityNotice(const FormState& form, const QLocale& locale) {
-    if (!form.psiRows) {
+    const auto verdict = instabilityOfRun(form);
+    if (!verdict) {
         return QString();
     }
-    const auto instability = instabilityOfRun(form);
-    if (!instability) {
-        return QString();
-    }
-    QString reason = instabilityReason(*instability, form.psiRows->freeEnd, locale);
-    if (form.psiRows->freeEnd == FreeEnd::Seed) {
+    QString reason = instabilityReason(*verdict, NumberText(locale));
+    if (verdict->cause == InstabilityCause::SeedFreeEnd) {
         reason += QStringLiteral(" (Model \u2192 Restoring free end)");
     }
     return QStringLiteral("Unstable from level %1: %2.")
-        .arg(locale.toString(static_cast<qlonglong>(instability->level)), reason);
+        .arg(locale.toString(static_cast<qlonglong>(verdict->level)), reason);
 }
 
 QString rowCaption(const FormState& form, const QLocale& locale, int row) {

@@ -1,21 +1,73 @@
 // The discrete energy of a level and the record of a run's energy.
 #include "energy.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace velarion {
 
 namespace {
 
+// 2^450: squares and products of numbers within 2^±450 of each other's
+// scale stay far from the double range's ends (2^±1022).
+constexpr int kSafeExponent = 450;
+
 double pairwiseSum(const double (&entries)[EnergySums::kLanes]) {
     return ((entries[0] + entries[1]) + (entries[2] + entries[3])) +
            ((entries[4] + entries[5]) + (entries[6] + entries[7]));
 }
 
+bool withinSafeScale(double value) {
+    return value != 0 && std::abs(std::ilogb(value)) <= kSafeExponent;
+}
+
+// The power of two that brings `value` near 1, or 1 for 0.
+double scaleToOne(double value) {
+    return value == 0 || !std::isfinite(value) ? 1 : std::ldexp(1.0, -std::ilogb(value));
+}
+
+// The energy with every movement divided by DeltaT and every elongation by
+// L0 (as powers of two, exactly) before they are squared, so that neither
+// underflows nor overflows, and the factors taken back afterwards. A time
+// step of 0 moves nothing: no kinetic energy.
+LevelEnergy scaledEnergyBetween(const double* previous, const double* current, int M,
+                                const Parameters& p) {
+    const double perStep = scaleToOne(p.DeltaT);
+    const double perPiece = scaleToOne(p.L0);
+    double moved = 0;
+    double stretched = 0;
+    for (int s = 0; s <= M; ++s) {
+        const double v = (current[s] - previous[s]) * perStep;
+        moved += v * v;
+        if (s < M) {
+            const double now = ((current[s + 1] - current[s]) - p.L0) * perPiece;
+            const double before = ((previous[s + 1] - previous[s]) - p.L0) * perPiece;
+            stretched += now * before;
+        }
+    }
+    LevelEnergy energy;
+    const double step = p.DeltaT * perStep;
+    energy.kinetic = moved == 0 ? 0 : p.Rho * p.L0 / 2 * moved / (step * step);
+    energy.strain = p.B / (p.L0 * perPiece) * stretched / perPiece / 2;
+    energy.work = -p.P * (current[0] + previous[0]) / 2;
+    return energy;
+}
+
 }  // namespace
+
+double LevelEnergy::size() const {
+    return std::abs(kinetic) + std::abs(strain) + std::abs(work);
+}
+
+bool fitsKernelEnergySums(const Parameters& p) {
+    return withinSafeScale(p.DeltaT) && withinSafeScale(p.L0);
+}
 
 LevelEnergy energyBetween(const double* previous, const double* current, int M,
                           const Parameters& p) {
+    if (!fitsKernelEnergySums(p)) {
+        return scaledEnergyBetween(previous, current, M, p);
+    }
     EnergySums sums;
     sumEnergy(previous, current, M, p.L0, sums);
     return energyFromSums(sums, current[0], previous[0], p);
@@ -32,6 +84,21 @@ LevelEnergy energyFromSums(const EnergySums& sums, double current0, double previ
     return energy;
 }
 
+int largestDeparture(const double* previous, const double* current, int M, const Parameters& p) {
+    const double rigidStep = -(p.DeltaT * p.V0);
+    int largest = 0;
+    double departure = -1;
+    for (int s = 0; s <= M; ++s) {
+        const double d = std::abs((current[s] - previous[s]) - rigidStep);
+        // A position that is no longer a number departs the most.
+        if (!(d <= departure)) {
+            departure = std::isnan(d) ? INFINITY : d;
+            largest = s;
+        }
+    }
+    return largest;
+}
+
 void EnergyRecord::add(const LevelEnergy& energy) {
     // Kept before it is counted, so that a level that finds no memory is
     // neither kept nor counted.
@@ -43,9 +110,16 @@ void EnergyRecord::add(const LevelEnergy& energy) {
     if (levels_ == 1) {
         reference_ = total;
     }
-    if (!instability_ &&
-        (!std::isfinite(total) || std::abs(total - reference_) > 0.01 * std::abs(reference_))) {
-        instability_ = Instability{levels_, reference_, total};
+    scale_ = std::max(scale_, energy.size());
+    if (!instability_ && (!std::isfinite(total) || std::abs(total - reference_) > 0.01 * scale_)) {
+        instability_ = Instability{levels_, reference_, total, scale_};
+    }
+}
+
+void EnergyRecord::placeGrowth(const double* previous, const double* current, int M,
+                               const Parameters& p) {
+    if (instability_ && instability_->growthSegment < 0) {
+        instability_->growthSegment = largestDeparture(previous, current, M, p);
     }
 }
 

@@ -4,12 +4,21 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
 
 namespace velarion {
 
 QByteArray csvNumber(double value) {
+    // What Python, R and LibreOffice read: no sign on NaN and on zero.
+    if (std::isnan(value)) {
+        return QByteArrayLiteral("nan");
+    }
+    if (value == 0) {
+        return QByteArrayLiteral("0");
+    }
     // to_chars ignores the C locale, unlike printf, so a comma locale cannot
-    // turn the decimal point into a field separator.
+    // turn the decimal point into a field separator; infinities are "inf"
+    // and "-inf".
     std::array<char, 32> buffer{};
     const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
                                       std::chars_format::general, 17);

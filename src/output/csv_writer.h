@@ -34,7 +34,8 @@ class CsvWriter {
 };
 
 // A double with 17 significant digits and the decimal point ("0.25",
-// "-5.5000000000000004e-06").
+// "-5.5000000000000004e-06"); "nan", "inf" and "-inf" for the non-finite,
+// and "0" for either zero.
 QByteArray csvNumber(double value);
 // A text field, quoted when RFC 4180 asks for it.
 QByteArray csvField(const QString& text);

@@ -3,8 +3,6 @@
 
 #include "output/csv_writer.h"
 
-#include <cmath>
-
 namespace velarion {
 
 const EnergyRecord& energyOfRun(const FormState& form, EnergyRecord& computed) {
@@ -17,34 +15,12 @@ const EnergyRecord& energyOfRun(const FormState& form, EnergyRecord& computed) {
         return form.girotondoEnergy;
     }
     for (int J = 1; J <= rows.lastRow; ++J) {
-        computed.add(energyBetween(form.psi.row(static_cast<std::size_t>(J - 1)),
-                                   form.psi.row(static_cast<std::size_t>(J)), rows.lastSegment,
-                                   rows.parameters));
+        const double* before = form.psi.row(static_cast<std::size_t>(J - 1));
+        const double* now = form.psi.row(static_cast<std::size_t>(J));
+        computed.add(energyBetween(before, now, rows.lastSegment, rows.parameters));
+        computed.placeGrowth(before, now, rows.lastSegment, rows.parameters);
     }
     return computed;
-}
-
-std::optional<Instability> instabilityOfRun(const FormState& form) {
-    EnergyRecord computed;
-    return energyOfRun(form, computed).instability();
-}
-
-QString instabilityReason(const Instability& instability, FreeEnd freeEnd, const QLocale& locale) {
-    const auto number = [&locale](double value) { return locale.toString(value, 'g', 6); };
-    QString reason =
-        std::isfinite(instability.energy)
-            ? QStringLiteral("the energy %1 from %2 to %3 J/m2")
-                  .arg(instability.energy > instability.reference ? QStringLiteral("grew")
-                                                                  : QStringLiteral("fell"),
-                       number(instability.reference), number(instability.energy))
-            : QStringLiteral("the energy, %1 J/m2 at level 1, is no longer a finite number")
-                  .arg(number(instability.reference));
-    if (freeEnd == FreeEnd::Seed) {
-        reason += QStringLiteral(
-            "; the seed's free end, which pushes the last segment away from its neighbour, is "
-            "the likely cause");
-    }
-    return reason;
 }
 
 bool writeEnergyCsv(const FormState& form, const EnergyRecord& energy, const QString& path,

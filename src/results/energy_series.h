@@ -1,15 +1,11 @@
 #pragma once
 
-// The energy of a finished run, level by level, whether it stayed put, and
-// its file.
+// The energy of a finished run, level by level, and its file.
 
 #include "model/energy.h"
 #include "runs/form_state.h"
 
-#include <QLocale>
 #include <QString>
-
-#include <optional>
 
 namespace velarion {
 
@@ -19,14 +15,6 @@ namespace velarion {
 // lies (it can hold millions of levels), since psi keeps only its
 // snapshots. Empty when psi holds no rows of a run.
 const EnergyRecord& energyOfRun(const FormState& form, EnergyRecord& computed);
-
-// Where the energy of that run left that of level 1, if it did.
-std::optional<Instability> instabilityOfRun(const FormState& form);
-
-// Why the run is called unstable, in one line without a final stop: how
-// the energy left that of level 1, and with the seed's free end, that it is
-// the likely cause. Numbers follow `locale`.
-QString instabilityReason(const Instability& instability, FreeEnd freeEnd, const QLocale& locale);
 
 // Writes the energy as CSV: the header level,time,kinetic,strain,work,energy
 // and one row per kept level, time in seconds and energies in J/m2, with 17

@@ -14,10 +14,6 @@ double secondsOfRow(const PsiRows& rows, int row) {
     return static_cast<double>(levelOfRow(rows, row)) * rows.parameters.DeltaT;
 }
 
-double courantNumber(const Parameters& p) {
-    return p.VFase * p.DeltaT / p.L0;
-}
-
 namespace {
 
 // Rows of a run whose columns reach `segment`; none when there is no run.

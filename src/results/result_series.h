@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/stability.h"
 #include "runs/form_state.h"
 
 #include <QPointF>
@@ -15,9 +16,6 @@ namespace velarion {
 std::int64_t levelOfRow(const PsiRows& rows, int row);
 // The level's time in seconds: level × DeltaT.
 double secondsOfRow(const PsiRows& rows, int row);
-
-// VFase × DeltaT / L0: above 1 the explicit update is unstable.
-double courantNumber(const Parameters& p);
 
 // psi(j, segment) − psi(0, segment) in metres against time in seconds, one
 // point per stored row j. Empty when psi holds no rows of a run.

@@ -165,6 +165,20 @@ void ParameterReader::readPhysical(Parameters& p, bool girotondo) const {
     showFixed(ctl::TL0, p.L0, "L0 (segment spacing)");
 }
 
+std::optional<Parameters> ParameterReader::peekTimeStep() const {
+    const auto VFase = numbers_.toDouble(ops_.text(ctl::TVFase));
+    const auto DeltaT = numbers_.toDouble(ops_.text(ctl::TDeltaT));
+    const auto ltot = numbers_.toDouble(ops_.text(ctl::Tltot));
+    if (!VFase || !DeltaT || !ltot) {
+        return std::nullopt;
+    }
+    Parameters p;
+    p.VFase = *VFase;
+    p.DeltaT = *DeltaT;
+    p.L0 = *ltot / 10000;
+    return p;
+}
+
 void ParameterReader::refuseImpossibleUpdate(const Parameters& p) const {
     const auto fail = [this](const char* why, std::initializer_list<std::string_view> boxes) {
         QStringList named;

@@ -44,6 +44,11 @@ class ParameterReader {
     // both boxes.
     void refuseLevelsBeyond(const PeekedBounds& bounds, int lastRow, const char* matrix) const;
 
+    // VFase, DeltaT and L0 (the others left 0) as the run will read them,
+    // for a check of the time step before a run; nothing when one of their
+    // boxes does not convert.
+    std::optional<Parameters> peekTimeStep() const;
+
     // Reading order steps 1 and 2: the two matrix bounds.
     void readIndexBounds(FormState& form) const;
 

@@ -8,9 +8,11 @@
 #include "qt_window_ops.h"
 #include "results/excel_export.h"
 #include "results/psi_csv.h"
+#include "results/stability_verdict.h"
 #include "results_window.h"
 #include "runs/double_run.h"
 #include "runs/girotondo_run.h"
+#include "runs/parameter_reader.h"
 #include "runs/precision_run.h"
 
 #include <QCheckBox>
@@ -166,7 +168,8 @@ Form1::Form1(const QLocale& locale, Form1Hooks hooks)
     frame->setContentsMargins(0, 0, 0, 0);
     frame->setSpacing(0);
     frame->setSizeConstraint(QLayout::SetFixedSize);
-    frame->setMenuBar(buildForm1MenuBar(*this));
+    QMenuBar* menuBar = buildForm1MenuBar(*this);
+    frame->setMenuBar(menuBar);
     frame->addWidget(client_);
     frame->activate();  // the fixed size holds before the window is shown
     QFont font(QStringLiteral("MS Sans Serif"));
@@ -176,8 +179,70 @@ Form1::Form1(const QLocale& locale, Form1Hooks hooks)
     applyInitialTexts();
     setTabOrder();
     connectHandlers();
+    buildRunNote(*menuBar);
     refreshFileList();
     Form_Load();
+}
+
+void Form1::buildRunNote(QMenuBar& bar) {
+    runNote_ = new QLabel(&bar);
+    runNote_->setObjectName(QStringLiteral("runNote"));
+    runNote_->setStyleSheet(QStringLiteral("QLabel { color: #c00000; padding-right: 6px; }"));
+    bar.setCornerWidget(runNote_, Qt::TopRightCorner);
+    // The boxes of the Courant number, as the user types.
+    for (const auto box : {ctl::TVFase, ctl::TDeltaT, ctl::Tltot}) {
+        connect(controlAs<QLineEdit>(box), &QLineEdit::textChanged, this,
+                [this] { showRunNote(); });
+    }
+    showRunNote();
+}
+
+void Form1::showRunNote() {
+    QStringList notes;
+    if (!lastRunNote_.isEmpty()) {
+        notes << lastRunNote_;
+    }
+    if (const auto p = ParameterReader(*ops_, numbers_).peekTimeStep()) {
+        if (const QString warning = courantWarning(*p, numbers_); !warning.isEmpty()) {
+            notes << warning;
+        }
+    }
+    const QString full = notes.join(QStringLiteral("  \u00b7  "));
+    runNote_->setToolTip(full);
+    // The corner holds what the menus leave of the window's width; the
+    // tooltip keeps the whole text.
+    const int room = std::max(120, client_->width() - 220);
+    runNote_->setText(runNote_->fontMetrics().elidedText(full, Qt::ElideRight, room));
+}
+
+void Form1::noteRunOutcome(RunOutcome outcome) {
+    lastRunNote_.clear();
+    if (lastRunDecimal_) {
+        showRunNote();
+        return;
+    }
+    const auto verdict = instabilityOfRun(state_);
+    if (verdict) {
+        lastRunNote_ = QStringLiteral("Last run unstable from level %1")
+                           .arg(numbers_.locale().toString(static_cast<qlonglong>(verdict->level)));
+        if (outcome == RunOutcome::Failed) {
+            lastRunNote_ += QStringLiteral(" and failed");
+        }
+    } else if (outcome == RunOutcome::Failed) {
+        lastRunNote_ = QStringLiteral("Last run failed");
+    }
+    if (!lastRunNote_.isEmpty() && state_.psiRows) {
+        lastRunNote_ += QStringLiteral(": View \u2192 Results");
+    }
+    showRunNote();
+}
+
+QString Form1::runNote() const {
+    return runNote_->text();
+}
+
+QString Form1::runNoteTip() const {
+    return runNote_->toolTip();
 }
 
 Form1::~Form1() = default;
@@ -299,6 +364,12 @@ void Form1::runAlone() {
     if (running_)
         return;
     running_ = true;
+    // What the last run left is no longer news.
+    lastRunNote_.clear();
+    showRunNote();
+    if (results_) {
+        results_->clearInstabilityNotice();
+    }
     Run run(*ops_, state_, numbers_);
     if constexpr (requires { run.setExport([] {}); }) {
         run.setExport([this] {
@@ -310,9 +381,10 @@ void Form1::runAlone() {
     if constexpr (requires { run.setEnvelope(true); }) {
         run.setEnvelope(results_ && results_->isVisible());
     }
-    run.run();
+    const RunOutcome outcome = run.run();
     running_ = false;
     lastRunDecimal_ = std::is_same_v<Run, PrecisionRun>;
+    noteRunOutcome(outcome);
     if (results_) {
         results_->setAfterDecimalRun(lastRunDecimal_);
         results_->refresh();

@@ -14,6 +14,9 @@
 #include <optional>
 #include <string_view>
 
+class QLabel;
+class QMenuBar;
+
 namespace velarion::window {
 
 class QtWindowOps;
@@ -85,6 +88,12 @@ class Form1 : public QWidget {
 
     // The client area below the menu bar, which holds every control.
     QWidget* clientArea() const { return client_; }
+    // The note beside the GO buttons, in the menu bar's right corner: how
+    // the last run ended when it failed or was unstable, and a time step
+    // beyond the Courant limit before a run. The status line keeps its own
+    // texts.
+    QString runNote() const;
+    QString runNoteTip() const;
     ResultsWindow* resultsWindow() const { return results_; }
     GuideWindow* guideWindow() const { return guide_; }
 
@@ -103,6 +112,10 @@ class Form1 : public QWidget {
     void runAlone();
     void applyInitialTexts();
     void setTabOrder();
+    void buildRunNote(QMenuBar& bar);
+    void showRunNote();
+    // What the run that just ended leaves in the note.
+    void noteRunOutcome(RunOutcome outcome);
 
     NumberText numbers_;
     Form1Hooks hooks_;
@@ -115,6 +128,8 @@ class Form1 : public QWidget {
     bool stopFlag_ = false;
     bool running_ = false;
     bool lastRunDecimal_ = false;  // the results window says whose charts it shows
+    QLabel* runNote_ = nullptr;
+    QString lastRunNote_;
 };
 
 }  // namespace velarion::window

@@ -247,6 +247,11 @@ void ResultsWindow::refreshDuringRun() {
     sinceLiveRefresh_.start();
 }
 
+void ResultsWindow::clearInstabilityNotice() {
+    instability_->clear();
+    instability_->hide();
+}
+
 void ResultsWindow::showProfile(int row) {
     showProfileRow(*views_[kProfile]->chart(), form_, row);
     rowLabel_->setText(rowCaption(form_, locale_, row));

@@ -35,6 +35,8 @@ class ResultsWindow : public QWidget {
     // its tab is shown, at most twice a second; the envelope and the
     // energy wait for refresh() at the run's end.
     void refreshDuringRun();
+    // A new run starts: the last run's red notice is no longer current.
+    void clearInstabilityNotice();
     // After a decimal run, which leaves psi alone, the window says whose
     // rows the charts show.
     void setAfterDecimalRun(bool afterDecimal) { afterDecimal_ = afterDecimal; }

@@ -1,5 +1,6 @@
 // velarion-batch as a process: the free end, the energy and envelope files,
-// the instability warning with --strict, and --verify.
+// the time step's limit, the instability warning with --strict, and
+// --verify.
 #include "support/files.h"
 
 #include <QFile>
@@ -44,8 +45,8 @@ TEST_F(BatchChecksTest, TheSeedFreeEndWarnsAndStrictMakesItAFailure) {
     EXPECT_EQ(seed.exitCode, 0);
     static const QRegularExpression warning(
         R"(^velarion-batch: warning: unstable from level \d+: the energy (grew|fell) from )"
-        R"(\S+ to \S+ J/m2; the seed's free end, .* is the likely cause )"
-        R"(\(try --free-end restoring\)\n$)");
+        R"(\S+ to \S+ J/m2; the cause is the seed's free end, .*: the growth starts at )"
+        R"(segment 100 \(try --free-end restoring\)\n$)");
     EXPECT_TRUE(warning.match(seed.err).hasMatch()) << seed.err.toStdString();
 
     const Result strict = run(kLongColumn + QStringList{"--strict"});
@@ -57,6 +58,83 @@ TEST_F(BatchChecksTest, TheSeedFreeEndWarnsAndStrictMakesItAFailure) {
     const Result restoring = run(kLongColumn + QStringList{"--strict", "--free-end", "restoring"});
     EXPECT_EQ(restoring.exitCode, 0);
     EXPECT_EQ(restoring.err, "");
+}
+
+const QString kCourantOneDotOne =
+    "Courant number 1.1 > 1: the scheme is unstable; TDeltaT \u2264 4E-06 s keeps it stable";
+
+// Above the Courant limit nothing runs when the result would be refused
+// anyway: --verify (64) and --strict (3); without them the run goes on,
+// warned of first, and the verdict names the time step, not the free end.
+TEST_F(BatchChecksTest, ACourantNumberAboveOneIsNamedBeforeTheRun) {
+    const Result verify = run({"--box", "TP=1", "--box", "TDeltaT=4.4E-06", "--verify"});
+    EXPECT_EQ(verify.exitCode, 64);
+    EXPECT_EQ(verify.err, "velarion-batch: --verify: " + kCourantOneDotOne + "\n");
+    EXPECT_EQ(verify.out, "");
+    const Result strict =
+        run({"--box", "TP=1", "--box", "TDeltaT=4.4E-06", "--energy", "e.csv", "--strict"});
+    EXPECT_EQ(strict.exitCode, 3);
+    EXPECT_EQ(strict.err, "velarion-batch: warning: " + kCourantOneDotOne + "\n");
+    EXPECT_FALSE(QFile::exists(dir.filePath("LogFile.txt")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("e.csv")));
+
+    const Result fast = run({"--box", "TDeltaT=1e-3"});
+    EXPECT_EQ(fast.exitCode, 0);
+    EXPECT_TRUE(fast.err.contains("warning: unstable from level 1: Courant number 250 > 1"))
+        << fast.err.toStdString();
+    EXPECT_FALSE(fast.err.contains("free end")) << fast.err.toStdString();
+
+    const Result failed = run({"--free-end", "restoring", "--box", "TDeltaT=1e-5", "--box",
+                               "Tnitertemp=300", "--box", "TINDICE_MATRICE1=300"});
+    EXPECT_EQ(failed.exitCode, 2);
+    const QStringList lines = failed.err.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << failed.err.toStdString();
+    EXPECT_TRUE(lines[1].startsWith("velarion-batch: Error: Level 240, segment 0: "))
+        << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].startsWith("velarion-batch: the likely cause: Courant number 2.5 > 1"))
+        << lines[2].toStdString();
+
+    const Result still = run({"--box", "TDeltaT=0"});
+    EXPECT_EQ(still.exitCode, 64);
+    EXPECT_TRUE(
+        still.err.startsWith("velarion-batch: the box TDeltaT (\"deltat  Inter.\") holds 0"))
+        << still.err.toStdString();
+}
+
+// A column at rest under a counter pressure: level 1's energy is rounding
+// residue, and the run is stable.
+TEST_F(BatchChecksTest, AColumnAtRestIsStable) {
+    const Result r = run(kLongColumn + QStringList{"--free-end", "restoring", "--box", "TV0=0",
+                                                   "--box", "TP=1", "--strict"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "");
+}
+
+// A time step of 1E-200 s: the kinetic energy is that of the positions'
+// moves, each divided by the time step before it is squared, not NaN. Only
+// segment 0, at 0, can hold a move of 5.5E-200 m; the others, a piece or
+// more from it, keep their positions, as the CSV shows.
+TEST_F(BatchChecksTest, ATinyTimeStepGivesAFiniteEnergy) {
+    const Result r =
+        run({"--box", "TDeltaT=1E-200", "--box", "TP=1", "--box", "TINDICE_MATRICE2=10", "--box",
+             "Tnitertemp=50", "--box", "TINDICE_MATRICE1=50", "--energy", "e.csv", "--csv",
+             "psi.csv", "--csv-segments", "0,1,2,3,4,5,6,7,8,9,10", "--strict"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList energy = lines("e.csv");
+    const QStringList psi = lines("psi.csv");
+    ASSERT_EQ(energy.size(), 51);
+    ASSERT_EQ(psi.size(), 52);
+    const QStringList row0 = psi[1].split(','), row1 = psi[2].split(',');
+    double kinetic = 0;
+    for (int s = 0; s <= 10; ++s) {
+        const double v = (row1[2 + s].toDouble() - row0[2 + s].toDouble()) / 1e-200;
+        kinetic += 0.5 * 1000 * 0.0002 * v * v;
+    }
+    EXPECT_NEAR(kinetic, 3.025, 1e-12);
+    EXPECT_NEAR(energy[1].split(',')[2].toDouble(), kinetic, 1e-12);
+    for (const QString& line : energy) {
+        EXPECT_FALSE(line.contains("nan")) << line.toStdString();
+    }
 }
 
 TEST_F(BatchChecksTest, EnergyAndEnvelopeFiles) {
@@ -90,27 +168,47 @@ TEST_F(BatchChecksTest, EnergyAndEnvelopeFiles) {
         << unwritable.err.toStdString();
 }
 
-TEST_F(BatchChecksTest, VerifyOnTheDefaultsWithAPressureIsFirstOrder) {
+// --verify prints the grid convergence index, then the comparison with the
+// exact solution, whose last line is the observed order of the RMS error.
+TEST_F(BatchChecksTest, VerifyComparesThreeGridsWithTheExactSolution) {
     const Result r = run({"--box", "TP=1", "--verify"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QStringList out = r.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_GE(out.size(), 5);
-    EXPECT_TRUE(out[out.size() - 5].startsWith("last segment\t")) << r.out.toStdString();
-    EXPECT_TRUE(out[out.size() - 4].startsWith("9999\t")) << r.out.toStdString();
-    EXPECT_TRUE(out[out.size() - 2].startsWith("39996\t")) << r.out.toStdString();
+    EXPECT_TRUE(out[out.size() - 5].startsWith("segments\t")) << r.out.toStdString();
+    EXPECT_TRUE(out[out.size() - 4].startsWith("10000\t1E-06\t30\t")) << r.out.toStdString();
+    EXPECT_TRUE(out[out.size() - 2].startsWith("40000\t2.5E-07\t120\t")) << r.out.toStdString();
     static const QRegularExpression order(R"(^observed order of accuracy: (\d\.\d\d)$)");
     const auto match = order.match(out.last());
     ASSERT_TRUE(match.hasMatch()) << out.last().toStdString();
     EXPECT_GT(match.captured(1).toDouble(), 0.8);
-    EXPECT_LT(match.captured(1).toDouble(), 1.3);
+    EXPECT_TRUE(
+        r.out.contains("peak stress of the first piece: 11305.3 Pa, the same on the "
+                       "three grids"))
+        << r.out.toStdString();
 
+    // Without a counter pressure there is no wave: the index alone.
     const Result noPressure = run({"--verify"});
-    EXPECT_EQ(noPressure.exitCode, 64);
-    EXPECT_TRUE(noPressure.err.startsWith("velarion-batch: --verify: no comparison: P is 0"))
-        << noPressure.err.toStdString();
-    const Result reflected = run(kLongColumn + QStringList{"--box", "TP=1", "--verify"});
-    EXPECT_EQ(reflected.exitCode, 64);
-    EXPECT_TRUE(reflected.err.contains("reflected at the free end")) << reflected.err.toStdString();
+    EXPECT_EQ(noPressure.exitCode, 0);
+    EXPECT_TRUE(noPressure.out.contains("exact solution: not compared: P is 0"))
+        << noPressure.out.toStdString();
+    // The seed's free end blows up the column: nothing to verify.
+    const Result unstable =
+        run(kLongColumn + QStringList{"--box", "TP=1", "--box", "Tnitertemp=790", "--box",
+                                      "TINDICE_MATRICE1=790", "--verify"});
+    EXPECT_EQ(unstable.exitCode, 64);
+    EXPECT_TRUE(
+        unstable.err.contains("--verify: nothing verified: the case (101 segments) is "
+                              "unstable from level 403"))
+        << unstable.err.toStdString();
+    // With the restoring end, reflections and all.
+    const Result reflected =
+        run({"--free-end", "restoring", "--box", "TP=1", "--box", "TINDICE_MATRICE2=100", "--box",
+             "Tnitertemp=800", "--box", "TINDICE_MATRICE1=800", "--verify"});
+    ASSERT_EQ(reflected.exitCode, 0) << reflected.err.toStdString();
+    const auto reflectedOrder = order.match(reflected.out.split('\n', Qt::SkipEmptyParts).last());
+    ASSERT_TRUE(reflectedOrder.hasMatch());
+    EXPECT_GT(reflectedOrder.captured(1).toDouble(), 0.8);
 }
 
 TEST_F(BatchChecksTest, BadCommandLinesAreRefused) {

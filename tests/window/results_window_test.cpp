@@ -81,10 +81,9 @@ TEST_F(ResultsWindowTest, ResultsFollowEachRunOnItsOwnTimeAxis) {
     set(ctl::TDeltaT, "0,000005");
     click(ctl::Command2);
     EXPECT_EQ(points(results->chart(1), 0).size(), 31);
-    EXPECT_TRUE(
-        results->courantNote().startsWith("Courant number VFase \u00d7 DeltaT / L0 = 1,25\n"))
-        << results->courantNote().toStdString();
-    EXPECT_TRUE(results->courantNote().contains("unstable"));
+    EXPECT_EQ(results->courantNote(),
+              "Courant number 1,25 > 1: the scheme is unstable; TDeltaT \u2264 4E-06 s keeps it "
+              "stable.");
 }
 
 // The column of 100 pieces blows up with the seed's free end: the results
@@ -112,6 +111,40 @@ TEST_F(ResultsWindowTest, AnUnstableRunIsNoticedAndTheRestoringEndCuresIt) {
     click(ctl::Command2);
     EXPECT_EQ(results->instabilityNotice(), "");
     EXPECT_EQ(form->state().psiRows->freeEnd, FreeEnd::Restoring);
+}
+
+// The note beside the GO buttons: a time step beyond the Courant limit as
+// it is typed, then what an unstable run left; a new run clears both that
+// note and the results window's red notice as it starts.
+TEST_F(ResultsWindowTest, NoticesAreThoseOfTheLastRunAndTheBoxesNow) {
+    EXPECT_EQ(form->runNote(), "");
+    set(ctl::TDeltaT, "0,00001");
+    EXPECT_TRUE(form->runNoteTip().startsWith("Courant number 2,5 > 1: the scheme is unstable"))
+        << form->runNoteTip().toStdString();
+    set(ctl::TDeltaT, "0,000001");
+    EXPECT_EQ(form->runNote(), "");
+
+    ResultsWindow* results = openResults();
+    set(ctl::TINDICE_MATRICE2, "100");
+    set(ctl::TINDICE_MATRICE1, "3000");
+    set(ctl::Tnitertemp, "3000");
+    click(ctl::Command2);
+    EXPECT_EQ(form->runNoteTip(), "Last run unstable from level 874: View \u2192 Results");
+    EXPECT_FALSE(results->instabilityNotice().isEmpty());
+    // The next run, stable, shows neither from its start on.
+    QString noteAtFirstPump = "not seen";
+    QString noticeAtFirstPump = "not seen";
+    atPumps({[&] {
+        noteAtFirstPump = form->runNoteTip();
+        noticeAtFirstPump = results->instabilityNotice();
+    }});
+    menuItem("&Model", "&Restoring free end")->trigger();
+    click(ctl::Command2);
+    EXPECT_EQ(noteAtFirstPump, "");
+    EXPECT_EQ(noticeAtFirstPump, "");
+    EXPECT_EQ(form->runNoteTip(), "");
+    // The status line keeps its own text.
+    EXPECT_TRUE(text(ctl::LStatus).startsWith("Elaboration : "));
 }
 
 // The Girotondo run keeps its envelope while the results window is open.
