@@ -112,6 +112,9 @@ QWidget* newWidgetOf(const ControlSpec& spec, QWidget* parent) {
     return nullptr;
 }
 
+// The width the menu bar's four menus take, left of the run note.
+constexpr int kMenuWidth = 220;
+
 // What the program does when the window is closed during a run: it ends at
 // once, so no code of the run resumes. Log records are written unbuffered,
 // one whole record per write, so everything already written is on disk and
@@ -188,6 +191,10 @@ void Form1::buildRunNote(QMenuBar& bar) {
     runNote_ = new QLabel(&bar);
     runNote_->setObjectName(QStringLiteral("runNote"));
     runNote_->setStyleSheet(QStringLiteral("QLabel { color: #c00000; padding-right: 6px; }"));
+    runNote_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // The corner keeps the width it was given: what the menus leave of the
+    // window's.
+    runNote_->setFixedWidth(std::max(120, client_->width() - kMenuWidth));
     bar.setCornerWidget(runNote_, Qt::TopRightCorner);
     // The boxes of the Courant number, as the user types.
     for (const auto box : {ctl::TVFase, ctl::TDeltaT, ctl::Tltot}) {
@@ -208,11 +215,10 @@ void Form1::showRunNote() {
         }
     }
     const QString full = notes.join(QStringLiteral("  \u00b7  "));
+    // The tooltip keeps the whole text.
     runNote_->setToolTip(full);
-    // The corner holds what the menus leave of the window's width; the
-    // tooltip keeps the whole text.
-    const int room = std::max(120, client_->width() - 220);
-    runNote_->setText(runNote_->fontMetrics().elidedText(full, Qt::ElideRight, room));
+    runNote_->setText(
+        runNote_->fontMetrics().elidedText(full, Qt::ElideRight, runNote_->width() - 12));
 }
 
 void Form1::noteRunOutcome(RunOutcome outcome) {
