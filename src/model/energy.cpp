@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace velarion {
 
@@ -97,6 +98,21 @@ int largestDeparture(const double* previous, const double* current, int M, const
         }
     }
     return largest;
+}
+
+EnergyRecord EnergyRecord::restored(std::vector<LevelEnergy> kept, std::int64_t levels,
+                                    std::optional<Instability> instability) {
+    EnergyRecord record;
+    record.kept_ = std::move(kept);
+    record.levels_ = levels;
+    record.instability_ = instability;
+    if (!record.kept_.empty()) {
+        record.reference_ = record.kept_.front().total();
+    }
+    for (const LevelEnergy& energy : record.kept_) {
+        record.scale_ = std::max(record.scale_, energy.size());
+    }
+    return record;
 }
 
 void EnergyRecord::add(const LevelEnergy& energy) {

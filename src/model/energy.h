@@ -75,6 +75,11 @@ class EnergyRecord {
   public:
     static constexpr std::int64_t kKeptLevels = std::int64_t{1} << 22;
 
+    // A record as it was kept elsewhere (a results file): its kept levels,
+    // the number of levels checked, and where the energy left level 1's.
+    static EnergyRecord restored(std::vector<LevelEnergy> kept, std::int64_t levels,
+                                 std::optional<Instability> instability);
+
     void add(const LevelEnergy& energy);
     // Once the instability is found and not yet placed: its growthSegment
     // from these rows, the level just added or the next.

@@ -2,6 +2,7 @@
 #include "envelope.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace velarion {
@@ -119,6 +120,19 @@ double Envelope::minStress(int s, const Parameters& p) const {
 
 double Envelope::maxStress(int s, const Parameters& p) const {
     return std::max(stressOf(rows_(kLowPiece, s), p), stressOf(rows_(kHighPiece, s), p));
+}
+
+EnvelopeExtremes extremesOf(const Envelope& envelope, const Parameters& p) {
+    EnvelopeExtremes x;
+    const int M = envelope.lastSegment();
+    for (int s = 0; s <= M; ++s) {
+        x.minDisplacement.push_back(envelope.minDisplacement(s));
+        x.maxDisplacement.push_back(envelope.maxDisplacement(s));
+        const bool hasPiece = s < M;
+        x.minStress.push_back(hasPiece ? envelope.minStress(s, p) : std::nan(""));
+        x.maxStress.push_back(hasPiece ? envelope.maxStress(s, p) : std::nan(""));
+    }
+    return x;
 }
 
 }  // namespace velarion

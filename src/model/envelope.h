@@ -6,6 +6,8 @@
 #include "matrix.h"
 #include "parameters.h"
 
+#include <vector>
+
 namespace velarion {
 
 // The four rows of extremes a level updates.
@@ -54,5 +56,19 @@ class Envelope {
     Extremes extremes();
     Matrix rows_;
 };
+
+// Per segment, the extremes of a run's levels as numbers: the displacement
+// from rest psi(j, s) - psi(0, s) in metres, and the stress -B e(j, s) / L0
+// of the piece after it in pascals (positive in compression; NaN for the
+// last segment, which has none).
+struct EnvelopeExtremes {
+    std::vector<double> minDisplacement;
+    std::vector<double> maxDisplacement;
+    std::vector<double> minStress;
+    std::vector<double> maxStress;
+};
+
+// The envelope's extremes, segment by segment.
+EnvelopeExtremes extremesOf(const Envelope& envelope, const Parameters& p);
 
 }  // namespace velarion

@@ -1,0 +1,598 @@
+// The results file: a run's record in NetCDF-4 with CF-1.10 conventions.
+#include "results_file.h"
+
+#include "model/number_text.h"
+#include "model/stability.h"
+#include "output/whole_file.h"
+#include "stability_verdict.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <netcdf.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <string>
+
+namespace velarion {
+
+namespace {
+
+// Positions are stored in chunks of whole rows of about this many cells.
+constexpr std::size_t kChunkCells = 1 << 17;
+// Deflate level 1 with the shuffle filter: the level that pays (see the
+// results-file benchmark).
+constexpr int kDeflateLevel = 1;
+
+// A NetCDF call that failed, with the library's reason.
+struct NcFailure {
+    QString reason;
+};
+
+void check(int status) {
+    if (status != NC_NOERR) {
+        throw NcFailure{QString::fromUtf8(nc_strerror(status))};
+    }
+}
+
+constexpr std::array kRunNames{"double", "girotondo", "precision"};
+constexpr std::array kOutcomeNames{"completed", "stopped", "failed"};
+
+const char* runName(RunKind run) {
+    return kRunNames[static_cast<std::size_t>(run)];
+}
+
+QString outcomeName(const std::optional<RunOutcome>& outcome) {
+    return outcome ? QString::fromLatin1(kOutcomeNames[static_cast<std::size_t>(*outcome)])
+                   : QStringLiteral("under way");
+}
+
+// The parameters as global attributes, with their units.
+struct ParameterField {
+    const char* name;
+    double Parameters::*value;
+    const char* units;
+};
+constexpr ParameterField kParameterFields[] = {
+    {"Rho", &Parameters::Rho, "kg m-3"}, {"VFase", &Parameters::VFase, "m s-1"},
+    {"V0", &Parameters::V0, "m s-1"},    {"DeltaT", &Parameters::DeltaT, "s"},
+    {"P", &Parameters::P, "Pa"},         {"A", &Parameters::A, "m2"},
+    {"F", &Parameters::F, "N"},          {"tot", &Parameters::tot, "s"},
+    {"B", &Parameters::B, "Pa"},         {"L0", &Parameters::L0, "m"},
+};
+
+// The energy terms, by variable.
+struct EnergyField {
+    const char* name;
+    const char* longName;
+    double LevelEnergy::*value;
+};
+constexpr EnergyField kEnergyFields[] = {
+    {"kinetic_energy", "kinetic energy of the level paired with the one before",
+     &LevelEnergy::kinetic},
+    {"strain_energy", "strain energy of the level paired with the one before",
+     &LevelEnergy::strain},
+    {"work", "work of the counter pressure", &LevelEnergy::work},
+};
+
+struct EnvelopeField {
+    const char* name;
+    const char* longName;
+    const char* units;
+    std::vector<double> EnvelopeExtremes::*values;
+};
+constexpr EnvelopeField kEnvelopeFields[] = {
+    {"min_displacement", "lowest displacement from rest over every level", "m",
+     &EnvelopeExtremes::minDisplacement},
+    {"max_displacement", "highest displacement from rest over every level", "m",
+     &EnvelopeExtremes::maxDisplacement},
+    {"min_stress", "lowest stress of the piece after the segment, positive in compression", "Pa",
+     &EnvelopeExtremes::minStress},
+    {"max_stress", "highest stress of the piece after the segment, positive in compression", "Pa",
+     &EnvelopeExtremes::maxStress},
+};
+
+class Writer {
+  public:
+    explicit Writer(const RunRecord& record) : r_(record) {}
+
+    // The whole file, made at `scratch` and read back. (A file that the
+    // library makes in memory keeps HDF5's mark of a file open for writing,
+    // and cannot be opened for writing again.)
+    QByteArray bytes(const QString& scratch) {
+        check(nc_create(QFile::encodeName(scratch).constData(), NC_NETCDF4 | NC_CLOBBER, &nc_));
+        try {
+            defineGlobals();
+            defineVariables();
+            check(nc_enddef(nc_));
+            writeVariables();
+        } catch (...) {
+            nc_abort(nc_);
+            throw;
+        }
+        check(nc_close(nc_));
+        QFile made(scratch);
+        if (!made.open(QIODevice::ReadOnly)) {
+            throw NcFailure{made.errorString()};
+        }
+        return made.readAll();
+    }
+
+  private:
+    std::size_t rows() const { return static_cast<std::size_t>(r_.lastRow + 1); }
+    std::size_t segments() const { return static_cast<std::size_t>(r_.lastSegment + 1); }
+
+    void text(int variable, const char* name, const QString& value) {
+        const QByteArray bytes = value.toUtf8();
+        check(nc_put_att_text(nc_, variable, name, static_cast<std::size_t>(bytes.size()),
+                              bytes.constData()));
+    }
+    void number(int variable, const char* name, double value) {
+        check(nc_put_att_double(nc_, variable, name, NC_DOUBLE, 1, &value));
+    }
+    void whole(int variable, const char* name, long long value) {
+        check(nc_put_att_longlong(nc_, variable, name, NC_INT64, 1, &value));
+    }
+    int variable(const char* name, nc_type type, std::initializer_list<int> dims,
+                 const char* longName, const char* units) {
+        int id = 0;
+        const std::vector<int> shape(dims);
+        check(nc_def_var(nc_, name, type, static_cast<int>(shape.size()), shape.data(), &id));
+        text(id, "long_name", QString::fromUtf8(longName));
+        if (units != nullptr) {
+            text(id, "units", QString::fromLatin1(units));
+        }
+        return id;
+    }
+
+    void defineGlobals() {
+        text(NC_GLOBAL, "Conventions", QStringLiteral("CF-1.10"));
+        text(NC_GLOBAL, "title",
+             QStringLiteral("Velarion %1 run of a fluid column in a pipe")
+                 .arg(QString::fromLatin1(runName(r_.run))));
+        const RunProvenance& made = r_.provenance;
+        text(NC_GLOBAL, "source", QStringLiteral("%1 %2").arg(made.program, made.version));
+        text(
+            NC_GLOBAL, "history",
+            QStringLiteral("%1: %2%3")
+                .arg(made.date, made.program,
+                     made.commandLine.isEmpty() ? QString() : QLatin1Char(' ') + made.commandLine));
+        whole(NC_GLOBAL, "velarion_format", kResultsFormat);
+        text(NC_GLOBAL, "run", QString::fromLatin1(runName(r_.run)));
+        text(NC_GLOBAL, "free_end",
+             r_.freeEnd == FreeEnd::Restoring ? QStringLiteral("restoring")
+                                              : QStringLiteral("seed"));
+        text(NC_GLOBAL, "outcome", outcomeName(r_.outcome));
+        text(NC_GLOBAL, "message", r_.message);
+        text(NC_GLOBAL, "kernel", made.kernel);
+        whole(NC_GLOBAL, "threads", made.threads);
+        text(NC_GLOBAL, "date", made.date);
+        number(NC_GLOBAL, "courant_number", courantNumber(r_.parameters));
+        defineInstability();
+        for (const auto& [box, typed] : r_.boxes) {
+            text(NC_GLOBAL, ("box_" + box.toStdString()).c_str(), typed);
+        }
+        for (const ParameterField& field : kParameterFields) {
+            number(NC_GLOBAL, field.name, r_.parameters.*field.value);
+            text(NC_GLOBAL, (std::string(field.name) + "_units").c_str(),
+                 QString::fromLatin1(field.units));
+        }
+        whole(NC_GLOBAL, "nitertemp", r_.parameters.nitertemp);
+        whole(NC_GLOBAL, "N", r_.parameters.N);
+        whole(NC_GLOBAL, "last_segment", r_.lastSegment);
+        whole(NC_GLOBAL, "energy_levels_checked", r_.energy.levels());
+    }
+
+    void defineInstability() {
+        const auto verdict =
+            r_.run == RunKind::Precision
+                ? std::nullopt
+                : judgeStability(r_.parameters, r_.freeEnd, r_.lastSegment, r_.energy);
+        text(NC_GLOBAL, "instability",
+             verdict ? QStringLiteral("unstable from level %1: %2")
+                           .arg(verdict->level)
+                           .arg(instabilityReason(*verdict, NumberText(QLocale::c())))
+                     : QStringLiteral("stable"));
+        const auto& found = r_.energy.instability();
+        if (!found) {
+            return;
+        }
+        whole(NC_GLOBAL, "energy_instability_level", found->level);
+        number(NC_GLOBAL, "energy_instability_reference", found->reference);
+        number(NC_GLOBAL, "energy_instability_energy", found->energy);
+        number(NC_GLOBAL, "energy_instability_scale", found->scale);
+        whole(NC_GLOBAL, "energy_instability_growth_segment", found->growthSegment);
+    }
+
+    void defineVariables() {
+        check(nc_def_dim(nc_, "row", rows(), &row_));
+        check(nc_def_dim(nc_, "segment", segments(), &segment_));
+        segmentVar_ = variable("segment", NC_INT, {segment_}, "segment index", nullptr);
+        levelVar_ = variable("level", NC_INT64, {row_}, "time level of the stored row", nullptr);
+        timeVar_ = variable("time", NC_DOUBLE, {row_}, "simulated time of the stored row", "s");
+        if (r_.positions) {
+            position_ = variable("position", NC_DOUBLE, {row_, segment_},
+                                 "position of the segment along the pipe", "m");
+            text(position_, "coordinates", QStringLiteral("level time"));
+            const std::size_t chunk[] = {std::clamp<std::size_t>(kChunkCells / segments(), 1,
+                                                                 std::max<std::size_t>(rows(), 1)),
+                                         segments()};
+            check(nc_def_var_chunking(nc_, position_, NC_CHUNKED, chunk));
+            check(nc_def_var_deflate(nc_, position_, 1, 1, kDeflateLevel));
+        }
+        if (r_.positionTexts) {
+            positionText_ = variable("position_text", NC_STRING, {row_, segment_},
+                                     "position as the decimal arithmetic wrote it", "m");
+        }
+        defineEnergy();
+        defineEnvelope();
+    }
+
+    void defineEnergy() {
+        const std::size_t kept = r_.energy.kept().size();
+        check(nc_def_dim(nc_, "energy_level", kept, &energyLevel_));
+        energyLevelVar_ = variable("energy_level", NC_INT64, {energyLevel_},
+                                   "time level of the energy, paired with the one before", nullptr);
+        energyTimeVar_ =
+            variable("energy_time", NC_DOUBLE, {energyLevel_}, "simulated time of the energy", "s");
+        for (const EnergyField& field : kEnergyFields) {
+            energyVars_.push_back(
+                variable(field.name, NC_DOUBLE, {energyLevel_}, field.longName, "J m-2"));
+            text(energyVars_.back(), "coordinates", QStringLiteral("energy_time"));
+        }
+        energyVars_.push_back(variable("total_energy", NC_DOUBLE, {energyLevel_},
+                                       "kinetic and strain energy and work", "J m-2"));
+        text(energyVars_.back(), "coordinates", QStringLiteral("energy_time"));
+    }
+
+    void defineEnvelope() {
+        if (!r_.envelope) {
+            return;
+        }
+        for (const EnvelopeField& field : kEnvelopeFields) {
+            envelopeVars_.push_back(
+                variable(field.name, NC_DOUBLE, {segment_}, field.longName, field.units));
+            const double none = std::numeric_limits<double>::quiet_NaN();
+            check(nc_put_att_double(nc_, envelopeVars_.back(), "_FillValue", NC_DOUBLE, 1, &none));
+        }
+    }
+
+    void writeVariables() {
+        std::vector<int> segmentIndex(segments());
+        for (std::size_t s = 0; s < segmentIndex.size(); ++s) {
+            segmentIndex[s] = static_cast<int>(s);
+        }
+        check(nc_put_var_int(nc_, segmentVar_, segmentIndex.data()));
+        std::vector<long long> levels(rows());
+        std::vector<double> times(rows());
+        for (std::size_t j = 0; j < rows(); ++j) {
+            levels[j] = r_.levelOfRow(static_cast<int>(j));
+            times[j] = r_.secondsOfRow(static_cast<int>(j));
+        }
+        check(nc_put_var_longlong(nc_, levelVar_, levels.data()));
+        check(nc_put_var_double(nc_, timeVar_, times.data()));
+        writePositions();
+        writeEnergy();
+        if (r_.envelope) {
+            for (std::size_t i = 0; i < envelopeVars_.size(); ++i) {
+                check(nc_put_var_double(nc_, envelopeVars_[i],
+                                        ((*r_.envelope).*kEnvelopeFields[i].values).data()));
+            }
+        }
+    }
+
+    void writePositions() {
+        for (std::size_t j = 0; r_.positions && j < rows(); ++j) {
+            const std::size_t start[] = {j, 0};
+            const std::size_t count[] = {1, segments()};
+            check(nc_put_vara_double(nc_, position_, start, count, r_.positions->row(j)));
+        }
+        for (int j = 0; r_.positionTexts && j < static_cast<int>(rows()); ++j) {
+            std::vector<QByteArray> texts;
+            std::vector<const char*> pointers;
+            for (int s = 0; s < static_cast<int>(segments()); ++s) {
+                texts.push_back(r_.positionTexts->at(j, s).toUtf8());
+            }
+            for (const QByteArray& t : texts) {
+                pointers.push_back(t.constData());
+            }
+            const std::size_t start[] = {static_cast<std::size_t>(j), 0};
+            const std::size_t count[] = {1, segments()};
+            check(nc_put_vara_string(nc_, positionText_, start, count, pointers.data()));
+        }
+    }
+
+    void writeEnergy() {
+        const auto kept = r_.energy.kept();
+        std::vector<long long> levels(kept.size());
+        std::vector<double> times(kept.size());
+        for (std::size_t k = 0; k < kept.size(); ++k) {
+            levels[k] = static_cast<long long>(k) + 1;
+            times[k] = static_cast<double>(levels[k]) * r_.parameters.DeltaT;
+        }
+        if (kept.empty()) {
+            return;
+        }
+        check(nc_put_var_longlong(nc_, energyLevelVar_, levels.data()));
+        check(nc_put_var_double(nc_, energyTimeVar_, times.data()));
+        std::vector<double> values(kept.size());
+        for (std::size_t i = 0; i < energyVars_.size(); ++i) {
+            for (std::size_t k = 0; k < kept.size(); ++k) {
+                values[k] = i < std::size(kEnergyFields) ? kept[k].*kEnergyFields[i].value
+                                                         : kept[k].total();
+            }
+            check(nc_put_var_double(nc_, energyVars_[i], values.data()));
+        }
+    }
+
+    const RunRecord& r_;
+    int nc_ = -1;
+    int row_ = -1, segment_ = -1, energyLevel_ = -1;
+    int segmentVar_ = -1, levelVar_ = -1, timeVar_ = -1, position_ = -1, positionText_ = -1;
+    int energyLevelVar_ = -1, energyTimeVar_ = -1;
+    std::vector<int> energyVars_;
+    std::vector<int> envelopeVars_;
+};
+
+// A file refused for a reason of its own, not the library's.
+struct NotOurs {
+    QString reason;
+};
+
+class Reader {
+  public:
+    explicit Reader(int nc) : nc_(nc) {}
+
+    RunRecord record() {
+        checkFormat();
+        RunRecord r;
+        r.run = static_cast<RunKind>(indexOf(text("run"), kRunNames));
+        r.freeEnd =
+            text("free_end") == QLatin1String("restoring") ? FreeEnd::Restoring : FreeEnd::Seed;
+        const QString outcome = text("outcome");
+        if (outcome != QLatin1String("under way")) {
+            r.outcome = static_cast<RunOutcome>(indexOf(outcome, kOutcomeNames));
+        }
+        r.message = text("message");
+        readProvenance(r.provenance);
+        readBoxes(r);
+        for (const ParameterField& field : kParameterFields) {
+            r.parameters.*field.value = number(field.name);
+        }
+        r.parameters.nitertemp = static_cast<std::int16_t>(whole("nitertemp"));
+        r.parameters.N = static_cast<std::int16_t>(whole("N"));
+        r.lastSegment = static_cast<int>(whole("last_segment"));
+        r.lastRow = static_cast<int>(length("row")) - 1;
+        if (length("segment") != static_cast<std::size_t>(r.lastSegment) + 1) {
+            throw NotOurs{QStringLiteral("its segment dimension does not match last_segment")};
+        }
+        readPositions(r);
+        readEnergy(r);
+        readEnvelope(r);
+        return r;
+    }
+
+  private:
+    void checkFormat() {
+        long long format = 0;
+        if (nc_get_att_longlong(nc_, NC_GLOBAL, "velarion_format", &format) != NC_NOERR) {
+            throw NotOurs{QStringLiteral("it is not a Velarion results file (no velarion_format)")};
+        }
+        if (format > kResultsFormat) {
+            throw NotOurs{QStringLiteral("it comes from a newer Velarion (results format %1; this "
+                                         "program reads format %2 and older)")
+                              .arg(format)
+                              .arg(kResultsFormat)};
+        }
+    }
+
+    template <std::size_t n>
+    static std::size_t indexOf(const QString& name, const std::array<const char*, n>& names) {
+        for (std::size_t i = 0; i < n; ++i) {
+            if (name == QLatin1String(names[i])) {
+                return i;
+            }
+        }
+        throw NotOurs{QStringLiteral("it names an unknown value \"%1\"").arg(name)};
+    }
+
+    QString text(const char* name, int variable = NC_GLOBAL) {
+        std::size_t size = 0;
+        check(nc_inq_attlen(nc_, variable, name, &size));
+        std::string value(size, '\0');
+        check(nc_get_att_text(nc_, variable, name, value.data()));
+        return QString::fromUtf8(value.data(), static_cast<qsizetype>(size));
+    }
+    double number(const char* name) {
+        double value = 0;
+        check(nc_get_att_double(nc_, NC_GLOBAL, name, &value));
+        return value;
+    }
+    long long whole(const char* name) {
+        long long value = 0;
+        check(nc_get_att_longlong(nc_, NC_GLOBAL, name, &value));
+        return value;
+    }
+    std::size_t length(const char* dimension) {
+        int id = 0;
+        std::size_t size = 0;
+        check(nc_inq_dimid(nc_, dimension, &id));
+        check(nc_inq_dimlen(nc_, id, &size));
+        return size;
+    }
+    int variableId(const char* name) {
+        int id = -1;
+        return nc_inq_varid(nc_, name, &id) == NC_NOERR ? id : -1;
+    }
+
+    void readProvenance(RunProvenance& made) {
+        const QString source = text("source");
+        made.program = source.section(QLatin1Char(' '), 0, 0);
+        made.version = source.section(QLatin1Char(' '), 1);
+        made.kernel = text("kernel");
+        made.threads = static_cast<int>(whole("threads"));
+        made.date = text("date");
+        const QString history = text("history");
+        const QString prefix = made.date + QStringLiteral(": ") + made.program;
+        made.commandLine =
+            history.startsWith(prefix) ? history.mid(prefix.size()).trimmed() : QString();
+    }
+
+    void readBoxes(RunRecord& r) {
+        int count = 0;
+        check(nc_inq_natts(nc_, &count));
+        for (int i = 0; i < count; ++i) {
+            char name[NC_MAX_NAME + 1] = {};
+            check(nc_inq_attname(nc_, NC_GLOBAL, i, name));
+            const QString attribute = QString::fromLatin1(name);
+            if (attribute.startsWith(QLatin1String("box_"))) {
+                r.boxes.emplace_back(attribute.mid(4), text(name));
+            }
+        }
+    }
+
+    void readPositions(RunRecord& r) {
+        const auto rows = static_cast<std::size_t>(r.lastRow + 1);
+        const auto segments = static_cast<std::size_t>(r.lastSegment + 1);
+        if (const int id = variableId("position"); id >= 0) {
+            auto positions = std::make_shared<Matrix>(Matrix::tryCreate(rows, segments));
+            if (positions->empty() && rows > 0) {
+                throw NotOurs{QStringLiteral("there is not enough memory for its positions")};
+            }
+            for (std::size_t j = 0; j < rows; ++j) {
+                const std::size_t start[] = {j, 0};
+                const std::size_t count[] = {1, segments};
+                check(nc_get_vara_double(nc_, id, start, count, positions->row(j)));
+            }
+            r.positions = std::move(positions);
+        }
+        if (const int id = variableId("position_text"); id >= 0) {
+            auto texts = std::make_shared<TextMatrix>();
+            texts->rows = static_cast<int>(rows);
+            texts->columns = static_cast<int>(segments);
+            std::vector<char*> row(segments);
+            for (std::size_t j = 0; j < rows; ++j) {
+                const std::size_t start[] = {j, 0};
+                const std::size_t count[] = {1, segments};
+                check(nc_get_vara_string(nc_, id, start, count, row.data()));
+                for (char* cell : row) {
+                    texts->cells.push_back(QString::fromUtf8(cell));
+                }
+                nc_free_string(segments, row.data());
+            }
+            r.positionTexts = std::move(texts);
+        }
+    }
+
+    std::vector<double> doubles(const char* name, std::size_t size) {
+        std::vector<double> values(size);
+        const int id = variableId(name);
+        if (id < 0) {
+            throw NotOurs{QStringLiteral("it has no variable %1").arg(QLatin1String(name))};
+        }
+        if (size > 0) {
+            check(nc_get_var_double(nc_, id, values.data()));
+        }
+        return values;
+    }
+
+    void readEnergy(RunRecord& r) {
+        const std::size_t kept = length("energy_level");
+        std::vector<LevelEnergy> levels(kept);
+        for (const EnergyField& field : kEnergyFields) {
+            const std::vector<double> values = doubles(field.name, kept);
+            for (std::size_t k = 0; k < kept; ++k) {
+                levels[k].*field.value = values[k];
+            }
+        }
+        std::optional<Instability> instability;
+        long long level = 0;
+        if (nc_get_att_longlong(nc_, NC_GLOBAL, "energy_instability_level", &level) == NC_NOERR) {
+            instability =
+                Instability{level, number("energy_instability_reference"),
+                            number("energy_instability_energy"), number("energy_instability_scale"),
+                            static_cast<int>(whole("energy_instability_growth_segment"))};
+        }
+        r.energy =
+            EnergyRecord::restored(std::move(levels), whole("energy_levels_checked"), instability);
+    }
+
+    void readEnvelope(RunRecord& r) {
+        if (variableId(kEnvelopeFields[0].name) < 0) {
+            return;
+        }
+        EnvelopeExtremes extremes;
+        for (const EnvelopeField& field : kEnvelopeFields) {
+            extremes.*field.values =
+                doubles(field.name, static_cast<std::size_t>(r.lastSegment) + 1);
+        }
+        r.envelope = std::move(extremes);
+    }
+
+    int nc_;
+};
+
+}  // namespace
+
+bool writeResultsFile(const RunRecord& record, const QString& path, QString& error) {
+    QByteArray file;
+    try {
+        const QTemporaryDir scratch;
+        if (!scratch.isValid()) {
+            throw NcFailure{scratch.errorString()};
+        }
+        file = Writer(record).bytes(scratch.filePath(QStringLiteral("run.nc")));
+    } catch (const NcFailure& failure) {
+        error =
+            QStringLiteral("The results file %1 could not be made: %2.").arg(path, failure.reason);
+        return false;
+    }
+    QString reason;
+    if (!writeWholeFile(path, file, reason)) {
+        error = reason;
+        return false;
+    }
+    return true;
+}
+
+std::optional<RunRecord> readResultsFile(const QString& path, QString& error) {
+    const auto refuse = [&](const QString& why) {
+        error = QStringLiteral("%1 cannot be opened as a results file: %2.").arg(path, why);
+        return std::nullopt;
+    };
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return refuse(QStringLiteral("it does not exist"));
+    }
+    if (info.isDir()) {
+        return refuse(QStringLiteral("it is a folder"));
+    }
+    int nc = -1;
+    const int opened = nc_open(QFile::encodeName(path).constData(), NC_NOWRITE, &nc);
+    if (opened != NC_NOERR) {
+        return refuse(opened == NC_ENOTNC ? QStringLiteral("it is not a NetCDF file")
+                                          : QStringLiteral("it is damaged or truncated (%1)")
+                                                .arg(QString::fromUtf8(nc_strerror(opened))));
+    }
+    std::optional<RunRecord> record;
+    try {
+        record = Reader(nc).record();
+    } catch (const NotOurs& notOurs) {
+        nc_close(nc);
+        return refuse(notOurs.reason);
+    } catch (const NcFailure& failure) {
+        nc_close(nc);
+        return refuse(QStringLiteral("it is not a Velarion results file, or it is damaged (%1)")
+                          .arg(failure.reason));
+    }
+    nc_close(nc);
+    return record;
+}
+
+}  // namespace velarion
