@@ -17,6 +17,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -67,36 +68,49 @@ constexpr ParameterField kParameterFields[] = {
     {"B", &Parameters::B, "Pa"},         {"L0", &Parameters::L0, "m"},
 };
 
-// The energy terms, by variable.
-struct EnergyField {
-    const char* name;
-    const char* longName;
-    double LevelEnergy::*value;
-};
-constexpr EnergyField kEnergyFields[] = {
-    {"kinetic_energy", "kinetic energy of the level paired with the one before",
-     &LevelEnergy::kinetic},
-    {"strain_energy", "strain energy of the level paired with the one before",
-     &LevelEnergy::strain},
-    {"work", "work of the counter pressure", &LevelEnergy::work},
-};
+// The energy terms, by variable: the three terms, then their total.
+constexpr const char* kEnergyNames[] = {"kinetic_energy", "strain_energy", "work", "total_energy"};
+constexpr double LevelEnergy::*kEnergyTerms[] = {&LevelEnergy::kinetic, &LevelEnergy::strain,
+                                                 &LevelEnergy::work};
 
+// The envelope's extremes, by variable.
 struct EnvelopeField {
     const char* name;
-    const char* longName;
-    const char* units;
     std::vector<double> EnvelopeExtremes::*values;
 };
 constexpr EnvelopeField kEnvelopeFields[] = {
-    {"min_displacement", "lowest displacement from rest over every level", "m",
-     &EnvelopeExtremes::minDisplacement},
-    {"max_displacement", "highest displacement from rest over every level", "m",
-     &EnvelopeExtremes::maxDisplacement},
-    {"min_stress", "lowest stress of the piece after the segment, positive in compression", "Pa",
-     &EnvelopeExtremes::minStress},
-    {"max_stress", "highest stress of the piece after the segment, positive in compression", "Pa",
-     &EnvelopeExtremes::maxStress},
+    {"min_displacement", &EnvelopeExtremes::minDisplacement},
+    {"max_displacement", &EnvelopeExtremes::maxDisplacement},
+    {"min_stress", &EnvelopeExtremes::minStress},
+    {"max_stress", &EnvelopeExtremes::maxStress},
 };
+
+constexpr ResultsVariable kVariables[] = {
+    {"segment", "segment index", nullptr},
+    {"level", "time level of the stored row", nullptr},
+    {"time", "simulated time of the stored row", "s"},
+    {"position", "position of the segment along the pipe", "m"},
+    {"position_text", "position as the decimal arithmetic wrote it", "m"},
+    {"energy_level", "time level of the energy, paired with the one before", nullptr},
+    {"energy_time", "simulated time of the energy", "s"},
+    {"kinetic_energy", "kinetic energy of the level paired with the one before", "J m-2"},
+    {"strain_energy", "strain energy of the level paired with the one before", "J m-2"},
+    {"work", "work of the counter pressure", "J m-2"},
+    {"total_energy", "kinetic and strain energy and work", "J m-2"},
+    {"min_displacement", "lowest displacement from rest over every level", "m"},
+    {"max_displacement", "highest displacement from rest over every level", "m"},
+    {"min_stress", "lowest stress of the piece after the segment, positive in compression", "Pa"},
+    {"max_stress", "highest stress of the piece after the segment, positive in compression", "Pa"},
+};
+
+const ResultsVariable& describe(const char* name) {
+    for (const ResultsVariable& v : kVariables) {
+        if (std::strcmp(v.name, name) == 0) {
+            return v;
+        }
+    }
+    std::abort();  // every variable written is in the table
+}
 
 class Writer {
   public:
@@ -139,86 +153,39 @@ class Writer {
     void whole(int variable, const char* name, long long value) {
         check(nc_put_att_longlong(nc_, variable, name, NC_INT64, 1, &value));
     }
-    int variable(const char* name, nc_type type, std::initializer_list<int> dims,
-                 const char* longName, const char* units) {
+    int variable(const char* name, nc_type type, std::initializer_list<int> dims) {
         int id = 0;
         const std::vector<int> shape(dims);
         check(nc_def_var(nc_, name, type, static_cast<int>(shape.size()), shape.data(), &id));
-        text(id, "long_name", QString::fromUtf8(longName));
-        if (units != nullptr) {
-            text(id, "units", QString::fromLatin1(units));
+        const ResultsVariable& v = describe(name);
+        text(id, "long_name", QString::fromUtf8(v.longName));
+        if (v.units != nullptr) {
+            text(id, "units", QString::fromLatin1(v.units));
         }
         return id;
     }
 
     void defineGlobals() {
-        text(NC_GLOBAL, "Conventions", QStringLiteral("CF-1.10"));
-        text(NC_GLOBAL, "title",
-             QStringLiteral("Velarion %1 run of a fluid column in a pipe")
-                 .arg(QString::fromLatin1(runName(r_.run))));
-        const RunProvenance& made = r_.provenance;
-        text(NC_GLOBAL, "source", QStringLiteral("%1 %2").arg(made.program, made.version));
-        text(
-            NC_GLOBAL, "history",
-            QStringLiteral("%1: %2%3")
-                .arg(made.date, made.program,
-                     made.commandLine.isEmpty() ? QString() : QLatin1Char(' ') + made.commandLine));
-        whole(NC_GLOBAL, "velarion_format", kResultsFormat);
-        text(NC_GLOBAL, "run", QString::fromLatin1(runName(r_.run)));
-        text(NC_GLOBAL, "free_end",
-             r_.freeEnd == FreeEnd::Restoring ? QStringLiteral("restoring")
-                                              : QStringLiteral("seed"));
-        text(NC_GLOBAL, "outcome", outcomeName(r_.outcome));
-        text(NC_GLOBAL, "message", r_.message);
-        text(NC_GLOBAL, "kernel", made.kernel);
-        whole(NC_GLOBAL, "threads", made.threads);
-        text(NC_GLOBAL, "date", made.date);
-        number(NC_GLOBAL, "courant_number", courantNumber(r_.parameters));
-        defineInstability();
-        for (const auto& [box, typed] : r_.boxes) {
-            text(NC_GLOBAL, ("box_" + box.toStdString()).c_str(), typed);
+        for (const ResultsAttribute& attribute : resultsAttributes(r_)) {
+            const char* name = attribute.name.c_str();
+            if (const auto* t = std::get_if<QString>(&attribute.value)) {
+                text(NC_GLOBAL, name, *t);
+            } else if (const auto* x = std::get_if<double>(&attribute.value)) {
+                number(NC_GLOBAL, name, *x);
+            } else {
+                whole(NC_GLOBAL, name, std::get<long long>(attribute.value));
+            }
         }
-        for (const ParameterField& field : kParameterFields) {
-            number(NC_GLOBAL, field.name, r_.parameters.*field.value);
-            text(NC_GLOBAL, (std::string(field.name) + "_units").c_str(),
-                 QString::fromLatin1(field.units));
-        }
-        whole(NC_GLOBAL, "nitertemp", r_.parameters.nitertemp);
-        whole(NC_GLOBAL, "N", r_.parameters.N);
-        whole(NC_GLOBAL, "last_segment", r_.lastSegment);
-        whole(NC_GLOBAL, "energy_levels_checked", r_.energy.levels());
-    }
-
-    void defineInstability() {
-        const auto verdict =
-            r_.run == RunKind::Precision
-                ? std::nullopt
-                : judgeStability(r_.parameters, r_.freeEnd, r_.lastSegment, r_.energy);
-        text(NC_GLOBAL, "instability",
-             verdict ? QStringLiteral("unstable from level %1: %2")
-                           .arg(verdict->level)
-                           .arg(instabilityReason(*verdict, NumberText(QLocale::c())))
-                     : QStringLiteral("stable"));
-        const auto& found = r_.energy.instability();
-        if (!found) {
-            return;
-        }
-        whole(NC_GLOBAL, "energy_instability_level", found->level);
-        number(NC_GLOBAL, "energy_instability_reference", found->reference);
-        number(NC_GLOBAL, "energy_instability_energy", found->energy);
-        number(NC_GLOBAL, "energy_instability_scale", found->scale);
-        whole(NC_GLOBAL, "energy_instability_growth_segment", found->growthSegment);
     }
 
     void defineVariables() {
         check(nc_def_dim(nc_, "row", rows(), &row_));
         check(nc_def_dim(nc_, "segment", segments(), &segment_));
-        segmentVar_ = variable("segment", NC_INT, {segment_}, "segment index", nullptr);
-        levelVar_ = variable("level", NC_INT64, {row_}, "time level of the stored row", nullptr);
-        timeVar_ = variable("time", NC_DOUBLE, {row_}, "simulated time of the stored row", "s");
+        segmentVar_ = variable("segment", NC_INT, {segment_});
+        levelVar_ = variable("level", NC_INT64, {row_});
+        timeVar_ = variable("time", NC_DOUBLE, {row_});
         if (r_.positions) {
-            position_ = variable("position", NC_DOUBLE, {row_, segment_},
-                                 "position of the segment along the pipe", "m");
+            position_ = variable("position", NC_DOUBLE, {row_, segment_});
             text(position_, "coordinates", QStringLiteral("level time"));
             const std::size_t chunk[] = {std::clamp<std::size_t>(kChunkCells / segments(), 1,
                                                                  std::max<std::size_t>(rows(), 1)),
@@ -227,8 +194,7 @@ class Writer {
             check(nc_def_var_deflate(nc_, position_, 1, 1, kDeflateLevel));
         }
         if (r_.positionTexts) {
-            positionText_ = variable("position_text", NC_STRING, {row_, segment_},
-                                     "position as the decimal arithmetic wrote it", "m");
+            positionText_ = variable("position_text", NC_STRING, {row_, segment_});
         }
         defineEnergy();
         defineEnvelope();
@@ -237,18 +203,12 @@ class Writer {
     void defineEnergy() {
         const std::size_t kept = r_.energy.kept().size();
         check(nc_def_dim(nc_, "energy_level", kept, &energyLevel_));
-        energyLevelVar_ = variable("energy_level", NC_INT64, {energyLevel_},
-                                   "time level of the energy, paired with the one before", nullptr);
-        energyTimeVar_ =
-            variable("energy_time", NC_DOUBLE, {energyLevel_}, "simulated time of the energy", "s");
-        for (const EnergyField& field : kEnergyFields) {
-            energyVars_.push_back(
-                variable(field.name, NC_DOUBLE, {energyLevel_}, field.longName, "J m-2"));
+        energyLevelVar_ = variable("energy_level", NC_INT64, {energyLevel_});
+        energyTimeVar_ = variable("energy_time", NC_DOUBLE, {energyLevel_});
+        for (const char* name : kEnergyNames) {
+            energyVars_.push_back(variable(name, NC_DOUBLE, {energyLevel_}));
             text(energyVars_.back(), "coordinates", QStringLiteral("energy_time"));
         }
-        energyVars_.push_back(variable("total_energy", NC_DOUBLE, {energyLevel_},
-                                       "kinetic and strain energy and work", "J m-2"));
-        text(energyVars_.back(), "coordinates", QStringLiteral("energy_time"));
     }
 
     void defineEnvelope() {
@@ -256,8 +216,7 @@ class Writer {
             return;
         }
         for (const EnvelopeField& field : kEnvelopeFields) {
-            envelopeVars_.push_back(
-                variable(field.name, NC_DOUBLE, {segment_}, field.longName, field.units));
+            envelopeVars_.push_back(variable(field.name, NC_DOUBLE, {segment_}));
             const double none = std::numeric_limits<double>::quiet_NaN();
             check(nc_put_att_double(nc_, envelopeVars_.back(), "_FillValue", NC_DOUBLE, 1, &none));
         }
@@ -324,8 +283,8 @@ class Writer {
         std::vector<double> values(kept.size());
         for (std::size_t i = 0; i < energyVars_.size(); ++i) {
             for (std::size_t k = 0; k < kept.size(); ++k) {
-                values[k] = i < std::size(kEnergyFields) ? kept[k].*kEnergyFields[i].value
-                                                         : kept[k].total();
+                values[k] =
+                    i < std::size(kEnergyTerms) ? kept[k].*kEnergyTerms[i] : kept[k].total();
             }
             check(nc_put_var_double(nc_, energyVars_[i], values.data()));
         }
@@ -505,10 +464,10 @@ class Reader {
     void readEnergy(RunRecord& r) {
         const std::size_t kept = length("energy_level");
         std::vector<LevelEnergy> levels(kept);
-        for (const EnergyField& field : kEnergyFields) {
-            const std::vector<double> values = doubles(field.name, kept);
+        for (std::size_t i = 0; i < std::size(kEnergyTerms); ++i) {
+            const std::vector<double> values = doubles(kEnergyNames[i], kept);
             for (std::size_t k = 0; k < kept; ++k) {
-                levels[k].*field.value = values[k];
+                levels[k].*kEnergyTerms[i] = values[k];
             }
         }
         std::optional<Instability> instability;
@@ -539,6 +498,68 @@ class Reader {
 };
 
 }  // namespace
+
+std::vector<ResultsAttribute> resultsAttributes(const RunRecord& r) {
+    std::vector<ResultsAttribute> a;
+    const auto text = [&a](std::string name, const QString& value) {
+        a.push_back({std::move(name), value});
+    };
+    const auto number = [&a](std::string name, double value) {
+        a.push_back({std::move(name), value});
+    };
+    const auto whole = [&a](std::string name, long long value) {
+        a.push_back({std::move(name), value});
+    };
+    const QString run = QString::fromLatin1(runName(r.run));
+    const RunProvenance& made = r.provenance;
+    text("Conventions", QStringLiteral("CF-1.10"));
+    text("title", QStringLiteral("Velarion %1 run of a fluid column in a pipe").arg(run));
+    text("source", QStringLiteral("%1 %2").arg(made.program, made.version));
+    text("history",
+         QStringLiteral("%1: %2%3")
+             .arg(made.date, made.program,
+                  made.commandLine.isEmpty() ? QString() : QLatin1Char(' ') + made.commandLine));
+    whole("velarion_format", kResultsFormat);
+    text("run", run);
+    text("free_end",
+         r.freeEnd == FreeEnd::Restoring ? QStringLiteral("restoring") : QStringLiteral("seed"));
+    text("outcome", outcomeName(r.outcome));
+    text("message", r.message);
+    text("kernel", made.kernel);
+    whole("threads", made.threads);
+    text("date", made.date);
+    number("courant_number", courantNumber(r.parameters));
+    const auto verdict = r.run == RunKind::Precision
+                             ? std::nullopt
+                             : judgeStability(r.parameters, r.freeEnd, r.lastSegment, r.energy);
+    text("instability", verdict ? QStringLiteral("unstable from level %1: %2")
+                                      .arg(verdict->level)
+                                      .arg(instabilityReason(*verdict, NumberText(QLocale::c())))
+                                : QStringLiteral("stable"));
+    if (const auto& found = r.energy.instability()) {
+        whole("energy_instability_level", found->level);
+        number("energy_instability_reference", found->reference);
+        number("energy_instability_energy", found->energy);
+        number("energy_instability_scale", found->scale);
+        whole("energy_instability_growth_segment", found->growthSegment);
+    }
+    for (const auto& [box, typed] : r.boxes) {
+        text("box_" + box.toStdString(), typed);
+    }
+    for (const ParameterField& field : kParameterFields) {
+        number(field.name, r.parameters.*field.value);
+        text(std::string(field.name) + "_units", QString::fromLatin1(field.units));
+    }
+    whole("nitertemp", r.parameters.nitertemp);
+    whole("N", r.parameters.N);
+    whole("last_segment", r.lastSegment);
+    whole("energy_levels_checked", r.energy.levels());
+    return a;
+}
+
+std::span<const ResultsVariable> resultsVariables() {
+    return kVariables;
+}
 
 bool writeResultsFile(const RunRecord& record, const QString& path, QString& error) {
     QByteArray file;

@@ -9,11 +9,34 @@
 #include <QString>
 
 #include <optional>
+#include <span>
+#include <string>
+#include <variant>
+#include <vector>
 
 namespace velarion {
 
 // The file's version of the layout below; a file of a later one is refused.
 inline constexpr int kResultsFormat = 1;
+
+// One global attribute of a results file: a text, a number or a whole number.
+struct ResultsAttribute {
+    std::string name;
+    std::variant<QString, double, long long> value;
+};
+
+// The global attributes of the file of `record`, in the order written.
+std::vector<ResultsAttribute> resultsAttributes(const RunRecord& record);
+
+// A variable's CF metadata.
+struct ResultsVariable {
+    const char* name;
+    const char* longName;
+    const char* units;  // nullptr: a count without unit
+};
+
+// Every variable the file may hold, with its long_name and units.
+std::span<const ResultsVariable> resultsVariables();
 
 // Writes `record` to `path`, whole or not at all (an existing file is left
 // as it was). Dimensions row, segment and energy_level; variables
