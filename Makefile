@@ -96,7 +96,7 @@ format-check: deps-dev
 # Builds the programs and the icons, not the tests.
 deb: configure
 	scripts/install-deps dpkg-dev file
-	cmake --build $(BUILD_DIR) -j $(JOBS) --target velarion velarion-batch velarion_icons
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target velarion velarion-batch velarion_icons _velarion
 	cd $(BUILD_DIR) && cpack -G DEB
 
 # Installs the package, runs it from PATH, validates its desktop entry and

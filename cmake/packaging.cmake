@@ -20,5 +20,12 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # window's Windows fonts are stood in for by Liberation.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "parallel")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")
+# The Python module is built for Debian's python3 of this release and reads
+# and returns xarray Datasets; the programs run without them.
+if(TARGET _velarion)
+  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", ${VELARION_PYTHON_DEPENDS}")
+  string(APPEND CPACK_DEBIAN_PACKAGE_RECOMMENDS
+         ", python3-xarray, python3-netcdf4, python3-tqdm")
+endif()
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
