@@ -38,6 +38,8 @@ bench: deps-dev configure
 	$(BUILD_DIR)/bench/velarion-bench
 	python3 bench/decimal_loop.py
 	$(BUILD_DIR)/bench/velarion-window-bench
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target _velarion velarion-batch
+	/usr/bin/python3 bench/python_vs_batch.py $(BUILD_DIR)
 
 # Whole-process times of velarion-batch against the same model in NumPy,
 # the decimal run against Python's decimal, and velarion-batch's start-up
