@@ -27,9 +27,6 @@ namespace {
 
 // Positions are stored in chunks of whole rows of about this many cells.
 constexpr std::size_t kChunkCells = 1 << 17;
-// Deflate level 1 with the shuffle filter: the level that pays (see the
-// results-file benchmark).
-constexpr int kDeflateLevel = 1;
 
 // A NetCDF call that failed, with the library's reason.
 struct NcFailure {
@@ -114,7 +111,7 @@ const ResultsVariable& describe(const char* name) {
 
 class Writer {
   public:
-    explicit Writer(const RunRecord& record) : r_(record) {}
+    Writer(const RunRecord& record, int deflateLevel) : r_(record), deflateLevel_(deflateLevel) {}
 
     // The whole file, made at `scratch` and read back. (A file that the
     // library makes in memory keeps HDF5's mark of a file open for writing,
@@ -191,7 +188,9 @@ class Writer {
                                                                  std::max<std::size_t>(rows(), 1)),
                                          segments()};
             check(nc_def_var_chunking(nc_, position_, NC_CHUNKED, chunk));
-            check(nc_def_var_deflate(nc_, position_, 1, 1, kDeflateLevel));
+            if (deflateLevel_ > 0) {
+                check(nc_def_var_deflate(nc_, position_, 1, 1, deflateLevel_));
+            }
         }
         if (r_.positionTexts) {
             positionText_ = variable("position_text", NC_STRING, {row_, segment_});
@@ -291,6 +290,7 @@ class Writer {
     }
 
     const RunRecord& r_;
+    int deflateLevel_;
     int nc_ = -1;
     int row_ = -1, segment_ = -1, energyLevel_ = -1;
     int segmentVar_ = -1, levelVar_ = -1, timeVar_ = -1, position_ = -1, positionText_ = -1;
@@ -561,14 +561,15 @@ std::span<const ResultsVariable> resultsVariables() {
     return kVariables;
 }
 
-bool writeResultsFile(const RunRecord& record, const QString& path, QString& error) {
+bool writeResultsFile(const RunRecord& record, const QString& path, QString& error,
+                      int deflateLevel) {
     QByteArray file;
     try {
         const QTemporaryDir scratch;
         if (!scratch.isValid()) {
             throw NcFailure{scratch.errorString()};
         }
-        file = Writer(record).bytes(scratch.filePath(QStringLiteral("run.nc")));
+        file = Writer(record, deflateLevel).bytes(scratch.filePath(QStringLiteral("run.nc")));
     } catch (const NcFailure& failure) {
         error =
             QStringLiteral("The results file %1 could not be made: %2.").arg(path, failure.reason);

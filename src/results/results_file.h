@@ -48,7 +48,10 @@ std::span<const ResultsVariable> resultsVariables();
 // instability, the Courant number, every box text as typed (box_TP, ...),
 // the parameters with their units, and its provenance. False, with the
 // reason in `error`, when it cannot be written.
-bool writeResultsFile(const RunRecord& record, const QString& path, QString& error);
+// The positions are deflated at level 1 unless told otherwise (0: stored
+// as they are): the level that pays (bench/results_file_bench.cpp).
+bool writeResultsFile(const RunRecord& record, const QString& path, QString& error,
+                      int deflateLevel = 1);
 
 // The record a results file holds. Nothing, with the reason in `error`
 // (the file named), for a file that is missing, not NetCDF, damaged or
