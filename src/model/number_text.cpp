@@ -128,8 +128,16 @@ QString withLocaleDecimal(const QString& commaText, const QLocale& locale) {
 }
 
 QString quotedText(const QString& text) {
-    QString shown = text.left(kQuotedLength);
-    shown.replace(QChar(u'\0'), QStringLiteral("\\0"));
+    QString shown;
+    for (const QChar c : text.left(kQuotedLength)) {
+        if (c == QChar(u'\0')) {
+            shown += QStringLiteral("\\0");
+        } else if (c.category() == QChar::Other_Control) {
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        } else {
+            shown += c;
+        }
+    }
     const bool isCut = text.size() > kQuotedLength;
     return QLatin1Char('"') + shown + (isCut ? QStringLiteral("…\"") : QStringLiteral("\""));
 }

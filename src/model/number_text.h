@@ -62,7 +62,9 @@ QString withLocaleDecimal(const QString& commaText, const QLocale& locale);
 
 // A text as a message quotes it: in double quotes, cut to about 60
 // characters with an ellipsis, so a pasted page cannot flood a message box;
-// a NUL shows as \0, since it would end the text where it is printed.
+// a NUL shows as \0, since it would end the text where it is printed, and
+// every other control character as \x and its code (\x1b), so that a text
+// read from a file cannot drive the terminal it is printed on.
 QString quotedText(const QString& text);
 
 }  // namespace velarion

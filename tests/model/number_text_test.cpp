@@ -43,8 +43,12 @@ TEST(NumberText, RefusalsSayWhatIsWrongWithTheText) {
     EXPECT_EQ(it.refusalOf("5.5"), "which is not a number here (decimal separator \",\")");
     const QString quoted = quotedText(QString(10'000'000, '7'));
     EXPECT_EQ(quoted, '"' + QString(60, '7') + QStringLiteral("…\""));
-    // A NUL, which would end the message where it is printed, shows as \0.
+    // A NUL, which would end the message where it is printed, shows as \0;
+    // the other control characters, which would drive a terminal (a .cnf
+    // holding ESC [31m turned it red), as \x and their code.
     EXPECT_EQ(quotedText(QStringLiteral("5") + QChar(0) + QStringLiteral("5")), "\"5\\05\"");
+    EXPECT_EQ(quotedText(QStringLiteral("\x1b[31m5\t\x7f") + QChar(0x9b) + QStringLiteral("é")),
+              QStringLiteral("\"\\x1b[31m5\\x09\\x7f\\x9bé\""));
 }
 
 // Locales whose digits or decimal separator lie outside Latin-1 get ASCII
