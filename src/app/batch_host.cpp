@@ -1,6 +1,7 @@
 #include "batch_host.h"
 
 #include "model/parameter_boxes.h"
+#include "output/whole_file.h"
 #include "runs/run_control.h"
 
 #include <QThread>
@@ -18,24 +19,28 @@ namespace velarion {
 namespace {
 
 // Ctrl-C requests of the whole process, however many hosts there are: the
-// first asks for a stop, the second ends the process at once.
+// first during the run asks for a stop, the second ends the process at once.
 std::atomic<int> interruptRequests{0};
+std::atomic<bool> runUnderWay{false};
 static_assert(std::atomic<int>::is_always_lock_free, "used in a signal handler");
+static_assert(std::atomic<bool>::is_always_lock_free, "used in a signal handler");
 
 constexpr std::string_view kFirstInterrupt =
     "\nvelarion-batch: stopping at the next pump point; Ctrl-C again ends at once\n";
 constexpr std::string_view kSecondInterrupt = "\nvelarion-batch: interrupted\n";
 
-// Only async-signal-safe calls here: a lock-free atomic, write(2) and
-// _exit(2). _exit skips the stdio and Qt buffers, but the run log hands each
-// record to the system in one unbuffered write(2), which a signal does not
-// split on a local file, so the log keeps whole records only.
+// Only async-signal-safe calls here: lock-free atomics, unlink(2), write(2)
+// and _exit(2). _exit skips the stdio and Qt buffers, but the run log hands
+// each record to the system in one unbuffered write(2), which a signal does
+// not split on a local file, so the log keeps whole records only. Outside
+// the run there is nothing to stop, so a Ctrl-C there ends the program.
 void onInterrupt(int) {
     const int savedErrno = errno;
-    const bool first = interruptRequests.fetch_add(1) == 0;
-    const std::string_view message = first ? kFirstInterrupt : kSecondInterrupt;
+    const bool stops = runUnderWay.load() && interruptRequests.fetch_add(1) == 0;
+    const std::string_view message = stops ? kFirstInterrupt : kSecondInterrupt;
     [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, message.data(), message.size());
-    if (!first) {
+    if (!stops) {
+        removeTemporaryFiles();
         _exit(BatchHost::kExitInterrupted);
     }
     errno = savedErrno;
@@ -161,13 +166,17 @@ std::int64_t BatchHost::tickCountMs() const {
 }
 
 // The start of a run clears StopFlag but not a Ctrl-C: the process makes
-// one run, and a Ctrl-C that came before its start still asks it to stop.
+// one run, and a Ctrl-C that came during it still asks it to stop.
 bool BatchHost::stopFlag() const {
     return stop_ || processInterrupted();
 }
 
 void BatchHost::setStopFlag(bool stop) {
     stop_ = stop;
+}
+
+void BatchHost::setRunUnderWay(bool underWay) {
+    runUnderWay.store(underWay);
 }
 
 void BatchHost::handleInterrupts() {

@@ -55,12 +55,16 @@ class BatchHost : public WindowOps {
     // Clears the progress line before other output follows.
     void endProgress();
 
-    // The status of a process ended by a second Ctrl-C (128 + SIGINT).
+    // The status of a process ended by Ctrl-C (128 + SIGINT).
     static constexpr int kExitInterrupted = 130;
-    // Installs the Ctrl-C handler: the first Ctrl-C acts as STOP at the next
-    // pump point, the second ends the process at once with kExitInterrupted.
+    // Installs the Ctrl-C handler: while a run is under way the first Ctrl-C
+    // acts as STOP at the next pump point; the second, or one before or after
+    // the run, ends the process at once with kExitInterrupted, its temporary
+    // files removed.
     static void handleInterrupts();
-    // True once a Ctrl-C has come, in any host of the process.
+    // Marks the run of the process as started or ended.
+    static void setRunUnderWay(bool underWay);
+    // True once a Ctrl-C has asked the run to stop, in any host of the process.
     static bool processInterrupted();
 
   private:

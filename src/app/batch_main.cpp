@@ -8,6 +8,7 @@
 #include "model/level_team.h"
 #include "model/number_text.h"
 #include "output/library_versions.h"
+#include "output/whole_file.h"
 #include "plot_loader.h"
 #include "results/excel_export.h"
 #include "runs/double_run.h"
@@ -177,7 +178,9 @@ int simulate(BatchHost& host, const BatchOptions& options) {
     host.silenceMessage(QString::fromLatin1(kExcelSaved));
     bool exportFailed = false;
     FormState form;
+    BatchHost::setRunUnderWay(true);
     const RunOutcome outcome = runSimulation(host, options, form, numbers, exportFailed);
+    BatchHost::setRunUnderWay(false);
     host.endProgress();
     printOutputs(host, options.run, isCsvOnStdout(options) ? stderr : stdout);
     const bool resultsWritten = writeResults(form, options);
@@ -247,6 +250,7 @@ bool enterDirectory(const QString& directory) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    guardTemporaryFiles();
     qInstallMessageHandler(printQtMessage);
     const auto app = makeApplication(argc, argv);
     if (!app) {

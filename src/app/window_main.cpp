@@ -1,5 +1,6 @@
 // velarion: the simulator's window.
 #include "output/library_versions.h"
+#include "output/whole_file.h"
 #include "window/app_icon.h"
 #include "window/form1.h"
 #include "window/guide_window.h"
@@ -87,6 +88,7 @@ void centreOnScreen(QWidget& window) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    velarion::guardTemporaryFiles();
     const QString directory = programDirectory(argv[0]);
     if (const int answered = answerQuestion(argc, argv, directory); answered >= 0) {
         return std::fflush(stdout) == 0 ? answered : 74;

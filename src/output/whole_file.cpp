@@ -9,9 +9,13 @@
 #include <QRegularExpression>
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -23,6 +27,61 @@ namespace {
 constexpr int kMaxLinks = 40;                 // as the kernel's own limit
 constexpr qsizetype kWriteChunk = 64 * 1024;  // bytes gathered before one write(2)
 constexpr int kTemporaryAttempts = 100;
+
+// The temporary files that a signal ending the process must remove. A slot
+// is claimed before its file is created and freed after the file is renamed
+// or removed, so a signal finds every file that exists, and at worst a name
+// that no longer does. A handler takes a pending slot for itself before it
+// reads the path, so a slot being freed and claimed again is never read
+// half written.
+struct PendingTemporary {
+    enum State { Free, Filling, Pending, Removing };
+    std::atomic<int> state{Free};
+    std::array<char, PATH_MAX> path{};
+};
+static_assert(std::atomic<int>::is_always_lock_free, "read in a signal handler");
+// More than any program here writes at once.
+std::array<PendingTemporary, 16> pendingTemporaries;
+
+// The slot holding `path`, or -1 when every slot is taken (the file is
+// then written unguarded) or the path is too long to keep.
+int holdPending(const QByteArray& path) {
+    if (path.size() >= PATH_MAX) {
+        return -1;
+    }
+    for (std::size_t i = 0; i < pendingTemporaries.size(); ++i) {
+        PendingTemporary& slot = pendingTemporaries[i];
+        int expected = PendingTemporary::Free;
+        if (slot.state.compare_exchange_strong(expected, PendingTemporary::Filling)) {
+            std::memcpy(slot.path.data(), path.constData(), static_cast<std::size_t>(path.size()));
+            slot.path[static_cast<std::size_t>(path.size())] = '\0';
+            slot.state.store(PendingTemporary::Pending);
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+// A slot a handler has taken stays taken: the process is ending.
+void releasePending(int& slot) {
+    if (slot >= 0) {
+        int expected = PendingTemporary::Pending;
+        pendingTemporaries[static_cast<std::size_t>(slot)].state.compare_exchange_strong(
+            expected, PendingTemporary::Free);
+    }
+    slot = -1;
+}
+
+void removeAndEnd(int signal) {
+    removeTemporaryFiles();
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signal, &action, nullptr);
+    // Blocked while this handler runs; delivered, with its default action,
+    // as it returns.
+    ::raise(signal);
+}
 
 QString systemReason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -62,6 +121,17 @@ int namedDescriptor(const QString& path) {
         return -1;
     }
     return match.captured(2).toInt();
+}
+
+// The directory that holds `file`, as an absolute path for a signal
+// handler to use, its ".." left for the system to resolve: after a link to
+// a directory, a ".." leads to that directory's parent.
+QString absoluteDirectoryOf(const QString& file) {
+    const qsizetype slash = file.lastIndexOf(QLatin1Char('/'));
+    const QString directory =
+        slash < 0 ? QStringLiteral(".") : file.left(std::max<qsizetype>(slash, 1));
+    return QDir::isAbsolutePath(directory) ? directory
+                                           : QDir::currentPath() + QLatin1Char('/') + directory;
 }
 
 // A link's target, taken relative to the link's own directory.
@@ -221,21 +291,27 @@ bool WholeFile::open() {
 }
 
 // A new name beside the target, created with mode 0666 so that the umask
-// applies as to any new file; a replaced file's mode is then copied.
+// applies as to any new file; a replaced file's mode is then copied. The
+// name has a length of its own, so any name the file system takes for the
+// target leaves room for it.
 bool WholeFile::createTemporary() {
-    const QFileInfo info(target_.file);
-    const QString stem = info.path() + QStringLiteral("/.") + info.fileName() + QLatin1Char('.');
+    const QString directory = absoluteDirectoryOf(target_.file);
     for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
-        const QString name = stem + QString::number(QRandomGenerator::global()->generate(), 36) +
-                             QStringLiteral(".tmp");
-        fd_ = ::open(nativeName(name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const QString name = directory + QStringLiteral("/.velarion-%1.tmp")
+                                             .arg(QRandomGenerator::global()->generate64(), 13, 36,
+                                                  QLatin1Char('0'));
+        const QByteArray native = nativeName(name);
+        pendingSlot_ = holdPending(native);
+        fd_ = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ >= 0) {
             ownsFd_ = true;
             temporary_ = name;
             break;
         }
-        if (errno != EEXIST) {
-            return fail(errno);
+        const int error = errno;
+        releasePending(pendingSlot_);
+        if (error != EEXIST) {
+            return fail(error);
         }
     }
     if (fd_ < 0) {
@@ -306,6 +382,7 @@ bool WholeFile::commit() {
         return fail(error);
     }
     temporary_.clear();
+    releasePending(pendingSlot_);
     // The new file is in place; syncing its directory makes the rename
     // last through a crash. A failure there cannot bring the old file back.
     const int directory = ::open(nativeName(QFileInfo(target_.file).path()).constData(),
@@ -337,7 +414,40 @@ void WholeFile::discard() {
         ::unlink(nativeName(temporary_).constData());
         temporary_.clear();
     }
+    releasePending(pendingSlot_);
     pending_.clear();
+}
+
+ScratchFile::ScratchFile(const QString& suffix) {
+    for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
+        const QString name =
+            QDir::tempPath() +
+            QStringLiteral("/velarion-%1")
+                .arg(QRandomGenerator::global()->generate64(), 13, 36, QLatin1Char('0')) +
+            suffix;
+        const QByteArray native = nativeName(name);
+        pendingSlot_ = holdPending(native);
+        const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+            path_ = name;
+            return;
+        }
+        const int error = errno;
+        releasePending(pendingSlot_);
+        if (error != EEXIST) {
+            error_ = systemReason(error);
+            return;
+        }
+    }
+    error_ = systemReason(EEXIST);
+}
+
+ScratchFile::~ScratchFile() {
+    if (!path_.isEmpty()) {
+        ::unlink(nativeName(path_).constData());
+    }
+    releasePending(pendingSlot_);
 }
 
 bool writeWholeFile(const QString& path, const QByteArray& bytes, QString& reason) {
@@ -347,6 +457,37 @@ bool writeWholeFile(const QString& path, const QByteArray& bytes, QString& reaso
     }
     reason = file.errorString();
     return false;
+}
+
+void removeTemporaryFilesOn(int signal) {
+    // A signal ignored from the start (nohup, a background job) stays so.
+    struct sigaction current {};
+    if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) {
+        return;
+    }
+    struct sigaction action {};
+    action.sa_handler = removeAndEnd;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signal, &action, nullptr);
+}
+
+void guardTemporaryFiles() {
+    for (const int signal : kEndingSignals) {
+        removeTemporaryFilesOn(signal);
+    }
+    ::signal(SIGXFSZ, SIG_IGN);
+}
+
+// Only async-signal-safe calls: lock-free atomics and unlink(2).
+void removeTemporaryFiles() {
+    const int savedErrno = errno;
+    for (PendingTemporary& slot : pendingTemporaries) {
+        int expected = PendingTemporary::Pending;
+        if (slot.state.compare_exchange_strong(expected, PendingTemporary::Removing)) {
+            ::unlink(slot.path.data());
+        }
+    }
+    errno = savedErrno;
 }
 
 }  // namespace velarion

@@ -8,6 +8,8 @@
 
 #include <sys/types.h>
 
+#include <csignal>
+
 namespace velarion {
 
 // Where an output path leads once its symbolic links are followed.
@@ -75,13 +77,58 @@ class WholeFile {
     OutputTarget target_;
     int fd_ = -1;
     bool ownsFd_ = false;
-    QString temporary_;  // the file renamed over the target at commit()
+    QString temporary_;     // the file renamed over the target at commit()
+    int pendingSlot_ = -1;  // where a signal handler finds temporary_
     QByteArray pending_;
     QString error_;
+};
+
+// A file of the process's own in the temporary directory ($TMPDIR, else
+// /tmp), for a library that writes only to a path of its own choosing
+// (netCDF): made empty, removed when the object goes, and, as a WholeFile's
+// temporary file, by a signal that ends the process.
+class ScratchFile {
+  public:
+    // `suffix` ends the name, e.g. ".nc".
+    explicit ScratchFile(const QString& suffix);
+    ~ScratchFile();
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+
+    // False, with errorString() set, when no file could be made.
+    bool isValid() const { return !path_.isEmpty(); }
+    const QString& path() const { return path_; }
+    const QString& errorString() const { return error_; }
+
+  private:
+    QString path_;
+    QString error_;
+    int pendingSlot_ = -1;
 };
 
 // Writes `bytes` as the whole file at `path`. False, with the reason in
 // `reason`, when it could not; the old file is then kept.
 bool writeWholeFile(const QString& path, const QByteArray& bytes, QString& reason);
+
+// The signals that end a program when a user, a terminal or a job scheduler
+// asks it to (kill, a closed terminal, Ctrl-C, scancel, a time limit).
+inline constexpr int kEndingSignals[] = {SIGHUP, SIGINT, SIGTERM};
+
+// Makes `signal` remove the temporary files of every WholeFile not yet
+// committed or discarded, then end the process by the same signal as its
+// default action does: the exit status is the same, and no temporary file
+// is left behind. A signal the process was started ignoring (nohup) stays
+// ignored.
+void removeTemporaryFilesOn(int signal);
+
+// The same for each of kEndingSignals, and a write beyond the file size
+// limit (ulimit -f) fails with EFBIG, "File too large", instead of ending the
+// process by SIGXFSZ and leaving its temporary file. For every program's
+// main().
+void guardTemporaryFiles();
+
+// Removes those temporary files now. Async-signal-safe: for a signal
+// handler that ends the process itself.
+void removeTemporaryFiles();
 
 }  // namespace velarion

@@ -9,7 +9,6 @@
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <netcdf.h>
 
@@ -565,11 +564,11 @@ bool writeResultsFile(const RunRecord& record, const QString& path, QString& err
                       int deflateLevel) {
     QByteArray file;
     try {
-        const QTemporaryDir scratch;
+        const ScratchFile scratch(QStringLiteral(".nc"));
         if (!scratch.isValid()) {
             throw NcFailure{scratch.errorString()};
         }
-        file = Writer(record, deflateLevel).bytes(scratch.filePath(QStringLiteral("run.nc")));
+        file = Writer(record, deflateLevel).bytes(scratch.path());
     } catch (const NcFailure& failure) {
         error =
             QStringLiteral("The results file %1 could not be made: %2.").arg(path, failure.reason);

@@ -1,5 +1,6 @@
 // velarion-batch as a process: runs, configuration files, result files,
 // Ctrl-C; and its window operations, BatchHost, directly.
+#include "app/batch_fixture.h"
 #include "app/batch_host.h"
 #include "model/parameter_boxes.h"
 #include "runs/run_control.h"
@@ -39,16 +40,13 @@ namespace {
 using velarion::controlName;
 using velarion::ParameterBox;
 using velarion::parameterBoxes;
-
-struct Result {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using velarion::testing::BatchTest;
+using velarion::testing::Result;
 
 // A directory with little room left: a small tmpfs mounted on it where the
 // process may mount (root, as in CI); elsewhere a file size limit in the
-// child process, under which a write fails with "File too large".
+// child process, under which velarion-batch's writes fail with "File too
+// large".
 class NearlyFullDirectory {
   public:
     explicit NearlyFullDirectory(const QString& path) : path_(path) {
@@ -82,7 +80,6 @@ class NearlyFullDirectory {
         }
         const auto room = static_cast<rlim_t>(room_);
         return [room] {
-            std::signal(SIGXFSZ, SIG_IGN);
             const rlimit limit{room, room};
             ::setrlimit(RLIMIT_FSIZE, &limit);
         };
@@ -100,71 +97,6 @@ bool isFileType(const QString& path, mode_t type) {
     struct stat s {};
     return ::lstat(QFile::encodeName(path).constData(), &s) == 0 && (s.st_mode & S_IFMT) == type;
 }
-
-class BatchTest : public ::testing::Test {
-  protected:
-    Result runProgram(const QString& program, const QStringList& args,
-                      const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
-                      const QString& stdoutFile = QString()) {
-        QProcess process;
-        process.setWorkingDirectory(dir.path());
-        process.setProcessEnvironment(env);
-        if (!stdoutFile.isEmpty()) {
-            process.setStandardOutputFile(stdoutFile);
-        }
-        if (childSetup) {
-            process.setChildProcessModifier(childSetup);
-        }
-        process.start(program, args);
-        EXPECT_TRUE(process.waitForFinished(120000));
-        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
-                QString::fromLocal8Bit(process.readAllStandardError())};
-    }
-    Result run(const QStringList& args, const QString& stdoutFile = QString()) {
-        return runProgram(QStringLiteral(VELARION_BATCH_PATH), args,
-                          QProcessEnvironment::systemEnvironment(), stdoutFile);
-    }
-    QString logPath() const { return dir.filePath("LogFile.txt"); }
-    bool ran() const { return QFile::exists(logPath()); }
-    void write(const QString& name, const QByteArray& bytes) {
-        QFile file(dir.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-    QByteArray read(const QString& name) const {
-        return velarion::testing::contentsOf(dir.filePath(name));
-    }
-
-    // A Girotondo run of half a second or more per snapshot, so that its first pump
-    // point (the tenth snapshot) is seconds away; returns at its first record.
-    void startSlowGirotondo(QProcess& process, const QString& snapshots) {
-        process.setWorkingDirectory(dir.path());
-        process.start(QStringLiteral(VELARION_BATCH_PATH),
-                      {"--locale", "en_US", "--run", "girotondo", "--box", "TV0=0", "--box",
-                       "TN=10000", "--box", "TINDICE_MATRICE2=29999", "--box",
-                       "TINDICE_MATRICE1=" + snapshots, "--box", "Tnitertemp=" + snapshots});
-        ASSERT_TRUE(process.waitForStarted());
-        const QDeadlineTimer deadline(60000);
-        while (QFileInfo(logPath()).size() == 0) {
-            ASSERT_FALSE(deadline.hasExpired());
-            QThread::msleep(10);
-        }
-    }
-    // Sends Ctrl-C and waits until the process says it has taken it; what
-    // it wrote to stderr so far stays in `err`.
-    void interrupt(QProcess& process) {
-        ::kill(static_cast<pid_t>(process.processId()), SIGINT);
-        process.setReadChannel(QProcess::StandardError);
-        while (!err.contains("Ctrl-C again")) {
-            ASSERT_TRUE(process.waitForReadyRead(10000)) << err.toStdString();
-            err += process.readAllStandardError();
-        }
-    }
-
-    QTemporaryDir dir;
-    QByteArray err;
-    std::function<void()> childSetup;  // run in each child before it starts
-};
 
 TEST_F(BatchTest, PrintsTheOutputBoxesAndWritesTheLog) {
     const Result r = run({"--locale", "it_IT"});
@@ -470,6 +402,15 @@ TEST_F(BatchTest, LinksKeepLeadingToTheirFiles) {
     EXPECT_FALSE(QFile::exists(dir.filePath("gone.csv")));
 }
 
+// The temporary file beside an output has a short name of its own, so any
+// name the file system takes for the output is written.
+TEST_F(BatchTest, AnyNameTheFileSystemTakesIsWritten) {
+    const QString name = QString(251, 'y') + ".csv";  // NAME_MAX, 255 bytes
+    const Result r = run({"--box", "CLogFile=0", "--csv", name});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{name});
+}
+
 // Two outputs that lead to one file are refused before the run, links
 // followed; the standard output counts when it is a file.
 TEST_F(BatchTest, OutputsNamingTheSameFileAreRefusedBeforeTheRun) {
@@ -689,16 +630,18 @@ TEST(BatchHost, HoldsTheControlsAnswersAndPrintsTheLog) {
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "2) a\n3) b\n");
 }
 
-// A first Ctrl-C only asks the run to stop: the process goes on, and the
-// request outlasts a run's start clearing StopFlag.
+// A first Ctrl-C during the run only asks it to stop: the process goes on,
+// and the request outlasts the run's clearing StopFlag.
 TEST(BatchHost, ACtrlCActsAsStopForTheWholeProcess) {
     velarion::BatchHost host(QLocale::c());
     EXPECT_FALSE(host.stopFlag());
     velarion::BatchHost::handleInterrupts();
+    velarion::BatchHost::setRunUnderWay(true);
     ASSERT_EQ(::raise(SIGINT), 0);
     EXPECT_TRUE(velarion::BatchHost::processInterrupted());
     host.setStopFlag(false);
     EXPECT_TRUE(host.stopFlag());
+    velarion::BatchHost::setRunUnderWay(false);
 }
 
 // The Girotondo end sequence on the batch host: tone, wait, tone. Silent and
