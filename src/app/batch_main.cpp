@@ -303,5 +303,12 @@ int main(int argc, char** argv) {
         refused != 0) {
         return finish(refused);
     }
-    return finish(simulate(host, options));
+    const int status = finish(simulate(host, options));
+    // The application's destructor would wait for ever for a drawing thread
+    // that never started.
+    if (const PlotModule* plot = loadedPlotModule(); plot != nullptr && plot->threadsStuck()) {
+        std::fflush(stderr);
+        _exit(status);
+    }
+    return status;
 }

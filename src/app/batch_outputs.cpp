@@ -150,14 +150,14 @@ bool writeResults(const FormState& form, const BatchOptions& options) {
     if (options.csv) {
         written = writeCsv(form, options) && written;
     }
-    if (options.plot) {
-        written = writePlot(form, options) && written;
-    }
     if (options.energy) {
         written = writeEnergy(form, options) && written;
     }
     if (options.envelope) {
         written = writeEnvelope(form, options) && written;
+    }
+    if (options.plot) {
+        written = writePlot(form, options) && written;
     }
     return written;
 }

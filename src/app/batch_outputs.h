@@ -42,9 +42,10 @@ bool isCsvOnStdout(const BatchOptions& options);
 bool checkCsvSegments(const BatchOptions& options, WindowOps& host, const NumberText& numbers,
                       QString& error);
 
-// Writes the --csv and --plot files asked for (also after a stopped or
-// failed run that left rows in psi); false when one could not be written,
-// with the reason on stderr.
+// Writes the --csv, --energy, --envelope and --plot files asked for (also
+// after a stopped or failed run that left rows in psi), the picture last, so
+// that a picture that cannot be drawn costs no other file; false when one
+// could not be written, with the reason on stderr.
 bool writeResults(const FormState& form, const BatchOptions& options);
 
 }  // namespace velarion

@@ -41,7 +41,10 @@ const PlotModule* loadPlotModule(std::string& error) {
         loaded.makeApplication =
             reinterpret_cast<PlotMakeApplication>(::dlsym(handle, kPlotMakeApplication));
         loaded.write = reinterpret_cast<PlotWrite>(::dlsym(handle, kPlotWrite));
-        if (loaded.makeApplication == nullptr || loaded.write == nullptr) {
+        loaded.threadsStuck =
+            reinterpret_cast<PlotThreadsStuck>(::dlsym(handle, kPlotThreadsStuck));
+        if (loaded.makeApplication == nullptr || loaded.write == nullptr ||
+            loaded.threadsStuck == nullptr) {
             error = "the chart module " + path.string() + " lacks its entry points";
             return nullptr;
         }

@@ -12,6 +12,7 @@ namespace velarion {
 struct PlotModule {
     PlotMakeApplication makeApplication = nullptr;
     PlotWrite write = nullptr;
+    PlotThreadsStuck threadsStuck = nullptr;
 };
 
 // Loads the module once: beside the program first (the build tree), then in

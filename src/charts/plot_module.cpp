@@ -23,7 +23,12 @@ __attribute__((visibility("default"))) bool velarion_plot_write(const FormState&
     return writePlotFile(form, locale, path, error, page);
 }
 
+__attribute__((visibility("default"))) bool velarion_plot_threads_stuck() {
+    return plotThreadsStuck();
+}
+
 }  // extern "C"
 
 static_assert(std::is_same_v<decltype(&velarion_plot_make_application), PlotMakeApplication>);
 static_assert(std::is_same_v<decltype(&velarion_plot_write), PlotWrite>);
+static_assert(std::is_same_v<decltype(&velarion_plot_threads_stuck), PlotThreadsStuck>);

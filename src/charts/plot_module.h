@@ -24,4 +24,8 @@ inline constexpr char kPlotWrite[] = "velarion_plot_write";
 using PlotWrite = bool (*)(const FormState& form, const QLocale& locale, const QString& path,
                            QString& error, PlotPage page);
 
+// plotThreadsStuck of charts/plot_file.h.
+inline constexpr char kPlotThreadsStuck[] = "velarion_plot_threads_stuck";
+using PlotThreadsStuck = bool (*)();
+
 }  // namespace velarion

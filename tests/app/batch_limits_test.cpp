@@ -1,10 +1,12 @@
-// velarion-batch at the edges of the system: a file size limit, and the
-// signals that end a program while it writes its files.
+// velarion-batch at the edges of the system: a file size limit, an address
+// space limit, a pids limit, and the signals that end a program while it
+// writes its files.
 #include "app/batch_fixture.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -23,6 +25,74 @@ namespace {
 
 using velarion::testing::BatchTest;
 using velarion::testing::Result;
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+// A pids cgroup of its own that lets its processes have `max` tasks, threads
+// included: in the cgroup v1 pids hierarchy, or in the cgroup v2 root, where
+// the machine has one that this process may write (root). `reason()` says
+// why not otherwise.
+class PidsLimit {
+  public:
+    explicit PidsLimit(int max) {
+        const QString name = QStringLiteral("velarion-test-%1").arg(::getpid());
+        if (QFile::exists("/sys/fs/cgroup/pids/cgroup.procs")) {
+            path_ = "/sys/fs/cgroup/pids/" + name;
+        } else if (velarion::testing::contentsOf("/sys/fs/cgroup/cgroup.controllers")
+                       .contains("pids")) {
+            writeText("/sys/fs/cgroup/cgroup.subtree_control", "+pids");
+            path_ = "/sys/fs/cgroup/" + name;
+        } else {
+            reason_ = "the machine has no pids cgroup controller";
+            return;
+        }
+        if (::mkdir(QFile::encodeName(path_).constData(), 0755) != 0) {
+            reason_ = QStringLiteral("cannot make %1: %2").arg(path_, std::strerror(errno));
+            path_.clear();
+        } else if (!writeText(path_ + "/pids.max", QByteArray::number(max))) {
+            reason_ = QStringLiteral("cannot set %1/pids.max").arg(path_);
+        }
+    }
+    ~PidsLimit() {
+        if (!path_.isEmpty()) {
+            ::rmdir(QFile::encodeName(path_).constData());
+        }
+    }
+    PidsLimit(const PidsLimit&) = delete;
+    PidsLimit& operator=(const PidsLimit&) = delete;
+
+    const QString& reason() const { return reason_; }
+    // Moves the child into the cgroup; only system calls, after fork().
+    std::function<void()> childSetup() const {
+        const QByteArray procs = QFile::encodeName(path_ + "/cgroup.procs");
+        return [procs] {
+            const int fd = ::open(procs.constData(), O_WRONLY);
+            if (fd < 0 || ::write(fd, "0", 1) != 1) {
+                ::_exit(125);
+            }
+            ::close(fd);
+        };
+    }
+
+  private:
+    static bool writeText(const QString& path, const QByteArray& text) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.flush();
+    }
+
+    QString path_;
+    QString reason_;
+};
 
 class BatchLimits : public BatchTest {
   protected:
@@ -53,6 +123,68 @@ class BatchLimits : public BatchTest {
         }
     }
 };
+
+const QStringList kOutputs{"--energy", "e.csv", "--envelope", "v.csv", "--csv", "c.csv"};
+
+// Qt's raster engine hands large fills to its thread pool and waits for
+// them; a thread that cannot start left the program waiting for ever. Under
+// a pids limit of 1 no thread starts: the text outputs are written first,
+// the output boxes printed, and the plot fails with the reason.
+TEST_F(BatchLimits, APlotWithoutThreadsFailsClearlyAfterTheOtherFiles) {
+    const PidsLimit limit(1);
+    if (!limit.reason().isEmpty()) {
+        GTEST_SKIP() << "no pids limit here: " << limit.reason().toStdString();
+    }
+    childSetup = limit.childSetup();
+    const Result r = run(QStringList{"--box", "CLogFile=0", "--plot", "p.png"} + kOutputs);
+    EXPECT_EQ(r.exitCode, 74) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("TJ = 30\n")) << r.out.toStdString();
+    EXPECT_TRUE(
+        r.err.contains("velarion-batch: --plot: The plot p.png could not be drawn: no "
+                       "thread could be started to draw the picture"))
+        << r.err.toStdString();
+    EXPECT_EQ(files(), QStringList({"c.csv", "e.csv", "v.csv"}));
+}
+
+// Under a small address space limit the plot is drawn or refused for want
+// of memory, and the program ends either way: it neither waits for ever nor
+// crashes.
+TEST_F(BatchLimits, APlotUnderAnAddressSpaceLimitEnds) {
+    if (kAddressSanitizer) {
+        GTEST_SKIP() << "AddressSanitizer needs terabytes of address space";
+    }
+    childSetup = [] {
+        const rlimit limit{100'000 * 1024, 100'000 * 1024};  // ulimit -v 100000
+        ::setrlimit(RLIMIT_AS, &limit);
+    };
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.setChildProcessModifier(childSetup);
+    process.start(QStringLiteral(VELARION_BATCH_PATH), {"--box", "CLogFile=0", "--plot", "p.png"});
+    ASSERT_TRUE(process.waitForFinished(60000)) << "still running after a minute";
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << "signal " << process.exitCode();
+    const QString said = QString::fromLocal8Bit(process.readAllStandardError());
+    if (process.exitCode() == 74) {
+        EXPECT_TRUE(said.startsWith("velarion-batch: --plot: ")) << said.toStdString();
+        EXPECT_FALSE(QFile::exists(dir.filePath("p.png")));
+    } else {
+        EXPECT_EQ(process.exitCode(), 0) << said.toStdString();
+        EXPECT_FALSE(QImage(dir.filePath("p.png")).isNull());
+    }
+}
+
+// A line of 32767 segments is drawn with at most four points a pixel
+// column of the picture (1000), not with every point: the first, the
+// lowest, the highest and the last of each. The SVG draws a line as one
+// two-point polyline a step, beside a few dozen for the grid.
+TEST_F(BatchLimits, APlotThinsItsLinesToThePicturesColumns) {
+    const Result r = run({"--box", "CLogFile=0", "--box", "TP=1", "--box", "TINDICE_MATRICE2=32766",
+                          "--plot", "profile.svg", "--plot-page", "profile"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const qsizetype steps = read("profile.svg").count("<polyline ");
+    EXPECT_GT(steps, 1000);  // a point a column at least
+    EXPECT_LT(steps, 4100);
+}
 
 // A file size limit (ulimit -f) makes a write fail with "File too large":
 // SIGXFSZ no longer ends the program, so the old file stays, no temporary
