@@ -1,8 +1,8 @@
-# bash completion for velarion-batch: its options, the names --box takes,
-# the runs, the plot pages, the locales, and file or directory names where an
-# option takes one. The options, their value names (<FILE>, <DIR> ...) and the box names
-# are read from velarion-batch --help, so an option added there completes
-# here as it is.
+# bash completion for velarion-batch: its options, the names --box takes
+# and 1 or 0 for a check box, the runs, the plot pages, the locales, and file
+# or directory names where an option takes one. The options, their value
+# names (<FILE>, <DIR> ...) and the box names are read from velarion-batch
+# --help, so an option added there completes here as it is.
 
 _velarion_batch()
 {
@@ -45,6 +45,9 @@ _velarion_batch()
                 if [[ $cur != *=* ]]; then
                     COMPREPLY=($(compgen -W '${boxes[@]}' -S = -- "$cur"))
                     compopt -o nospace
+                elif [[ $cur == C*=* ]]; then
+                    # A check box takes 1 or 0.
+                    COMPREPLY=($(compgen -W "${cur%%=*}=1 ${cur%%=*}=0" -- "$cur"))
                 fi
                 ;;
             NAME)

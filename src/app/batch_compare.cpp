@@ -11,9 +11,9 @@ namespace {
 
 RunOutcome runDoubleWithoutLog(BatchHost& host, FormState& form, const NumberText& numbers) {
     const bool logging = host.isTicked(ctl::CLogFile);
-    host.assign(controlName(ctl::CLogFile), QStringLiteral("0"));
+    host.setTicked(ctl::CLogFile, false);
     const RunOutcome outcome = DoubleRun(host, form, numbers).run();
-    host.assign(controlName(ctl::CLogFile), logging ? QStringLiteral("1") : QStringLiteral("0"));
+    host.setTicked(ctl::CLogFile, logging);
     return outcome;
 }
 

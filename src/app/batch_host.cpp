@@ -12,7 +12,9 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <optional>
 #include <string_view>
+#include <utility>
 
 namespace velarion {
 
@@ -46,6 +48,31 @@ void onInterrupt(int) {
     errno = savedErrno;
 }
 
+// The values a check box takes, in lower case: ticked, then not ticked.
+constexpr std::pair<const char*, const char*> kCheckValues[] = {
+    {"1", "0"}, {"true", "false"}, {"on", "off"}, {"yes", "no"}};
+
+std::optional<bool> checkValue(const QString& text) {
+    const QString value = text.trimmed().toLower();
+    for (const auto& [ticked, unticked] : kCheckValues) {
+        if (value == QLatin1String(ticked) || value == QLatin1String(unticked)) {
+            return value == QLatin1String(ticked);
+        }
+    }
+    return std::nullopt;
+}
+
+// The boxes a run fills in itself.
+bool isOutputBox(const QString& control) {
+    for (const auto name :
+         {ctl::TA, ctl::TF, ctl::Ttot, ctl::TB, ctl::TL0, ctl::TJ, ctl::TK, ctl::TLog}) {
+        if (control == controlName(name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // "velarion-batch: TITLE: TEXT (DETAIL)" in one line; a box whose text only
 // repeats its title (the Girotondo run's "Error") gives its detail instead.
 QString messageLine(const MessageRequest& request) {
@@ -77,16 +104,28 @@ BatchHost::BatchHost(const QLocale& locale) : drawProgress_(isatty(STDERR_FILENO
     ticks_.insert(controlName(ctl::CExl), false);
 }
 
-bool BatchHost::assign(const QString& control, const QString& value) {
+bool BatchHost::assign(const QString& control, const QString& value, QString& error) {
+    if (isOutputBox(control)) {
+        error = QStringLiteral("%1 is an output box, which every run fills in itself").arg(control);
+        return false;
+    }
     if (texts_.contains(control)) {
         texts_[control] = value;
         return true;
     }
     if (ticks_.contains(control)) {
-        const QString v = value.trimmed().toLower();
-        ticks_[control] = !(v == "0" || v == "false" || v == "no" || v == "off");
+        const std::optional<bool> ticked = checkValue(value);
+        if (!ticked) {
+            error = QStringLiteral(
+                        "the check box %1 takes 1 or 0 (true or false, on or off, yes or "
+                        "no), not '%2'")
+                        .arg(control, value);
+            return false;
+        }
+        ticks_[control] = *ticked;
         return true;
     }
+    error = QStringLiteral("there is no box or check box named '%1'").arg(control);
     return false;
 }
 
@@ -115,6 +154,10 @@ void BatchHost::printAppended(const QString& lines) {
 
 bool BatchHost::isTicked(std::string_view checkBox) const {
     return ticks_.value(controlName(checkBox));
+}
+
+void BatchHost::setTicked(std::string_view checkBox, bool ticked) {
+    ticks_[controlName(checkBox)] = ticked;
 }
 
 void BatchHost::setProgressWidth(float twips) {

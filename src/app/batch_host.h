@@ -20,13 +20,16 @@ class BatchHost : public WindowOps {
   public:
     explicit BatchHost(const QLocale& locale);
 
-    // Sets a box or a check box by its control name ("1"/"0" for check boxes).
-    // False when no such control exists.
-    bool assign(const QString& control, const QString& value);
+    // Sets a box or a check box by its control name. A check box takes 1 or
+    // 0 (true or false, on or off, yes or no, in any case). False, with the
+    // reason in `error`, for a control that does not exist, an output box
+    // (a run fills it in itself) or a check box's other value.
+    bool assign(const QString& control, const QString& value, QString& error);
 
     QString text(std::string_view box) const override;
     void setText(std::string_view box, const QString& text) override;
     bool isTicked(std::string_view checkBox) const override;
+    void setTicked(std::string_view checkBox, bool ticked);
     void setEnabled(std::string_view, bool) override {}
     void setStatus(const QString& caption) override { status_ = caption; }
     void setProgressWidth(float twips) override;

@@ -4,6 +4,7 @@
 #include "batch_host.h"
 #include "batch_options.h"
 #include "batch_outputs.h"
+#include "batch_reading.h"
 #include "config/config_commands.h"
 #include "model/level_team.h"
 #include "model/number_text.h"
@@ -47,9 +48,7 @@ bool applyBoxes(BatchHost& host, const QStringList& boxes, QString& error) {
             error = QStringLiteral("--box needs NAME=TEXT, not '%1'").arg(assignment);
             return false;
         }
-        if (!host.assign(assignment.left(eq), assignment.mid(eq + 1))) {
-            error =
-                QStringLiteral("there is no box or check box named '%1'").arg(assignment.left(eq));
+        if (!host.assign(assignment.left(eq), assignment.mid(eq + 1), error)) {
             return false;
         }
     }
@@ -87,18 +86,6 @@ int finish(int status) {
     std::fprintf(stderr, "velarion-batch: the output could not be written to stdout%s%s\n",
                  error != 0 ? ": " : "", error != 0 ? std::strerror(error) : "");
     return kExitOutputFailed;
-}
-
-// The window does nothing for a blank name; a batch has no one to see that
-// nothing happened, so it says so.
-int saveOnly(BatchHost& host, const QString& name) {
-    if (name.trimmed().isEmpty()) {
-        std::fprintf(stderr,
-                     "velarion-batch: the --save-config name is blank; nothing was "
-                     "written.\n");
-        return kExitConfigNotSaved;
-    }
-    return SaveConfig(host, name) ? 0 : kExitConfigNotSaved;
 }
 
 int exitStatus(RunOutcome outcome) {
@@ -182,7 +169,7 @@ int simulate(BatchHost& host, const BatchOptions& options) {
     const RunOutcome outcome = runSimulation(host, options, form, numbers, exportFailed);
     BatchHost::setRunUnderWay(false);
     host.endProgress();
-    printOutputs(host, options.run, isCsvOnStdout(options) ? stderr : stdout);
+    printOutputs(host, options.run, isStdoutTaken(options) ? stderr : stdout);
     const bool resultsWritten = writeResults(form, options);
     const bool unstable = options.run != BatchRun::Precision &&
                           warnIfUnstable(form, numbers, outcome == RunOutcome::Failed);
@@ -238,13 +225,50 @@ std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv) {
     return std::make_unique<QCoreApplication>(argc, argv);
 }
 
-bool enterDirectory(const QString& directory) {
-    if (::chdir(QFile::encodeName(directory).constData()) == 0) {
-        return true;
+// Each -C is taken in the directory of the one before, as make does.
+bool enterDirectories(const QStringList& directories) {
+    for (const QString& directory : directories) {
+        if (::chdir(QFile::encodeName(directory).constData()) != 0) {
+            std::fprintf(stderr, "velarion-batch: cannot change into %s: %s\n",
+                         qPrintable(directory), std::strerror(errno));
+            return false;
+        }
     }
-    std::fprintf(stderr, "velarion-batch: cannot change into %s: %s\n", qPrintable(directory),
-                 std::strerror(errno));
-    return false;
+    return true;
+}
+
+// An input that is a directory would reach Qt's own words; an output that
+// cannot be written whatever the run does, or that another output writes
+// too, is refused before anything runs.
+QString inputProblem(const BatchOptions& options) {
+    if (options.config && QFileInfo(*options.config).isDir()) {
+        return QStringLiteral("--config: %1 is a directory").arg(*options.config);
+    }
+    return {};
+}
+
+QString outputProblem(const BatchHost& host, const BatchOptions& options) {
+    if (options.saveConfig) {
+        return refusedOutput({{QStringLiteral("--save-config"), *options.saveConfig}});
+    }
+    const auto outputs =
+        plannedOutputs(options, host.isTicked(ctl::CLogFile), host.isTicked(ctl::CLogFileExc));
+    const QString clash = collidingOutputs(outputs);
+    return clash.isEmpty() ? refusedOutput(outputs) : clash;
+}
+
+// What can be known before the run: the boxes read (with --check-boxes),
+// the segments of --csv-segments exist, every output can be written.
+bool checkBeforeRun(BatchHost& host, const BatchOptions& options, QString& error) {
+    const NumberText numbers(options.locale);
+    if (options.checkBoxes && !checkBoxesRead(host, numbers, options.run, error)) {
+        return false;
+    }
+    if (!checkCsvSegments(options, host, numbers, error)) {
+        return false;
+    }
+    error = outputProblem(host, options);
+    return error.isEmpty();
 }
 
 }  // namespace
@@ -270,8 +294,11 @@ int main(int argc, char** argv) {
         std::printf("velarion-batch %s\n", qPrintable(velarionVersion()));
         return finish(0);
     }
-    if (options.directory && !enterDirectory(*options.directory)) {
+    if (!enterDirectories(options.directories)) {
         return kExitNoDirectory;
+    }
+    if (const QString problem = inputProblem(options); !problem.isEmpty()) {
+        return usageError(problem);
     }
     QLocale::setDefault(options.locale);
     BatchHost host(options.locale);
@@ -279,25 +306,20 @@ int main(int argc, char** argv) {
     if (options.config && !LoadConfig(host, *options.config)) {
         return kExitConfigNotLoaded;
     }
-    if (!applyBoxes(host, options.boxes, error)) {
+    if (!applyBoxes(host, options.boxes, error) || !checkBeforeRun(host, options, error)) {
         return usageError(error);
     }
     if (options.saveConfig) {
-        return finish(saveOnly(host, *options.saveConfig));
+        return finish(SaveConfig(host, *options.saveConfig) ? 0 : kExitConfigNotSaved);
     }
-    const QString clash = collidingOutputs(
-        plannedOutputs(options, host.isTicked(ctl::CLogFile), host.isTicked(ctl::CLogFileExc)));
-    if (!clash.isEmpty()) {
-        return usageError(clash);
+    if (options.checkBoxes) {
+        return finish(0);
     }
     if (options.run == BatchRun::Precision && host.isTicked(ctl::CLogFileExc)) {
         std::fputs(
             "velarion-batch: CLogFileExc is ignored: the precision run never writes "
             "LogFile.xls\n",
             stderr);
-    }
-    if (!checkCsvSegments(options, host, NumberText(options.locale), error)) {
-        return usageError(error);
     }
     if (const int refused = checkTimeStep(options, host, NumberText(options.locale));
         refused != 0) {

@@ -25,13 +25,19 @@ const char* const kDescription =
     "               window; never the precision run\n"
     "  --csv FILE   the double and girotondo runs, also a stopped or failed\n"
     "               one that left rows in psi; FILE - is the standard output\n"
-    "  --plot FILE  the same runs as --csv\n"
+    "  --energy FILE, --envelope FILE   the same; - is the standard output\n"
+    "  --plot FILE  the same runs, written after the other files\n"
     "\n"
-    "Two of them naming the same file (links followed) are refused before the\n"
-    "run. A regular file is replaced only by a whole new one, written beside\n"
-    "it and renamed over it; a symbolic link keeps pointing at its file, and a\n"
-    "device, a FIFO or /dev/stdout is written in place. Runs started in\n"
-    "separate directories (-C) never share their files.\n"
+    "Refused before the run: two of them naming the same file (links\n"
+    "followed), two on the standard output, and one that can never be written\n"
+    "(an empty or blank name, a directory, a symbolic link to nothing, the\n"
+    "log's too). A regular file is replaced only by a whole new one, written\n"
+    "beside it under a short name of its own and renamed over it; a signal\n"
+    "that ends the program (Ctrl-C, SIGTERM, SIGHUP) removes that file first,\n"
+    "and a file size limit (ulimit -f) is a write failure, \"File too large\".\n"
+    "A symbolic link keeps pointing at its file, and a device, a FIFO or\n"
+    "/dev/stdout is written in place. Runs started in separate directories\n"
+    "(-C) never share their files.\n"
     "\n"
     "--run double (the default) is the run of \"GO (double)!\": every level in\n"
     "its own row of psi. --run girotondo is the run of \"GO Girotondo!\": three\n"
@@ -42,30 +48,39 @@ const char* const kDescription =
     "without the status line. It cannot be stopped: Ctrl-C ends the program at\n"
     "once, leaving every record of LogFile.txt whole.\n"
     "\n"
-    "Numbers follow the user's locale (or --locale). A progress bar with J (and\n"
-    "K) is drawn on stderr when it is a terminal; in the double and girotondo\n"
-    "runs Ctrl-C acts as STOP at the next pump point (every 100 levels, or\n"
-    "every 10 Girotondo snapshots), and Ctrl-C again ends the program at once\n"
-    "with status 130; every record already in LogFile.txt is whole.\n"
+    "Numbers follow --locale, else the user's locale as the C library takes\n"
+    "it for numbers (LC_ALL, else LC_NUMERIC, else LANG); a locale name that is\n"
+    "not known is refused wherever it comes from, never read as C. A progress\n"
+    "bar with J (and K) is drawn on stderr when it is a terminal; in the\n"
+    "double and girotondo runs Ctrl-C acts as STOP at the next pump point\n"
+    "(every 100 levels, or every 10 Girotondo snapshots), and Ctrl-C again, or\n"
+    "one before or after the run, ends the program at once with status 130;\n"
+    "every record already in LogFile.txt is whole.\n"
     "\n"
     "--config loads a .cnf file into the eleven parameter boxes first, as the\n"
     "window's Load Config. does; --box settings are applied after it. With\n"
     "--save-config the box texts (after --config and --box) are written to a\n"
     ".cnf file and the program exits without running the simulation, so a\n"
-    "sweep script writes its files first and runs each with --config. A blank\n"
-    "--save-config name is refused.\n"
+    "sweep script writes its files first and runs each with --config; with\n"
+    "--check-boxes they are written only when every box reads. An option that\n"
+    "takes one value is given once; --box and -C may be repeated.\n"
     "\n"
     "-C DIR changes into DIR before anything else, as make, git and tar do:\n"
     "every relative path on the command line, and every file the run writes,\n"
-    "is then taken in DIR.\n"
+    "is then taken in DIR; a further -C is taken in the one before.\n"
     "\n"
     "After the run (also a stopped or failed one that left rows in psi):\n"
     "--csv writes each stored row of psi as CSV (RFC 4180): its index, its time\n"
     "in seconds and the segments of --csv-segments (default: the first and the\n"
     "last), every number with the decimal point and 17 significant digits.\n"
-    "With --csv - the output boxes go to stderr, so the CSV comes alone.\n"
+    "--csv-segments goes with --csv. With - for --csv, --energy, --envelope or\n"
+    "--save-config the output boxes go to stderr, so the file comes alone;\n"
+    "--verify prints its table there too and takes none of them.\n"
     "--plot renders the results window's three charts offscreen into a PNG or\n"
-    "an SVG (by the extension), the profile at the last stored row.\n"
+    "an SVG (by the extension), the profile at the last stored row; each line\n"
+    "keeps at most four points a pixel column (the first, the lowest, the\n"
+    "highest and the last), and a picture that cannot be drawn (no thread can\n"
+    "start, too little memory) is a failure to write it.\n"
     "--plot-page profile, envelope or energy draws another tab of the results\n"
     "window instead: the profile at the last stored row alone, the extremes\n"
     "of the displacement and stress along the pipe, or the energy against time.\n"
@@ -80,15 +95,17 @@ const char* const kDescription =
     "Ctrl-C came too late to stop: it is never reported as completed), 2 after\n"
     "a failure (the message goes to stderr), 3 with --strict after a completed\n"
     "run that is unstable or, before any run, for a Courant number above 1, 64\n"
-    "for a bad command line, two outputs naming the same file, TDeltaT 0, or a\n"
-    "--verify case with nothing to verify, 66 when the\n"
-    "--config file cannot be loaded or the -C directory cannot be entered, 73\n"
-    "when the --save-config name is blank or its file cannot be written (the\n"
-    "message goes to stderr; no run starts), 74 when the run completed but\n"
-    "LogFile.xls, the --csv, --plot, --energy or --envelope file could not be\n"
-    "written (the message and the system's reason go to stderr; an existing\n"
-    "file is left as it was) or when the output cannot be written to stdout\n"
-    "(this one wins over the others), 130 after a second Ctrl-C.\n"
+    "for a bad command line (also a check box's value other than 1 or 0 and\n"
+    "their words, an output box, an unknown locale, a box that does not read\n"
+    "with --check-boxes), outputs refused before the run, TDeltaT 0, or a\n"
+    "--verify case with nothing to verify, 66 when the --config file cannot\n"
+    "be loaded or the -C directory cannot be entered, 73 when the\n"
+    "--save-config file cannot be written (the message goes to stderr; no run\n"
+    "starts), 74 when the run completed but LogFile.xls, the --csv, --plot,\n"
+    "--energy or --envelope file could not be written or the picture drawn\n"
+    "(the message and the system's reason go to stderr; an existing file is\n"
+    "left as it was) or when the output cannot be written to stdout (this one\n"
+    "wins over the others), 130 when Ctrl-C ended the program.\n"
     "\n"
     "No one hears a batch run, so it plays no tones and skips the waits between\n"
     "them (the Girotondo run's start and end tones); --beep keeps them, as\n"
@@ -115,26 +132,59 @@ QString boxNames() {
                     .arg(QString::fromUtf8(box.caption));
     }
     text += QStringLiteral(
-        "Check boxes that --box NAME=1 or NAME=0 sets:\n"
+        "Check boxes that --box NAME=1 or NAME=0 sets (or true/false, on/off, yes/no):\n"
         "  CLogFile          \"LogFile txt\": writes LogFile.txt (ticked by default)\n"
         "  CLogFileExc       \"LogFile Excel\": writes LogFile.xls after the run (not ticked)\n");
     return text;
 }
 
-bool parseOutputs(const QCommandLineParser& parser, BatchOptions& options, QString& error) {
-    if (parser.isSet("C")) {
-        options.directory = parser.value("C");
-    }
-    if (parser.isSet("csv")) {
-        options.csv = parser.value("csv");
-        if (*options.csv == QStringLiteral("-")) {
-            options.csv = QStringLiteral("/dev/stdout");
+// The options that take one value, which a second one would silently
+// replace. -C and --box may be repeated.
+constexpr const char* kSingleValued[] = {"run",      "locale",       "config",   "save-config",
+                                         "csv",      "csv-segments", "plot",     "plot-page",
+                                         "free-end", "energy",       "envelope", "threads"};
+
+bool refuseRepeated(const QCommandLineParser& parser, QString& error) {
+    for (const char* name : kSingleValued) {
+        if (parser.values(name).size() > 1) {
+            error = QStringLiteral("--%1 is given more than once; it takes one value").arg(name);
+            return false;
         }
+    }
+    return true;
+}
+
+// The file an option names: "-" is the standard output for the outputs
+// that can stream. A name that is empty or blank is refused.
+bool readFileName(const QCommandLineParser& parser, const char* name, bool streams,
+                  std::optional<QString>& file, QString& error) {
+    if (!parser.isSet(name)) {
+        return true;
+    }
+    const QString value = parser.value(name);
+    if (value.trimmed().isEmpty()) {
+        error = QStringLiteral("--%1 needs a file name, not '%2'").arg(name, value);
+        return false;
+    }
+    file = streams && value == QStringLiteral("-") ? QStringLiteral("/dev/stdout") : value;
+    return true;
+}
+
+bool parseOutputs(const QCommandLineParser& parser, BatchOptions& options, QString& error) {
+    options.directories = parser.values("C");
+    if (!readFileName(parser, "csv", true, options.csv, error)) {
+        return false;
     }
     // Checked against the last segment once the boxes are set.
     options.csvSegments = parser.value("csv-segments");
-    if (parser.isSet("plot")) {
-        options.plot = parser.value("plot");
+    if (parser.isSet("csv-segments") && !options.csv) {
+        error = QStringLiteral("--csv-segments goes with --csv");
+        return false;
+    }
+    if (!readFileName(parser, "plot", false, options.plot, error)) {
+        return false;
+    }
+    if (options.plot) {
         if (!isPlotFileName(*options.plot)) {
             error = QStringLiteral("--plot needs a file ending in .png or .svg, not '%1'")
                         .arg(*options.plot);
@@ -173,16 +223,13 @@ bool parseChecks(const QCommandLineParser& parser, BatchOptions& options, QStrin
         error = QStringLiteral("unknown free end '%1' (seed or restoring)").arg(freeEnd);
         return false;
     }
-    if (parser.isSet("energy")) {
-        options.energy = parser.value("energy");
-    }
-    if (parser.isSet("envelope")) {
-        options.envelope = parser.value("envelope");
+    if (!readFileName(parser, "energy", true, options.energy, error) ||
+        !readFileName(parser, "envelope", true, options.envelope, error)) {
+        return false;
     }
     if (parser.isSet("threads")) {
-        bool whole = false;
-        options.threads = parser.value("threads").toInt(&whole);
-        if (!whole || options.threads < 1 || options.threads > kMaxThreads) {
+        options.threads = threadCountFrom(parser.value("threads").toStdString());
+        if (options.threads == 0) {
             error = QStringLiteral("--threads needs a whole number from 1 to %1, not '%2'")
                         .arg(kMaxThreads)
                         .arg(parser.value("threads"));
@@ -192,6 +239,7 @@ bool parseChecks(const QCommandLineParser& parser, BatchOptions& options, QStrin
     warnOfUnreadThreadCount(parser.isSet("threads"));
     options.strict = parser.isSet("strict");
     options.verify = parser.isSet("verify");
+    options.checkBoxes = parser.isSet("check-boxes");
     if (options.run == BatchRun::Precision &&
         (options.energy || options.envelope || options.strict)) {
         error = QStringLiteral(
@@ -203,6 +251,40 @@ bool parseChecks(const QCommandLineParser& parser, BatchOptions& options, QStrin
         error = QStringLiteral("--verify goes with the double run");
         return false;
     }
+    return true;
+}
+
+// The locale named by --locale, else by the environment as the C library
+// reads it for numbers (LC_ALL, LC_NUMERIC, LANG, without the codeset): a
+// name that Qt does not know is refused wherever it comes from, rather
+// than read as C.
+bool readLocale(const QCommandLineParser& parser, BatchOptions& options, QString& error) {
+    if (parser.isSet("locale")) {
+        const QString name = parser.value("locale");
+        options.locale = QLocale(name);
+        if (options.locale == QLocale::c() && name != QStringLiteral("C")) {
+            error = QStringLiteral("unknown locale '%1'").arg(name);
+            return false;
+        }
+        return true;
+    }
+    for (const char* variable : {"LC_ALL", "LC_NUMERIC", "LANG"}) {
+        const QString value = qEnvironmentVariable(variable);
+        if (value.isEmpty()) {
+            continue;
+        }
+        const QString name = value.section(QLatin1Char('.'), 0, 0).section(QLatin1Char('@'), 0, 0);
+        if (name != QStringLiteral("C") && name != QStringLiteral("POSIX") &&
+            QLocale(name) == QLocale::c()) {
+            error = QStringLiteral(
+                        "unknown locale '%1' in %2; --locale names one, C for plain "
+                        "numbers")
+                        .arg(value, QLatin1String(variable));
+            return false;
+        }
+        break;
+    }
+    options.locale = QLocale();
     return true;
 }
 
@@ -272,6 +354,11 @@ bool parseBatchOptions(const QStringList& arguments, BatchOptions& options, QStr
                       "the grid convergence index of two peaks and the errors of every "
                       "segment against the exact solution, with the observed order of "
                       "accuracy; status 64 when nothing can be verified."});
+    parser.addOption({"check-boxes",
+                      "Reads every box the run reads (after --config and --box) as the run "
+                      "reads it, checks the outputs, and exits without running: status 0 when "
+                      "all is sound, 64 naming the first box that does not read. With "
+                      "--save-config the file is written only then."});
     if (!parser.parse(arguments)) {
         error = parser.errorText();
         return false;
@@ -285,17 +372,16 @@ bool parseBatchOptions(const QStringList& arguments, BatchOptions& options, QStr
         options.version = true;
         return true;
     }
+    if (!refuseRepeated(parser, error)) {
+        return false;
+    }
     if (!parser.positionalArguments().isEmpty()) {
         error =
             QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().front());
         return false;
     }
-    if (parser.isSet("locale")) {
-        options.locale = QLocale(parser.value("locale"));
-        if (options.locale == QLocale::c() && parser.value("locale") != "C") {
-            error = QStringLiteral("unknown locale '%1'").arg(parser.value("locale"));
-            return false;
-        }
+    if (!readLocale(parser, options, error)) {
+        return false;
     }
     const QString run = parser.value("run");
     if (run == "girotondo") {
@@ -313,13 +399,9 @@ bool parseBatchOptions(const QStringList& arguments, BatchOptions& options, QStr
     }
     options.tones = parser.isSet("beep");
     options.boxes = parser.values("box");
-    if (parser.isSet("config")) {
-        options.config = parser.value("config");
-    }
-    if (parser.isSet("save-config")) {
-        options.saveConfig = parser.value("save-config");
-    }
-    return parseOutputs(parser, options, error) && parseChecks(parser, options, error);
+    return readFileName(parser, "config", false, options.config, error) &&
+           readFileName(parser, "save-config", true, options.saveConfig, error) &&
+           parseOutputs(parser, options, error) && parseChecks(parser, options, error);
 }
 
 }  // namespace velarion

@@ -37,7 +37,7 @@ struct BatchOptions {
     BatchRun run = BatchRun::Double;
     bool compareDouble = false;
     bool tones = false;
-    std::optional<QString> directory;
+    QStringList directories;  // -C, each taken in the one before
     std::optional<QString> csv;
     QString csvSegments;
     std::optional<QString> plot;
@@ -47,7 +47,8 @@ struct BatchOptions {
     std::optional<QString> envelope;
     bool strict = false;
     bool verify = false;
-    int threads = 0;  // --threads; 0: not given
+    bool checkBoxes = false;  // --check-boxes: read the boxes, do not run
+    int threads = 0;          // --threads; 0: not given
 };
 
 // Reads the command line (arguments[0] is the program). False, with the

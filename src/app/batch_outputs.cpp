@@ -16,6 +16,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <optional>
+#include <utility>
 
 namespace velarion {
 
@@ -71,6 +73,21 @@ bool writeEnvelope(const FormState& form, const BatchOptions& options) {
     return false;
 }
 
+QString descriptorName(int descriptor) {
+    switch (descriptor) {
+        case STDOUT_FILENO:
+            return QStringLiteral("the standard output");
+        case STDERR_FILENO:
+            return QStringLiteral("the standard error");
+        default:
+            return QStringLiteral("descriptor %1").arg(descriptor);
+    }
+}
+
+bool isDescriptor(const OutputTarget& target, int descriptor) {
+    return target.kind == OutputTarget::Kind::Descriptor && target.descriptor == descriptor;
+}
+
 }  // namespace
 
 std::vector<PlannedOutput> plannedOutputs(const BatchOptions& options, bool logTicked,
@@ -84,20 +101,33 @@ std::vector<PlannedOutput> plannedOutputs(const BatchOptions& options, bool logT
     if (exportTicked && options.run != BatchRun::Precision) {
         rows.push_back({QString::fromLatin1(kExcelFileName), QString::fromLatin1(kExcelFileName)});
     }
-    if (options.csv) {
-        rows.push_back({QStringLiteral("--csv"), *options.csv});
+    const std::pair<const char*, const std::optional<QString>&> files[] = {
+        {"--csv", options.csv},
+        {"--plot", options.plot},
+        {"--energy", options.energy},
+        {"--envelope", options.envelope}};
+    for (const auto& [what, file] : files) {
+        if (file) {
+            rows.push_back({QString::fromLatin1(what), *file});
+        }
     }
-    if (options.plot) {
-        rows.push_back({QStringLiteral("--plot"), *options.plot});
+    const QString standardOutput = QStringLiteral("/dev/stdout");
+    if (options.verify) {
+        rows.push_back({QStringLiteral("--verify"), standardOutput});
+    } else if (!isStdoutTaken(options)) {
+        rows.push_back({QStringLiteral("the standard output"), standardOutput});
     }
-    if (options.energy) {
-        rows.push_back({QStringLiteral("--energy"), *options.energy});
-    }
-    if (options.envelope) {
-        rows.push_back({QStringLiteral("--envelope"), *options.envelope});
-    }
-    rows.push_back({QStringLiteral("the standard output"), QStringLiteral("/dev/stdout")});
     return rows;
+}
+
+QString refusedOutput(const std::vector<PlannedOutput>& outputs) {
+    for (const PlannedOutput& output : outputs) {
+        const OutputTarget target = resolveOutputTarget(output.path);
+        if (target.kind == OutputTarget::Kind::Refused) {
+            return QStringLiteral("%1: %2").arg(output.what, target.refusal);
+        }
+    }
+    return {};
 }
 
 QString collidingOutputs(const std::vector<PlannedOutput>& outputs) {
@@ -107,6 +137,12 @@ QString collidingOutputs(const std::vector<PlannedOutput>& outputs) {
     }
     for (std::size_t i = 0; i < targets.size(); ++i) {
         for (std::size_t j = i + 1; j < targets.size(); ++j) {
+            // Two outputs taking turns on one descriptor would mix their lines.
+            if (targets[i].kind == OutputTarget::Kind::Descriptor &&
+                isDescriptor(targets[j], targets[i].descriptor)) {
+                return QStringLiteral("%1 and %2 both write to %3")
+                    .arg(outputs[i].what, outputs[j].what, descriptorName(targets[i].descriptor));
+            }
             if (isSameOutput(targets[i], targets[j])) {
                 const QString file = targets[i].file.isEmpty() ? targets[j].file : targets[i].file;
                 return QStringLiteral("%1 and %2 lead to the same file, %3")
@@ -117,12 +153,13 @@ QString collidingOutputs(const std::vector<PlannedOutput>& outputs) {
     return {};
 }
 
-bool isCsvOnStdout(const BatchOptions& options) {
-    if (!options.csv) {
-        return false;
+bool isStdoutTaken(const BatchOptions& options) {
+    for (const auto* file : {&options.csv, &options.energy, &options.envelope}) {
+        if (*file && isDescriptor(resolveOutputTarget(**file), STDOUT_FILENO)) {
+            return true;
+        }
     }
-    const OutputTarget target = resolveOutputTarget(*options.csv);
-    return target.kind == OutputTarget::Kind::Descriptor && target.descriptor == STDOUT_FILENO;
+    return false;
 }
 
 bool checkCsvSegments(const BatchOptions& options, WindowOps& host, const NumberText& numbers,

@@ -22,18 +22,25 @@ struct PlannedOutput {
 };
 
 // Every file of this run, one row per output; the standard output is a
-// row too, since a file that replaced it would lose what was printed.
+// row too (the output boxes, or --verify's table, or the output streaming
+// there), since a file that replaced it would lose what was printed.
 // `logTicked` and `exportTicked` are CLogFile and CLogFileExc.
 std::vector<PlannedOutput> plannedOutputs(const BatchOptions& options, bool logTicked,
                                           bool exportTicked);
 
+// The first row that cannot be written whatever the run does (an empty
+// name, a directory, a link to nothing, a block device), as a message;
+// empty when every row can be.
+QString refusedOutput(const std::vector<PlannedOutput>& outputs);
+
 // The first two rows that lead to the same file once links are followed,
-// as a message; empty when each has a file of its own.
+// or to the same open descriptor (two outputs on the standard output), as a
+// message; empty when each has a file of its own.
 QString collidingOutputs(const std::vector<PlannedOutput>& outputs);
 
-// True when the --csv file is the standard output ("-", /dev/stdout): the
-// output boxes then go to stderr, so the CSV comes alone.
-bool isCsvOnStdout(const BatchOptions& options);
+// True when an output streams to the standard output ("-", /dev/stdout):
+// the output boxes then go to stderr, so the file comes alone.
+bool isStdoutTaken(const BatchOptions& options);
 
 // Refuses, before the run, a --csv-segments list with a segment the run
 // will not have: the last one is the number in TINDICE_MATRICE2 now. A box

@@ -17,13 +17,21 @@ namespace velarion {
 
 int threadsFromEnvironment() {
     const char* text = std::getenv("VELARION_THREADS");
-    if (text == nullptr) {
-        return 0;
+    return text == nullptr ? 0 : threadCountFrom(text);
+}
+
+int threadCountFrom(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && blank(text.back())) {
+        text.remove_suffix(1);
     }
     int count = 0;
-    const char* end = text + std::strlen(text);
-    const auto [stop, error] = std::from_chars(text, end, count);
-    if (error != std::errc() || stop != end || count < 1 || count > kMaxThreads) {
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, count);
+    if (text.empty() || error != std::errc() || stop != end || count < 1 || count > kMaxThreads) {
         return 0;
     }
     return count;

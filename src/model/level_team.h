@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <memory>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -32,6 +33,10 @@ int requestedThreads(int given);
 // VELARION_THREADS as a thread count: 0 when unset, empty or not a whole
 // number from 1 to kMaxThreads.
 int threadsFromEnvironment();
+
+// A thread count as --threads and VELARION_THREADS give it: a whole number
+// from 1 to kMaxThreads, blanks around it allowed; 0 for any other text.
+int threadCountFrom(std::string_view text);
 
 constexpr int kMaxThreads = 256;
 

@@ -170,7 +170,7 @@ OutputTarget targetOf(const QString& file, const struct stat& s) {
     if (S_ISREG(s.st_mode)) {
         t.kind = OutputTarget::Kind::Replaced;
     } else if (S_ISDIR(s.st_mode)) {
-        t.refusal = systemReason(EISDIR);
+        t.refusal = QStringLiteral("%1 is a directory").arg(file);
     } else if (S_ISBLK(s.st_mode)) {
         t.refusal = QStringLiteral("%1 is a block device, which is never written over").arg(file);
     } else {

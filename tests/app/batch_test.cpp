@@ -140,6 +140,90 @@ TEST_F(BatchTest, BadCommandLinesAreRefused) {
     }
 }
 
+// What the command line means cannot be guessed: a check box's other value,
+// an output box, a single-valued option given twice (one silently won), an
+// option that goes with another missing, a blank name, a directory where a
+// file goes. Each is refused before the run, naming what it refuses.
+TEST_F(BatchTest, AmbiguousCommandLinesAreRefusedBeforeTheRun) {
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
+    const std::pair<QStringList, const char*> cases[] = {
+        {{"--box", "CLogFile=maybe"}, "CLogFile"},
+        {{"--box", "CLogFileExc=00"}, "CLogFileExc"},
+        {{"--box", "CLogFileExc="}, "CLogFileExc"},
+        {{"--box", "TA=5"}, "TA is an output box"},
+        {{"--csv", "a.csv", "--csv", "b.csv"}, "--csv is given more than once"},
+        {{"--run", "double", "--run", "girotondo"}, "--run is given more than once"},
+        {{"--csv-segments", "0"}, "--csv-segments goes with --csv"},
+        {{"--csv", ""}, "--csv needs a file name"},
+        {{"--energy", " "}, "--energy needs a file name"},
+        {{"--save-config", " \t "}, "--save-config needs a file name"},
+        {{"--config", "."}, "--config: . is a directory"},
+        {{"--csv", "folder"}, "--csv: folder is a directory"},
+        {{"--box", "CLogFileExc=1", "-C", "folder", "-C", ".."}, ""},
+    };
+    ASSERT_TRUE(QDir(dir.path()).mkdir("LogFile.xls"));
+    for (const auto& [args, says] : cases) {
+        const Result r = run(args);
+        const QString expected = *says ? QString::fromLatin1(says) : "LogFile.xls is a directory";
+        EXPECT_EQ(r.exitCode, 64) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.startsWith("velarion-batch: ") && r.err.contains(expected))
+            << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+        EXPECT_FALSE(ran()) << args.join(' ').toStdString();
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+// Check boxes take 1 or 0 and their words, in any case.
+TEST_F(BatchTest, CheckBoxesTakeTheirWords) {
+    EXPECT_EQ(run({"--box", "CLogFile=No", "--box", "CLogFileExc=OFF"}).exitCode, 0);
+    EXPECT_FALSE(ran());
+    EXPECT_EQ(run({"--box", "CLogFile=yes", "--box", "CLogFileExc=false"}).exitCode, 0);
+    EXPECT_TRUE(ran());
+    EXPECT_FALSE(QFile::exists(dir.filePath("LogFile.xls")));
+}
+
+// One rule for the locale, wherever it is named: a name Qt does not know is
+// refused, not read as C.
+TEST_F(BatchTest, AnUnknownLocaleInTheEnvironmentIsRefused) {
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.remove("LC_ALL");
+    env.remove("LC_NUMERIC");
+    env.insert("LANG", "xx_YY.UTF-8");
+    const QString program = QStringLiteral(VELARION_BATCH_PATH);
+    const Result refused = runProgram(program, {}, env);
+    EXPECT_EQ(refused.exitCode, 64);
+    EXPECT_TRUE(refused.err.startsWith("velarion-batch: unknown locale 'xx_YY.UTF-8' in LANG"))
+        << refused.err.toStdString();
+    EXPECT_FALSE(ran());
+    EXPECT_EQ(runProgram(program, {"--locale", "C", "--box", "CLogFile=0"}, env).exitCode, 0);
+    env.insert("LC_NUMERIC", "it_IT.UTF-8");
+    const Result italian = runProgram(program, {"--box", "CLogFile=0"}, env);
+    EXPECT_EQ(italian.exitCode, 0) << italian.err.toStdString();
+    EXPECT_TRUE(italian.out.contains("Elaboration : 0,")) << italian.out.toStdString();
+}
+
+// --check-boxes reads every box the run reads, as the run reads it, and
+// runs nothing; with --save-config the file is written only when they read.
+TEST_F(BatchTest, CheckBoxesReadsTheBoxesWithoutARun) {
+    const QStringList english{"--locale", "en_US", "--check-boxes"};
+    EXPECT_EQ(run(english + QStringList{"--box", "TP=5.5"}).exitCode, 0);
+    const Result comma = run(english + QStringList{"--box", "TP=5,5", "--save-config", "p.cnf"});
+    EXPECT_EQ(comma.exitCode, 64);
+    EXPECT_TRUE(comma.err.startsWith("velarion-batch: the box TP (") &&
+                comma.err.contains("holds \"5,5\", which is not a number here"))
+        << comma.err.toStdString();
+    const Result n = run(english + QStringList{"--run", "girotondo", "--box", "TN=40000"});
+    EXPECT_EQ(n.exitCode, 64);
+    EXPECT_TRUE(n.err.contains("outside the range -32768 to 32767")) << n.err.toStdString();
+    // The double run never reads TN; the decimal run reads TD beyond the doubles.
+    EXPECT_EQ(run(english + QStringList{"--box", "TN=40000"}).exitCode, 0);
+    EXPECT_EQ(run(english + QStringList{"--run", "precision", "--box", "TD=1e400"}).exitCode, 0);
+    EXPECT_EQ(run(english + QStringList{"--box", "TD=1e400"}).exitCode, 64);
+    EXPECT_FALSE(ran());
+    EXPECT_FALSE(QFile::exists(dir.filePath("p.cnf")));
+}
+
 // A thread count in the environment that cannot be read is named, and the
 // run goes on; --threads overrides it without a word.
 TEST_F(BatchTest, AnUnreadableThreadCountInTheEnvironmentIsNamed) {
@@ -152,6 +236,12 @@ TEST_F(BatchTest, AnUnreadableThreadCountInTheEnvironmentIsNamed) {
     const Result overridden = runProgram(program, {"--box", "CLogFile=0", "--threads", "1"}, env);
     EXPECT_EQ(overridden.exitCode, 0);
     EXPECT_EQ(overridden.err, "");
+    // One reading for both: blanks around the number are allowed.
+    env.insert("VELARION_THREADS", " 3");
+    const Result padded = runProgram(program, {"--box", "CLogFile=0"}, env);
+    EXPECT_EQ(padded.exitCode, 0);
+    EXPECT_EQ(padded.err, "");
+    EXPECT_EQ(run({"--box", "CLogFile=0", "--threads", " 2"}).exitCode, 0);
 }
 
 TEST_F(BatchTest, GirotondoRunsHeadless) {
@@ -272,14 +362,18 @@ TEST_F(BatchTest, InterruptEndsThePrecisionRunAtOnceWithWholeRecords) {
 // failed export fails the program even though the run completed.
 TEST_F(BatchTest, ExportsLogFileXlsNextToTheLog) {
     const QStringList args{"--locale", "it_IT", "--box", "CLogFileExc=1"};
-    ASSERT_TRUE(QDir(dir.path()).mkdir("LogFile.xls"));
+    childSetup = [] {
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    };
     const Result blocked = run(args);
     EXPECT_EQ(blocked.exitCode, 74);
     EXPECT_EQ(blocked.err,
-              "velarion-batch: ERROR: File LogFile.xls not saved!!! (LogFile.xls: "
-              "Is a directory)\n");
+              "velarion-batch: ERROR: File LogFile.xls not saved!!! (LogFile.xls: File too "
+              "large)\n");
+    EXPECT_FALSE(QFile::exists(dir.filePath("LogFile.xls")));
 
-    ASSERT_TRUE(QDir(dir.path()).rmdir("LogFile.xls"));
+    childSetup = {};
     const Result saved = run(args);
     EXPECT_EQ(saved.exitCode, 0) << saved.err.toStdString();
     EXPECT_EQ(saved.err, "velarion-batch: LogFile.xls saved in " +
@@ -394,12 +488,50 @@ TEST_F(BatchTest, LinksKeepLeadingToTheirFiles) {
     ASSERT_EQ(::stat(QFile::encodeName(victim).constData(), &s), 0);
     EXPECT_EQ(s.st_mode & 0777, 0640u);
 
+    // A link to nothing is refused before the run, the log's as well.
     const Result dangling = run({"--csv", "link.csv"});
-    EXPECT_EQ(dangling.exitCode, 74);
+    EXPECT_EQ(dangling.exitCode, 64);
     EXPECT_TRUE(
         dangling.err.contains("link.csv is a symbolic link to gone.csv, which does not exist"))
         << dangling.err.toStdString();
+    EXPECT_TRUE(dangling.out.isEmpty()) << dangling.out.toStdString();  // never ran
+    ASSERT_TRUE(QFile::remove(logPath()));
+    ASSERT_TRUE(QFile::link("nowhere.txt", logPath()));
+    const Result log = run({});
+    EXPECT_EQ(log.exitCode, 64);
+    EXPECT_TRUE(
+        log.err.contains("LogFile.txt is a symbolic link to nowhere.txt, which does not exist"))
+        << log.err.toStdString();
     EXPECT_FALSE(QFile::exists(dir.filePath("gone.csv")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("nowhere.txt")));
+}
+
+// "-" is the standard output for every output that can stream; the output
+// boxes then go to stderr. Two outputs there would mix, so they are refused.
+TEST_F(BatchTest, DashIsTheStandardOutputForEveryOutputThatStreams) {
+    const QStringList quiet{"--box", "CLogFile=0"};
+    ASSERT_EQ(run(quiet + QStringList{"--energy", "e.csv", "--envelope", "v.csv"}).exitCode, 0);
+    for (const auto& [option, file] : {std::pair{"--energy", "e.csv"}, {"--envelope", "v.csv"}}) {
+        const Result r = run(quiet + QStringList{option, "-"});
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(r.out.toLatin1(), read(file)) << option;
+        EXPECT_TRUE(r.err.contains("\nTJ = 30\n")) << r.err.toStdString();
+    }
+    ASSERT_EQ(run({"--box", "TP=2", "--save-config", "p.cnf"}).exitCode, 0);
+    const Result saved = run({"--box", "TP=2", "--save-config", "-"});
+    EXPECT_EQ(saved.exitCode, 0);
+    EXPECT_EQ(saved.out.toLatin1(), read("p.cnf"));
+    EXPECT_FALSE(QFile::exists(dir.filePath("-")));
+
+    for (const QStringList& args : {QStringList{"--energy", "-", "--envelope", "-"},
+                                    QStringList{"--energy", "/dev/stdout", "--csv", "-"},
+                                    QStringList{"--csv", "-", "--verify"}}) {
+        const Result r = run(args);
+        EXPECT_EQ(r.exitCode, 64) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains("both write to the standard output")) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+    EXPECT_FALSE(ran());
 }
 
 // The temporary file beside an output has a short name of its own, so any
@@ -498,8 +630,8 @@ TEST_F(BatchTest, ASaveThatFailsIsReported) {
     EXPECT_NE(r.err.indexOf("The box TRho"), -1) << r.err.toStdString();
     for (const char* blank : {"", " \t "}) {
         r = run({"--save-config", blank});
-        EXPECT_EQ(r.exitCode, 73) << '"' << blank << '"';
-        EXPECT_NE(r.err.indexOf("blank"), -1) << r.err.toStdString();
+        EXPECT_EQ(r.exitCode, 64) << '"' << blank << '"';
+        EXPECT_NE(r.err.indexOf("--save-config needs a file name"), -1) << r.err.toStdString();
     }
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
@@ -567,6 +699,12 @@ TEST_F(BatchTest, DirectoryOptionTakesEveryFileThere) {
     EXPECT_TRUE(QFile::exists(dir.filePath("run/LogFile.txt")));
     EXPECT_FALSE(QFile::exists(dir.filePath("LogFile.txt")));
 
+    // Each -C is taken in the one before, as make has it.
+    ASSERT_TRUE(QDir(dir.path()).mkpath("run/inner"));
+    ASSERT_EQ(run({"-C", "run", "-C", "inner", "--box", "CLogFile=0", "--csv", "psi.csv"}).exitCode,
+              0);
+    EXPECT_TRUE(QFile::exists(dir.filePath("run/inner/psi.csv")));
+
     const Result missing = run({"-C", "nowhere"});
     EXPECT_EQ(missing.exitCode, 66);
     EXPECT_TRUE(missing.err.contains("nowhere: No such file or directory"))
@@ -598,14 +736,22 @@ TEST_F(BatchTest, CsvSegmentsBeyondTheLastAreRefusedBeforeTheRun) {
 // declined unless accepted, TLog's new lines on stdout without their CRs.
 TEST(BatchHost, HoldsTheControlsAnswersAndPrintsTheLog) {
     velarion::BatchHost host(QLocale::c());
-    EXPECT_TRUE(host.assign("TV0", "7"));
+    QString error;
+    EXPECT_TRUE(host.assign("TV0", "7", error));
     EXPECT_EQ(host.text(velarion::ctl::TV0), "7");
-    EXPECT_FALSE(host.assign("Nope", "1"));
+    EXPECT_FALSE(host.assign("Nope", "1", error));
+    EXPECT_FALSE(host.assign("TJ", "1", error));
     EXPECT_TRUE(host.isTicked(velarion::ctl::CLogFile));
     for (const char* off : {"0", " OFF ", "no", "false"}) {
-        ASSERT_TRUE(host.assign("CLogFile", "1"));
-        ASSERT_TRUE(host.assign("CLogFile", off));
+        ASSERT_TRUE(host.assign("CLogFile", "1", error));
+        ASSERT_TRUE(host.assign("CLogFile", off, error));
         EXPECT_FALSE(host.isTicked(velarion::ctl::CLogFile)) << off;
+    }
+    // Any other value is refused and changes nothing.
+    for (const char* unclear : {"", "00", "0.0", "n", "x", "maybe", "2"}) {
+        EXPECT_FALSE(host.assign("CLogFile", unclear, error)) << unclear;
+        EXPECT_TRUE(error.contains("CLogFile")) << error.toStdString();
+        EXPECT_FALSE(host.isTicked(velarion::ctl::CLogFile)) << unclear;
     }
 
     using velarion::MessageAnswer;

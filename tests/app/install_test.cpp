@@ -263,8 +263,9 @@ TEST_F(InstallTest, BashCompletionOffersOptionsBoxesRunsAndFiles) {
     options.sort();
     EXPECT_EQ(complete(batch + " ", work.path()), options.join(' ').toStdString());
     EXPECT_EQ(complete(batch + " --c", work.path()),
-              "--compare-double --config --csv --csv-segments");
+              "--check-boxes --compare-double --config --csv --csv-segments");
     EXPECT_EQ(complete(batch + " --box CLog", work.path()), "CLogFile= CLogFileExc=");
+    EXPECT_EQ(complete(batch + " --box CLogFile=", work.path()), "CLogFile=0 CLogFile=1");
     EXPECT_EQ(complete(batch + " --box TD", work.path()), "TD= TDeltaT=");
     EXPECT_EQ(complete(batch + " --run ", work.path()), "double girotondo precision");
     EXPECT_EQ(complete(batch + " --plot-page e", work.path()), "energy envelope");

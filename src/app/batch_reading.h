@@ -1,0 +1,20 @@
+#pragma once
+
+// The check of --check-boxes: every box a run reads, read as the run reads
+// it, without the run.
+
+#include "batch_options.h"
+
+#include "model/number_text.h"
+#include "runs/window_ops.h"
+
+#include <QString>
+
+namespace velarion {
+
+// Reads each box that `run` converts, by the rule that run converts it with
+// (a whole number, a Double, a decimal number) under `numbers`' locale.
+// False, with the first box that does not read in `error`.
+bool checkBoxesRead(WindowOps& host, const NumberText& numbers, BatchRun run, QString& error);
+
+}  // namespace velarion
