@@ -47,13 +47,14 @@ cd "$work"
 grep -q '^5,5' base.cnf || fail "base.cnf is not Italian"
 unset LC_ALL LC_NUMERIC
 export LANG=it_IT.UTF-8 VELARION_BATCH="$batch"
-# Two sound values and one that no locale reads: both sweeps exit 1.
+# Two sound values and one whose run fails (P x 10000 overflows): both
+# sweeps exit 1.
 status=0
-"$sweep" -o local base.cnf TP 0 1,5 x || status=$?
+"$sweep" -o local base.cnf TP 0 1,5 1e305 || status=$?
 [ "$status" = 1 ] || fail "the local sweep exited $status, not 1"
 started="$SECONDS"
 status=0
-"$sweep" --slurm --wait -o on-slurm base.cnf TP 0 1,5 x -- --export=NONE || status=$?
+"$sweep" --slurm --wait -o on-slurm base.cnf TP 0 1,5 1e305 -- --export=NONE || status=$?
 echo "slurm_sweep: the Slurm sweep took $((SECONDS - started)) s"
 [ "$status" = 1 ] || fail "the Slurm sweep exited $status, not 1"
 
@@ -71,3 +72,20 @@ status=0
 "$sweep" --slurm -o refused base.cnf TP 0 -- --partition=nowhere || status=$?
 [ "$status" = 69 ] || fail "a refused submission exited $status, not 69"
 [ ! -e refused ] || fail "a refused submission left refused/"
+
+# A summary job cancelled before it started has no output to point to.
+"$sweep" --slurm --wait -o held base.cnf TP 0 -- --hold 2>held.err &
+sweep_pid=$!
+for _ in $(seq 150); do
+  grep -q 'summary job' held.err && break
+  sleep 0.2
+done
+jobs_held="$(sed -n 's/.*array job \([0-9]*\); summary job \([0-9]*\).*/\1 \2/p' held.err)"
+[ -n "$jobs_held" ] || fail "the held sweep named no jobs: $(cat held.err)"
+# shellcheck disable=SC2086
+scancel $jobs_held
+status=0
+wait "$sweep_pid" || status=$?
+[ "$status" = 1 ] || fail "a sweep whose summary job was cancelled exited $status, not 1"
+grep -q 'the summary job ended CANCELLED without any output' held.err ||
+  fail "a cancelled summary job was reported as: $(tail -n 1 held.err)"

@@ -78,18 +78,19 @@ class SweepTest : public ::testing::Test {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
 };
 
-// Nine counter pressures and a value that is no number: the first segment
-// feels the pressures, the last one is too far away within 30 levels to
-// notice, the last run fails; ten values make two-digit folders.
+// Nine counter pressures and one so large that the run fails (P x 10000
+// overflows): the first segment feels the pressures, the last one is too
+// far away within 30 levels to notice, the last run fails; ten values make
+// two-digit folders.
 TEST_F(SweepTest, SweepsATextBoxIntoFoldersThatSortAndSummarises) {
     const Result r = sweep({"-o", "out", "-j", "2", "base.cnf", "TP", "0", "1", "2", "3", "4", "5",
-                            "6", "7", "8", "x"});
+                            "6", "7", "8", "1e305"});
     EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
     QStringList folders = entries("out");
     EXPECT_EQ(folders.takeFirst(), ".velarion-sweep");
     EXPECT_EQ(folders.takeLast(), "summary.csv");
     ASSERT_EQ(folders.size(), 10);
-    EXPECT_EQ(folders.takeLast(), "10-TP=x");
+    EXPECT_EQ(folders.takeLast(), "10-TP=1e305");
     for (int i = 0; i < 9; ++i) {
         EXPECT_EQ(folders[i], QString("0%1-TP=%2").arg(i + 1).arg(i));
     }
@@ -107,7 +108,7 @@ TEST_F(SweepTest, SweepsATextBoxIntoFoldersThatSortAndSummarises) {
     }
     EXPECT_NEAR(rows[0][2].toDouble(), -1.65e-4, 1e-12);
     EXPECT_NEAR(rows[1][2].toDouble(), -1.59505e-4, 1e-9);
-    EXPECT_EQ(rows[9], QList<QByteArray>({"x", "2", "", "", "", "", ""}));
+    EXPECT_EQ(rows[9], QList<QByteArray>({"1e305", "2", "", "", "", "", ""}));
 }
 
 // run.cnf carries only the text boxes, so a check box must reach each run
@@ -200,13 +201,34 @@ TEST_F(SweepTest, RefusesWithItsStatusBeforeMakingAnything) {
         {{"base.cnf", "TP", "1\n2"}, 64, "line break"},
         {{"-a", "--run", "-a", "sideways", "base.cnf", "TP", "1"}, 64, "sideways"},
         {{"missing.cnf", "TP", "1"}, 66, "missing.cnf"},
+        // Every value as the run will read it, and the base file's boxes too.
+        {{"base.cnf", "TP=x/y", "1", "2"}, 64, "TP=x/y"},
+        {{"base.cnf", "TP", "1", "abc"}, 64, "\"abc\", which is not a number here"},
+        {{"base.cnf", "TP", "5,5"}, 64, "\"5,5\", which is not a number here"},
+        {{"italian.cnf", "TP", "1"}, 64, "the box TV0"},
+        {{"base.cnf", "CLogFile", "1", "maybe"}, 64, "CLogFile"},
+        // What each run is given must make a run, and the sweep's own stay its own.
+        {{"-a", "--csv", "-a", "other.csv", "base.cnf", "TP", "1"}, 64, "-a --csv"},
+        {{"-a", "-C", "-a", "elsewhere", "base.cnf", "TP", "1"}, 64, "-a -C"},
+        {{"-a", "--threads", "-a", "1", "-a", "--threads=2", "base.cnf", "TP", "1"},
+         64,
+         "--threads is given more than once"},
     };
+    ASSERT_EQ(batch({"--locale", "it_IT", "--save-config", "italian.cnf"}), 0);
     for (const Case& c : cases) {
         const Result r = sweep(QStringList{"-o", "out"} + c.args);
         EXPECT_EQ(r.exitCode, c.status) << c.args.join(' ').toStdString();
         EXPECT_TRUE(r.err.contains(c.says)) << r.err.toStdString();
         EXPECT_FALSE(QFile::exists(path("out"))) << c.args.join(' ').toStdString();
     }
+
+    // The locale of the environment as velarion-batch reads it: an unknown
+    // one is refused by both.
+    env.insert("LANG", "xx_YY.UTF-8");
+    Result unknown = sweep({"-o", "out", "base.cnf", "TP", "1"});
+    EXPECT_EQ(unknown.exitCode, 64);
+    EXPECT_TRUE(unknown.err.contains("unknown locale 'xx_YY'")) << unknown.err.toStdString();
+    env.insert("LANG", "C");
 
     env.insert("VELARION_BATCH", path("nowhere/velarion-batch"));
     EXPECT_EQ(sweep({"-o", "out", "base.cnf", "TP", "1"}).exitCode, 69);
@@ -219,6 +241,19 @@ TEST_F(SweepTest, RefusesWithItsStatusBeforeMakingAnything) {
     EXPECT_EQ(r.exitCode, 69);
     EXPECT_TRUE(r.err.contains("sbatch")) << r.err.toStdString();
     EXPECT_FALSE(QFile::exists(path("out")));
+}
+
+// The precision run leaves no rows in psi, so its runs get neither --csv
+// nor --envelope; its rows hold the value and the exit status.
+TEST_F(SweepTest, SweepsThePrecisionRun) {
+    const Result r = sweep({"-o", "out", "-a", "--run", "-a", "precision", "-a", "--box", "-a",
+                            "TINDICE_MATRICE2=20", "base.cnf", "TP", "0", "1"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString() << read("out/1-TP=0/stderr.txt").data();
+    const auto rows = summaryRows("out");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0], QList<QByteArray>({"0", "0", "", "", "", "", ""}));
+    EXPECT_EQ(rows[1], QList<QByteArray>({"1", "0", "", "", "", "", ""}));
+    EXPECT_TRUE(read("out/2-TP=1/stdout.txt").contains("TJ = 30\n"));
 }
 
 // The envelope columns come from each run's envelope.csv (the largest stress
