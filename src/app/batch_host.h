@@ -13,9 +13,10 @@ namespace velarion {
 
 // The window operations for the batch front end: boxes are held in memory,
 // the progress bar is drawn on stderr when it is a terminal, messages go to
-// stderr one line each, and an interrupt (Ctrl-C) acts as STOP once handleInterrupts()
-// is called; a second one ends the process. Each line appended to TLog is
-// printed on stdout as it comes.
+// stderr one line each, and an interrupt (Ctrl-C) during the run acts as
+// STOP once handleInterrupts() is called; a second one, or one outside the
+// run, ends the process. Each line appended to TLog is printed on stdout as
+// it comes.
 class BatchHost : public WindowOps {
   public:
     explicit BatchHost(const QLocale& locale);
