@@ -93,6 +93,12 @@ TEST_F(InstallTest, LaysOutEveryFileWhereTheDesktopLooksForIt) {
     for (int size : velarion::window::kAppIconSizes) {
         expected << QStringLiteral("usr/share/icons/hicolor/%1x%1/apps/velarion.png").arg(size);
     }
+#ifdef VELARION_PYTHON_MODULE
+    // The Python package, where Debian's python3 finds it.
+    for (const char* file : {"__init__.py", "__init__.pyi", VELARION_PYTHON_MODULE}) {
+        expected << QStringLiteral("usr/lib/python3/dist-packages/velarion/%1").arg(file);
+    }
+#endif
     expected.sort();
     EXPECT_EQ(files, expected);
     for (const char* program : {"velarion", "velarion-batch", "velarion-sweep"}) {
