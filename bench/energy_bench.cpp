@@ -23,6 +23,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <vector>
+
 namespace {
 
 using namespace velarion;
@@ -61,12 +63,12 @@ void girotondoLevels(benchmark::State& state, Energy energy) {
     double* r1 = rows[1].row(0);
     double* r2 = rows[2].row(0);
     EnergyRecord record;
+    std::vector<EnergySums> sums(static_cast<std::size_t>(energyBlockCount(kM)));
     // Fused, as the run gets it: the sums of `current` paired with
     // `previous` come with the update. The other way: a second pass over the
     // two rows after the update.
     const auto update = [&](const double* current, const double* previous, double* target) {
         if (energy == Energy::Fused) {
-            EnergySums sums;
             const bool finite = updateRowWithEnergy(current, previous, target, kM, f, sums);
             record.add(energyFromSums(sums, current[0], previous[0], p));
             return finite;

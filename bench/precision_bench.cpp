@@ -24,11 +24,11 @@ void precisionRun(benchmark::State& state) {
     BenchHost host(locale);
     host.setText(ctl::TP, QString::number(state.range(1)));
     FormState form;
+    form.threads = static_cast<int>(state.range(0));
     std::int64_t calls = 0;
     for (auto _ : state) {
         host.setText(ctl::TLog, QString());
         PrecisionRun run(host, form, numbers);
-        run.setThreads(static_cast<int>(state.range(0)));
         if (run.run() != RunOutcome::Completed) {
             state.SkipWithError("the run did not complete");
             break;

@@ -6,7 +6,6 @@
 #include "batch_outputs.h"
 #include "batch_reading.h"
 #include "config/config_commands.h"
-#include "model/level_team.h"
 #include "model/number_text.h"
 #include "output/library_versions.h"
 #include "output/whole_file.h"
@@ -139,15 +138,8 @@ RunOutcome runSimulation(BatchHost& host, const BatchOptions& options, FormState
     switch (options.run) {
         case BatchRun::Girotondo:
             return runExporting<GirotondoRun>(host, form, numbers, exportFailed, envelope);
-        case BatchRun::Precision: {
-            // Unless asked for, the free cores: a level of decimal cells takes
-            // milliseconds, so only a core busy with other work slows it.
-            // The run keeps 1000 segments a thread at least.
-            PrecisionRun run(host, form, numbers);
-            const int requested = requestedThreads(options.threads);
-            run.setThreads(requested != 0 ? requested : freeCores());
-            return run.run();
-        }
+        case BatchRun::Precision:
+            return PrecisionRun(host, form, numbers).run();
         case BatchRun::Double:
             break;
     }

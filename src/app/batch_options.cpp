@@ -3,8 +3,8 @@
 
 #include "charts/plot_file.h"
 #include "model/controls.h"
-#include "model/level_team.h"
 #include "model/parameter_boxes.h"
+#include "runs/run_threads.h"
 
 #include <QCommandLineParser>
 
@@ -341,9 +341,9 @@ bool parseBatchOptions(const QStringList& arguments, BatchOptions& options, QStr
                       "over every level to this CSV file after the run.",
                       "FILE"});
     parser.addOption({"threads",
-                      "Shares each level of the run between N threads (1: one thread; "
-                      "default: VELARION_THREADS, else one for double and girotondo, the "
-                      "free cores for precision). The results are the same bits.",
+                      "Shares the levels of the run between N threads (1: one thread; "
+                      "default: VELARION_THREADS, else the free cores when the row is long "
+                      "enough to gain from them). The results are the same bits.",
                       "N"});
     parser.addOption({"strict",
                       "Exits with status 3 when the run is unstable (its energy left that of "

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <utility>
+#include <vector>
 
 namespace velarion {
 
@@ -18,6 +19,18 @@ double pairwiseSum(const double (&entries)[EnergySums::kLanes]) {
            ((entries[4] + entries[5]) + (entries[6] + entries[7]));
 }
 
+// The blocks added entry by entry, in rising order.
+EnergySums blocksAdded(std::span<const EnergySums> blocks) {
+    EnergySums total = blocks.front();
+    for (const EnergySums& block : blocks.subspan(1)) {
+        for (int k = 0; k < EnergySums::kLanes; ++k) {
+            total.moved[k] += block.moved[k];
+            total.stretched[k] += block.stretched[k];
+        }
+    }
+    return total;
+}
+
 bool withinSafeScale(double value) {
     return value != 0 && std::abs(std::ilogb(value)) <= kSafeExponent;
 }
@@ -29,23 +42,27 @@ double scaleToOne(double value) {
 
 // The energy with every movement divided by DeltaT and every elongation by
 // L0 (as powers of two, exactly) before they are squared, so that neither
-// underflows nor overflows, and the factors taken back afterwards. A time
-// step of 0 moves nothing: no kinetic energy.
+// underflows nor overflows, and the factors taken back afterwards; summed
+// in the blocks and entries of the kernel's sums. A time step of 0 moves
+// nothing: no kinetic energy.
 LevelEnergy scaledEnergyBetween(const double* previous, const double* current, int M,
                                 const Parameters& p) {
     const double perStep = scaleToOne(p.DeltaT);
     const double perPiece = scaleToOne(p.L0);
-    double moved = 0;
-    double stretched = 0;
+    std::vector<EnergySums> blocks(static_cast<std::size_t>(energyBlockCount(M)));
     for (int s = 0; s <= M; ++s) {
+        EnergySums& sums = blocks[static_cast<std::size_t>(s / kEnergyBlock)];
         const double v = (current[s] - previous[s]) * perStep;
-        moved += v * v;
+        sums.moved[s % EnergySums::kLanes] += v * v;
         if (s < M) {
             const double now = ((current[s + 1] - current[s]) - p.L0) * perPiece;
             const double before = ((previous[s + 1] - previous[s]) - p.L0) * perPiece;
-            stretched += now * before;
+            sums.stretched[s % EnergySums::kLanes] += now * before;
         }
     }
+    const EnergySums total = blocksAdded(blocks);
+    const double moved = pairwiseSum(total.moved);
+    const double stretched = pairwiseSum(total.stretched);
     LevelEnergy energy;
     const double step = p.DeltaT * perStep;
     energy.kinetic = moved == 0 ? 0 : p.Rho * p.L0 / 2 * moved / (step * step);
@@ -69,15 +86,16 @@ LevelEnergy energyBetween(const double* previous, const double* current, int M,
     if (!fitsKernelEnergySums(p)) {
         return scaledEnergyBetween(previous, current, M, p);
     }
-    EnergySums sums;
-    sumEnergy(previous, current, M, p.L0, sums);
-    return energyFromSums(sums, current[0], previous[0], p);
+    std::vector<EnergySums> blocks(static_cast<std::size_t>(energyBlockCount(M)));
+    sumEnergy(previous, current, M, p.L0, blocks);
+    return energyFromSums(blocks, current[0], previous[0], p);
 }
 
 // The factors stand outside the sums: Rho L0 / (2 DeltaT^2) for the
 // squared movements, B / L0 / 2 for the products of elongations.
-LevelEnergy energyFromSums(const EnergySums& sums, double current0, double previous0,
+LevelEnergy energyFromSums(std::span<const EnergySums> blocks, double current0, double previous0,
                            const Parameters& p) {
+    const EnergySums sums = blocksAdded(blocks);
     LevelEnergy energy;
     energy.kinetic = p.Rho * p.L0 / (2 * p.DeltaT * p.DeltaT) * pairwiseSum(sums.moved);
     energy.strain = p.B / p.L0 / 2 * pairwiseSum(sums.stretched);

@@ -36,15 +36,17 @@ bool fitsKernelEnergySums(const Parameters& p);
 
 // The energy of level `current` paired with level `previous`, segments 0 to
 // M (M >= 1), with e(j, s) = psi(j, s+1) - psi(j, s) - L0: a pass over the
-// two rows. Within fitsKernelEnergySums() the same bits as the kernel's
-// sums give.
+// two rows, summed in the kernel's blocks. Within fitsKernelEnergySums() the
+// same bits as the kernel's sums give.
 LevelEnergy energyBetween(const double* previous, const double* current, int M,
                           const Parameters& p);
 
-// The energy from the sums that sumEnergy or updateRowWithEnergy left,
-// with psi(J, 0) and psi(J-1, 0) for the work. The eight entries of each
-// sum are added pairwise, a fixed order. Only for fitsKernelEnergySums().
-LevelEnergy energyFromSums(const EnergySums& sums, double current0, double previous0,
+// The energy from the block sums that sumEnergy or updateRowWithEnergy
+// left (energyBlockCount(M) of them), with psi(J, 0) and psi(J-1, 0) for
+// the work. The blocks are added entry by entry in rising order, then the
+// eight entries of each sum pairwise: a fixed order. Only for
+// fitsKernelEnergySums().
+LevelEnergy energyFromSums(std::span<const EnergySums> blocks, double current0, double previous0,
                            const Parameters& p);
 
 // The segment whose last step departs most from the rigid motion, the step
@@ -89,6 +91,9 @@ class EnergyRecord {
     std::span<const LevelEnergy> kept() const { return kept_; }
     std::int64_t levels() const { return levels_; }
     const std::optional<Instability>& instability() const { return instability_; }
+    // Whether placeGrowth() would place the instability: it is found and
+    // has no segment yet.
+    bool needsGrowth() const { return instability_ && instability_->growthSegment < 0; }
 
   private:
     std::vector<LevelEnergy> kept_;

@@ -93,6 +93,23 @@ bool Envelope::start(const double* rest, int M) {
     return true;
 }
 
+bool Envelope::startAs(const Envelope& other) {
+    rows_ = Matrix::tryCreate(kRows, other.rows_.columns());
+    if (rows_.empty()) {
+        return false;
+    }
+    for (int row = 0; row < kRows; ++row) {
+        std::copy_n(other.rows_.row(row), rows_.columns(), rows_.row(row));
+    }
+    return true;
+}
+
+void Envelope::assignRange(const Envelope& other, int from, int to) {
+    for (const Row row : {kLow, kHigh, kLowPiece, kHighPiece}) {
+        std::copy(other.rows_.row(row) + from, other.rows_.row(row) + to, rows_.row(row) + from);
+    }
+}
+
 Extremes Envelope::extremes() {
     return {rows_.row(kLow), rows_.row(kHigh), rows_.row(kLowPiece), rows_.row(kHighPiece)};
 }

@@ -37,6 +37,13 @@ class Envelope {
     // that share the segments; the levels must not change meanwhile.
     void add3(const double* a, const double* b, const double* c, int from, int to);
 
+    // A copy of `other` (not empty): false, and empty, when the memory
+    // cannot be had.
+    bool startAs(const Envelope& other);
+    // The extremes of segments from..to-1 (and their pieces) as `other`,
+    // an envelope of the same row, holds them.
+    void assignRange(const Envelope& other, int from, int to);
+
     bool isEmpty() const { return rows_.empty(); }
     int lastSegment() const { return static_cast<int>(rows_.columns()) - 1; }
 

@@ -3,6 +3,7 @@
 #include "kernel_cells.h"
 #include "kernel_x86.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <iterator>
@@ -50,30 +51,13 @@ bool updateRowBaseline(const double* current, const double* previous, double* ta
     return updateRangeBaseline(current, previous, target, M, 0, M + 1, f);
 }
 
-// The baseline's energy is a second pass: the plain loop above vectorises
-// only as long as it carries no sums.
-bool updateRowWithEnergyBaseline(const double* current, const double* previous, double* target,
-                                 int M, const KernelFactors& f, EnergySums& sums) {
-    const bool finite = updateRowBaseline(current, previous, target, M, f);
-    sumEnergy(previous, current, M, f.L0, sums);
-    return finite;
-}
-
-// The energy terms of segments from..to-1 onto the sums, then the update.
+// The energy terms of segments from..to-1 onto the sums, then the update:
+// the plain loop above vectorises only as long as it carries no sums.
 bool updateRangeWithEnergyBaseline(const double* current, const double* previous, double* target,
                                    int M, int from, int to, const KernelFactors& f,
                                    EnergySums& sums) {
-    if (from == 0) {
-        sums = EnergySums{};
-    }
     const bool finite = updateRangeBaseline(current, previous, target, M, from, to, f);
-    const int end = to < M ? to : M;
-    for (int s = from; s < end; ++s) {
-        cells::addEnergyTerms(current, previous, s, f.L0, sums);
-    }
-    if (to == M + 1) {
-        cells::addLastEnergyTerm(current, previous, M, sums);
-    }
+    sumEnergyRange(previous, current, from, to, M, f.L0, sums);
     return finite;
 }
 
@@ -84,17 +68,15 @@ std::span<const KernelVariant> detectVariants() {
         {"avx512", x86::updateRowAvx512,
          __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
              __builtin_cpu_supports("fma"),
-         x86::updateRowWithEnergyAvx512, x86::updateRangeAvx512, x86::updateRangeWithEnergyAvx512},
+         x86::updateRangeAvx512, x86::updateRangeWithEnergyAvx512},
         {"avx2", x86::updateRowAvx2,
-         __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"),
-         x86::updateRowWithEnergyAvx2, x86::updateRangeAvx2, x86::updateRangeWithEnergyAvx2},
-        {"baseline", updateRowBaseline, true, updateRowWithEnergyBaseline, updateRangeBaseline,
-         updateRangeWithEnergyBaseline},
+         __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"), x86::updateRangeAvx2,
+         x86::updateRangeWithEnergyAvx2},
+        {"baseline", updateRowBaseline, true, updateRangeBaseline, updateRangeWithEnergyBaseline},
     };
 #else
-    static const KernelVariant variants[] = {{"baseline", updateRowBaseline, true,
-                                              updateRowWithEnergyBaseline, updateRangeBaseline,
-                                              updateRangeWithEnergyBaseline}};
+    static const KernelVariant variants[] = {
+        {"baseline", updateRowBaseline, true, updateRangeBaseline, updateRangeWithEnergyBaseline}};
 #endif
     return variants;
 }
@@ -121,10 +103,18 @@ bool updateRow(const double* current, const double* previous, double* target, in
     return chosen(current, previous, target, M, f);
 }
 
+// Block by block, each from zero: a call a block costs little beside its
+// thousand cells.
 bool updateRowWithEnergy(const double* current, const double* previous, double* target, int M,
-                         const KernelFactors& f, EnergySums& sums) {
-    static const UpdateRowWithEnergyFunction chosen = chooseVariant().updateWithEnergy;
-    return chosen(current, previous, target, M, f, sums);
+                         const KernelFactors& f, std::span<EnergySums> blocks) {
+    bool finite = true;
+    for (int b = 0; b < energyBlockCount(M); ++b) {
+        const int from = b * kEnergyBlock;
+        const int to = std::min(from + kEnergyBlock, M + 1);
+        blocks[b] = EnergySums{};
+        finite &= updateRangeWithEnergy(current, previous, target, M, from, to, f, blocks[b]);
+    }
+    return finite;
 }
 
 bool updateRange(const double* current, const double* previous, double* target, int M, int from,
@@ -145,20 +135,22 @@ bool updateRangeWithEnergy(const double* current, const double* previous, double
 // operation in every build, so the clones for wider instruction sets (the
 // widest one the processor has is chosen when the program starts) give the
 // same bits.
-__attribute__((target_clones("avx512f", "avx2", "default"))) void sumEnergyFrom(
-    const double* previous, const double* current, int from, int M, double L0, EnergySums& sums) {
+__attribute__((target_clones("avx512f", "avx2", "default"))) void sumEnergyRange(
+    const double* previous, const double* current, int from, int to, int M, double L0,
+    EnergySums& sums) {
     using Lanes = double __attribute__((vector_size(sizeof(double) * EnergySums::kLanes)));
     constexpr int kLanes = EnergySums::kLanes;
+    const int end = std::min(to, M);  // segments with a piece after them
     int s = from;
     // One at a time up to a multiple of 8, where lane k is entry k again.
-    for (; s % kLanes != 0 && s < M; ++s) {
+    for (; s % kLanes != 0 && s < end; ++s) {
         cells::addEnergyTerms(current, previous, s, L0, sums);
     }
     Lanes moved, stretched;
     std::memcpy(&moved, sums.moved, sizeof moved);
     std::memcpy(&stretched, sums.stretched, sizeof stretched);
     Lanes cur, prev, curNext, prevNext;
-    for (; s + kLanes <= M; s += kLanes) {
+    for (; s + kLanes <= end; s += kLanes) {
         std::memcpy(&cur, current + s, sizeof cur);
         std::memcpy(&prev, previous + s, sizeof prev);
         std::memcpy(&curNext, current + s + 1, sizeof curNext);
@@ -169,15 +161,22 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void sumEnergyFrom(
     }
     std::memcpy(sums.moved, &moved, sizeof moved);
     std::memcpy(sums.stretched, &stretched, sizeof stretched);
-    for (; s < M; ++s) {
+    for (; s < end; ++s) {
         cells::addEnergyTerms(current, previous, s, L0, sums);
     }
-    cells::addLastEnergyTerm(current, previous, M, sums);
+    if (to == M + 1) {
+        cells::addLastEnergyTerm(current, previous, M, sums);
+    }
 }
 
-void sumEnergy(const double* previous, const double* current, int M, double L0, EnergySums& sums) {
-    sums = EnergySums{};
-    sumEnergyFrom(previous, current, 0, M, L0, sums);
+void sumEnergy(const double* previous, const double* current, int M, double L0,
+               std::span<EnergySums> blocks) {
+    for (int b = 0; b < energyBlockCount(M); ++b) {
+        const int from = b * kEnergyBlock;
+        blocks[b] = EnergySums{};
+        sumEnergyRange(previous, current, from, std::min(from + kEnergyBlock, M + 1), M, L0,
+                       blocks[b]);
+    }
 }
 
 int firstNonFinite(const double* row, int M) {

@@ -44,44 +44,57 @@ bool updateRowScalar(const double* current, const double* previous, double* targ
                      const KernelFactors& f);
 
 // The sums behind the energy of level `current` paired with level
-// `previous`: segment s adds its terms into entry s % 8, in rising order of
-// s, so every variant that keeps this order gives the same bits.
+// `previous`, for one block of segments: segment s adds its terms into
+// entry s % 8, in rising order of s, so every variant that keeps this order
+// gives the same bits.
 struct EnergySums {
     static constexpr int kLanes = 8;
     double moved[kLanes] = {};      // (current[s] - previous[s])^2, s = 0..M
     double stretched[kLanes] = {};  // e(current, s) e(previous, s), s = 0..M-1
 };
 
-// e(row, s) = (row[s+1] - row[s]) - L0, the elongation of the piece s..s+1.
-// Sums the energy terms of `current` paired with `previous` into `sums`,
-// from zero: the generic pass over the two rows.
-void sumEnergy(const double* previous, const double* current, int M, double L0, EnergySums& sums);
+// A level's energy is summed in fixed blocks of segments: block b holds
+// segments b * kEnergyBlock up to the next block (or M), each summed from
+// zero by one call in one thread, and the blocks are added entry by entry in
+// rising order. So any kernel variant and any number of threads, each
+// taking whole blocks, give the same bits.
+inline constexpr int kEnergyBlock = 1024;
 
-// Adds the energy terms of segments from..M onto `sums`, carrying on each
-// entry's sum where the terms of segments 0..from-1 left it: with them, the
-// same bits as sumEnergy.
-void sumEnergyFrom(const double* previous, const double* current, int from, int M, double L0,
-                   EnergySums& sums);
+// The blocks of segments 0..M.
+constexpr int energyBlockCount(int M) {
+    return M / kEnergyBlock + 1;
+}
+
+// e(row, s) = (row[s+1] - row[s]) - L0, the elongation of the piece s..s+1.
+// Adds the energy terms of `current` paired with `previous` for segments
+// from..to-1 (0 <= from < to <= M + 1) onto `sums`, carrying on each
+// entry's sum.
+void sumEnergyRange(const double* previous, const double* current, int from, int to, int M,
+                    double L0, EnergySums& sums);
+
+// The energy sums of `current` paired with `previous`, block by block, into
+// blocks[0..energyBlockCount(M) - 1]: the generic pass over the two rows.
+void sumEnergy(const double* previous, const double* current, int M, double L0,
+               std::span<EnergySums> blocks);
 
 // updateRow that also sums the energy of `current` paired with `previous`
-// (the two rows it reads anyway) into `sums`, from zero: the energy costs no
-// second pass over the rows. The same bits as updateRowWithEnergyScalar.
+// (the two rows it reads anyway) into blocks[0..energyBlockCount(M) - 1],
+// from zero: the energy costs no second pass over the rows. The same bits
+// as updateRowWithEnergyScalar.
 bool updateRowWithEnergy(const double* current, const double* previous, double* target, int M,
-                         const KernelFactors& f, EnergySums& sums);
+                         const KernelFactors& f, std::span<EnergySums> blocks);
 bool updateRowWithEnergyScalar(const double* current, const double* previous, double* target, int M,
-                               const KernelFactors& f, EnergySums& sums);
+                               const KernelFactors& f, std::span<EnergySums> blocks);
 
-// updateRange with the energy terms of segments from..min(to, M + 1) - 1:
-// from 0 the sums start at zero, from a later segment they carry on from
-// the terms of the segments before it, so that ranges taken in rising order
-// give the sums of updateRowWithEnergy.
+// updateRange that also adds the energy terms of segments
+// from..min(to, M + 1) - 1 onto `sums`, carrying on each entry's sum: a
+// block's sums, started at zero, are those of updateRowWithEnergy when its
+// segments are taken in one range or in ranges in rising order.
 bool updateRangeWithEnergy(const double* current, const double* previous, double* target, int M,
                            int from, int to, const KernelFactors& f, EnergySums& sums);
 
 using UpdateRowFunction = bool (*)(const double*, const double*, double*, int,
                                    const KernelFactors&);
-using UpdateRowWithEnergyFunction = bool (*)(const double*, const double*, double*, int,
-                                             const KernelFactors&, EnergySums&);
 using UpdateRangeFunction = bool (*)(const double*, const double*, double*, int, int, int,
                                      const KernelFactors&);
 using UpdateRangeWithEnergyFunction = bool (*)(const double*, const double*, double*, int, int, int,
@@ -92,7 +105,6 @@ struct KernelVariant {
     const char* name;
     UpdateRowFunction update;
     bool supported;  // whether this processor can run it
-    UpdateRowWithEnergyFunction updateWithEnergy;
     UpdateRangeFunction updateRange;
     UpdateRangeWithEnergyFunction updateRangeWithEnergy;
 };

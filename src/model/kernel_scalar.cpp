@@ -19,19 +19,26 @@ bool updateRowScalar(const double* current, const double* previous, double* targ
     return bad == 0;
 }
 
+// Block by block, each block's sums from zero, one segment at a time.
 bool updateRowWithEnergyScalar(const double* current, const double* previous, double* target, int M,
-                               const KernelFactors& f, EnergySums& sums) {
-    sums = EnergySums{};
+                               const KernelFactors& f, std::span<EnergySums> blocks) {
     std::uint64_t bad = 0;
     for (int s = 0; s < M; ++s) {
         target[s] = s == 0 ? cells::first(current, previous, f)
                            : cells::interior(current, previous, s, f.k2);
         bad |= cells::nonFinite(target[s]);
+        EnergySums& sums = blocks[s / kEnergyBlock];
+        if (s % kEnergyBlock == 0) {
+            sums = EnergySums{};
+        }
         cells::addEnergyTerms(current, previous, s, f.L0, sums);
     }
     target[M] = cells::last(current, previous, M, f);
     bad |= cells::nonFinite(target[M]);
-    cells::addLastEnergyTerm(current, previous, M, sums);
+    if (M % kEnergyBlock == 0) {
+        blocks[M / kEnergyBlock] = EnergySums{};
+    }
+    cells::addLastEnergyTerm(current, previous, M, blocks[M / kEnergyBlock]);
     return bad == 0;
 }
 

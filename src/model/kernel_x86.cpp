@@ -57,7 +57,6 @@ std::uint64_t scalarCells(const double* C, const double* O, double* T, int from,
 std::uint64_t firstCell(const double* C, const double* O, double* T, const KernelFactors& f,
                         EnergySums* sums) {
     if (sums != nullptr) {
-        *sums = EnergySums{};
         cells::addEnergyTerms(C, O, 0, f.L0, *sums);
     }
     return cells::nonFinite(T[0] = cells::first(C, O, f));
@@ -174,8 +173,8 @@ VELARION_AVX512 inline void addEnergy8(Sums8& sums, __m512d cur, __m512d curNext
     sums.stretched = _mm512_add_pd(sums.stretched, _mm512_mul_pd(e, eBefore));
 }
 
-// Cells from..to-1 of the row (0 <= from < to <= M + 1). With `energy`, the
-// sums start afresh when the range holds segment 0 and carry on otherwise.
+// Cells from..to-1 of the row (0 <= from < to <= M + 1). With `energy`, their
+// terms carry on the sums.
 template <bool kEnergy>
 VELARION_AVX512 bool updateAvx512(const double* C, const double* O, double* T, int M, int from,
                                   int to, const KernelFactors& f, EnergySums* energy) {
@@ -247,12 +246,6 @@ VELARION_AVX512
 bool updateRangeAvx512(const double* C, const double* O, double* T, int M, int from, int to,
                        const KernelFactors& f) {
     return updateAvx512<false>(C, O, T, M, from, to, f, nullptr);
-}
-
-VELARION_AVX512
-bool updateRowWithEnergyAvx512(const double* C, const double* O, double* T, int M,
-                               const KernelFactors& f, EnergySums& sums) {
-    return updateAvx512<true>(C, O, T, M, 0, M + 1, f, &sums);
 }
 
 VELARION_AVX512
@@ -376,12 +369,6 @@ VELARION_AVX2
 bool updateRangeAvx2(const double* C, const double* O, double* T, int M, int from, int to,
                      const KernelFactors& f) {
     return updateAvx2<false>(C, O, T, M, from, to, f, nullptr);
-}
-
-VELARION_AVX2
-bool updateRowWithEnergyAvx2(const double* C, const double* O, double* T, int M,
-                             const KernelFactors& f, EnergySums& sums) {
-    return updateAvx2<true>(C, O, T, M, 0, M + 1, f, &sums);
 }
 
 VELARION_AVX2

@@ -19,10 +19,6 @@ bool updateRowAvx512(const double* current, const double* previous, double* targ
                      const KernelFactors& f);
 bool updateRowAvx2(const double* current, const double* previous, double* target, int M,
                    const KernelFactors& f);
-bool updateRowWithEnergyAvx512(const double* current, const double* previous, double* target, int M,
-                               const KernelFactors& f, EnergySums& sums);
-bool updateRowWithEnergyAvx2(const double* current, const double* previous, double* target, int M,
-                             const KernelFactors& f, EnergySums& sums);
 bool updateRangeAvx512(const double* current, const double* previous, double* target, int M,
                        int from, int to, const KernelFactors& f);
 bool updateRangeAvx2(const double* current, const double* previous, double* target, int M, int from,

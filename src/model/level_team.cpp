@@ -1,13 +1,7 @@
 #include "level_team.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <system_error>
-
-#include <sched.h>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -15,59 +9,17 @@
 
 namespace velarion {
 
-int threadsFromEnvironment() {
-    const char* text = std::getenv("VELARION_THREADS");
-    return text == nullptr ? 0 : threadCountFrom(text);
-}
-
-int threadCountFrom(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && blank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && blank(text.back())) {
-        text.remove_suffix(1);
-    }
-    int count = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, count);
-    if (text.empty() || error != std::errc() || stop != end || count < 1 || count > kMaxThreads) {
-        return 0;
-    }
-    return count;
-}
-
-int requestedThreads(int given) {
-    return given != 0 ? given : threadsFromEnvironment();
-}
-
-int freeCores() {
-    // The cores this process may run on (taskset, cgroups), not the machine's.
-    cpu_set_t allowed;
-    CPU_ZERO(&allowed);
-    const int cores = sched_getaffinity(0, sizeof allowed, &allowed) == 0
-                          ? CPU_COUNT(&allowed)
-                          : static_cast<int>(std::thread::hardware_concurrency());
-    double load[1] = {0};
-    const int idle =
-        getloadavg(load, 1) == 1 ? cores - static_cast<int>(std::lround(load[0])) : cores;
-    return std::clamp(idle, 1, kMaxThreads);
-}
-
-int chooseThreads(int requested, int M) {
-    const int segments = std::max(M, 0) + 1;
-    return std::clamp(std::min(requested, segments), 1, kMaxThreads);
-}
-
-int partStart(int part, int parts, int M) {
+int partStart(int part, int parts, int M, int grain) {
     if (part <= 0) {
         return 0;
     }
     if (part >= parts) {
         return M + 1;
     }
-    const long long share = static_cast<long long>(M + 1) * part / parts;
-    return std::min(static_cast<int>(share / 8 * 8), M + 1);
+    // Whole grains shared out evenly; the last grain may be short.
+    const long long grains = (static_cast<long long>(M) + grain) / grain;
+    const long long start = grains * part / parts * grain;
+    return static_cast<int>(std::min<long long>(start, M + 1));
 }
 
 namespace {

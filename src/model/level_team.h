@@ -1,44 +1,14 @@
 #pragma once
 
-// Threads that share the levels of a run: each level's segments are split
-// between them, and they wait for one another before the next level, since
-// every cell reads its neighbours at the level before.
+// Threads that share the levels of a run: each takes a fixed range of the
+// segments, and they meet where a cell needs what another thread computed.
 
 #include <atomic>
 #include <memory>
-#include <string_view>
 #include <thread>
 #include <vector>
 
 namespace velarion {
-
-// How many threads a run of M + 1 segments uses when `requested` were asked
-// for (--threads, VELARION_THREADS): at most one a segment, at least one.
-// The double and Girotondo runs take one thread unless more are asked for:
-// on an AMD EPYC with 2 cores a second thread gained nothing (the double
-// run's time goes to the first touch of psi; the Girotondo run's energy
-// sums run in segment order), and on cores busy with other programs a
-// thread that waits for one that is not running loses far more (1.1 to 6.7
-// times as long at a load of 3). 1 always runs the single-threaded code.
-int chooseThreads(int requested, int M);
-
-// The cores this process may run on less the load average of the last
-// minute, rounded; at least 1.
-int freeCores();
-
-// The thread count a run was given (--threads), else VELARION_THREADS, else
-// 0: none asked for.
-int requestedThreads(int given);
-
-// VELARION_THREADS as a thread count: 0 when unset, empty or not a whole
-// number from 1 to kMaxThreads.
-int threadsFromEnvironment();
-
-// A thread count as --threads and VELARION_THREADS give it: a whole number
-// from 1 to kMaxThreads, blanks around it allowed; 0 for any other text.
-int threadCountFrom(std::string_view text);
-
-constexpr int kMaxThreads = 256;
 
 class LevelTeam;
 
@@ -47,16 +17,17 @@ class LevelTeam;
 std::unique_ptr<LevelTeam> startTeam(int parts);
 
 // The first segment of part `part` of `parts` sharing segments 0..M: the
-// parts are as even as multiples of 8 segments allow, so that each part's
-// energy terms fall on the same entries of the sums as in a whole row.
-int partStart(int part, int parts, int M);
+// parts are as even as whole multiples of `grain` segments allow, none empty
+// while there are no more parts than grains (8 keeps each
+// part's vectors on whole cache lines; kEnergyBlock gives each part whole
+// blocks of the energy sums).
+int partStart(int part, int parts, int M, int grain = 8);
 
-// The threads' meeting point. A level takes about a microsecond, and
-// std::barrier, which puts the waiting threads to sleep, took 7 to 9
-// microseconds a meeting on an AMD EPYC (2 cores), this one 0.1 to 0.2. A
-// thread spins for a while (some microseconds), then yields its core a while
-// to a thread that may need it to arrive, then sleeps on
-// the generation, so the workers between runs cost nothing.
+// The threads' meeting point. A thread spins for a while (some
+// microseconds), since the others are usually about to arrive and waking a
+// sleeper costs far more than a meeting; then yields its core a while to a
+// thread that may need it to arrive; then sleeps on the generation, so the
+// workers between runs cost nothing.
 class SpinBarrier {
   public:
     explicit SpinBarrier(int parties) : parties_(parties) {}

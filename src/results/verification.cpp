@@ -13,6 +13,7 @@
 #include <array>
 #include <cmath>
 #include <utility>
+#include <vector>
 
 namespace velarion {
 
@@ -217,9 +218,9 @@ class GridRun {
         }
         const KernelFactors f = KernelFactors::from(p_.DeltaT, p_.L0, p_.Rho, p_.B, p_.P, freeEnd_);
         const bool fused = fitsKernelEnergySums(p_);
+        std::vector<EnergySums> sums(static_cast<std::size_t>(energyBlockCount(M_)));
         for (std::int64_t J = 2; J <= grid_.levels; ++J) {
             // The energy of level J - 1 comes with the update that reads it.
-            EnergySums sums;
             const bool finite = fused ? updateRowWithEnergy(current, previous, target, M_, f, sums)
                                       : updateRow(current, previous, target, M_, f);
             if (fused) {

@@ -4,8 +4,10 @@
 #include "model/run_failure.h"
 #include "parameter_reader.h"
 #include "run_log_steps.h"
+#include "run_threads.h"
 
 #include <algorithm>
+#include <new>
 
 namespace velarion {
 
@@ -92,7 +94,8 @@ void DoubleRun::readParameters() {
     reader.readIndexBounds(form_);
     // The bounds converted, so refuseBrokenLimits() has checked them and
     // allocated the matrix; a nitertemp that converts has been checked too.
-    if (cappedLastRow(form_.IndiceMatrice1)) {
+    freshPsi_ = cappedLastRow(form_.IndiceMatrice1).has_value();
+    if (freshPsi_) {
         form_.psi = std::move(prepared_);
         form_.psiRows.reset();
         form_.girotondoEnergy = EnergyRecord();
@@ -113,33 +116,60 @@ void DoubleRun::fillFirstRows() {
     form_.psiRows = PsiRows{RunKind::Double, p, M_, 1, std::nullopt, factors_.freeEnd};
 }
 
+// A team shares the levels when one is chosen for the row. A kept matrix
+// holds an earlier run's rows past the level where this one may fail or
+// stop, and the tiles compute some of those ahead of the books: one thread
+// keeps them. Tiles that find no memory leave the run on one thread too.
+void DoubleRun::startTiles(int last) {
+    tiles_.reset();
+    team_.reset();
+    computed_ = 1;
+    failed_ = 0;
+    if (!freshPsi_ || last < 3) {
+        return;
+    }
+    team_ = startRunTeam(RunKind::Double, form_.threads, M_);
+    if (!team_) {
+        return;
+    }
+    try {
+        tiles_ = std::make_unique<PsiTiles>(*team_, form_.psi, M_, factors_, tileDepth_);
+    } catch (const std::bad_alloc&) {
+        team_.reset();
+    }
+}
+
 bool DoubleRun::stepLevels() {
     const int last = form_.parameters.nitertemp;
-    // Several threads only when asked for (--threads, VELARION_THREADS): the
-    // run's time goes to the first touch of psi, which threads do not share
-    // out. On an AMD EPYC with 2 idle cores, 5000 x 10000, medians: warm
-    // 94.8 ms on one thread, 110.2 ms on two; cold 602.8 ms and 642.3 ms.
-    const int requested = requestedThreads(form_.threads);
-    const int threads = last >= 2 && requested > 1 ? chooseThreads(requested, M_) : 1;
-    team_ = threads > 1 ? startTeam(threads) : nullptr;
+    startTiles(last);
     for (int J = 2; J <= last; ++J) {
-        computeLevel(J);
-        form_.psiRows->lastRow = J;
-        ops_.setText(ctl::TJ, QString::number(J));
-        if (J % 10 == 0) {
-            control_.progress(J);
+        computeLevel(J, last);
+        try {
+            if (!keepLevelBooks(J)) {
+                return false;
+            }
+        } catch (...) {
+            clearRowsPast(J);
+            throw;
         }
-        if (J % 100 == 0 && control_.pumpAndPoll()) {
-            return false;
-        }
-        writePositionRecord(log_, numbers_, J, form_.psi.row(J));
     }
     return true;
 }
 
-void DoubleRun::computeLevel(int J) {
-    if (team_) {
-        computeShared(J);
+// With tiles, a block of levels at a time, ending at the next pump point so
+// that a stop finds no row computed past it; its failure is reported when
+// the books reach it.
+void DoubleRun::computeLevel(int J, int last) {
+    if (tiles_) {
+        if (J > computed_) {
+            const int pumpPoint = (J + 99) / 100 * 100;
+            computed_ = std::min({last, pumpPoint, J + tiles_->depth() - 1});
+            failed_ = tiles_->compute(J, computed_);
+        }
+        if (J == failed_) {
+            clearRowsPast(J);
+            throw RunFailure(nonFiniteReason(J, firstNonFinite(form_.psi.row(J), M_)));
+        }
         return;
     }
     double* target = form_.psi.row(J);
@@ -148,23 +178,26 @@ void DoubleRun::computeLevel(int J) {
     }
 }
 
-// Each thread updates its own range of the level; the run goes on in the
-// caller once all are done, so the window hears of the level as before.
-void DoubleRun::computeShared(int J) {
-    const double* current = form_.psi.row(J - 1);
-    const double* previous = form_.psi.row(J - 2);
-    double* target = form_.psi.row(J);
-    const int parts = team_->parts();
-    bool finite[kMaxThreads];
-    auto work = [&](int part) {
-        const int from = partStart(part, parts, M_);
-        const int to = partStart(part + 1, parts, M_);
-        finite[part] = from >= to || updateRange(current, previous, target, M_, from, to, factors_);
-    };
-    team_->run(work);
-    if (!std::all_of(finite, finite + parts, [](bool ok) { return ok; })) {
-        throw RunFailure(nonFiniteReason(J, firstNonFinite(target, M_)));
+bool DoubleRun::keepLevelBooks(int J) {
+    form_.psiRows->lastRow = J;
+    ops_.setText(ctl::TJ, QString::number(J));
+    if (J % 10 == 0) {
+        control_.progress(J);
     }
+    if (J % 100 == 0 && control_.pumpAndPoll()) {
+        return false;
+    }
+    writePositionRecord(log_, numbers_, J, form_.psi.row(J));
+    return true;
+}
+
+// The rows the tiles computed past level J, where the run ends, go back to
+// 0.0, as one thread leaves them.
+void DoubleRun::clearRowsPast(int J) {
+    for (int row = J + 1; row <= computed_; ++row) {
+        std::fill_n(form_.psi.row(static_cast<std::size_t>(row)), M_ + 1, 0.0);
+    }
+    computed_ = std::min(computed_, J);
 }
 
 void DoubleRun::closeLog() {

@@ -5,10 +5,13 @@
 #include "model/run_failure.h"
 #include "parameter_reader.h"
 #include "run_log_steps.h"
+#include "run_threads.h"
 
 #include <algorithm>
+#include <array>
 #include <exception>
 #include <limits>
+#include <new>
 
 namespace velarion {
 
@@ -21,12 +24,6 @@ constexpr int kEndTonesHz[] = {790, 690, 990};
 // Segments are counted in 16 bits, and the counter passes the last index
 // once more after the last segment: 32766 is the largest index that works.
 constexpr int kLastSegmentLimit = std::numeric_limits<std::int16_t>::max() - 1;
-
-// The caller's share of a level's segments when two threads share it: the
-// caller's energy terms come with its update, the worker sums its own in a
-// second pass, which costs it more per segment. Set by girotondo_bench on an
-// AMD EPYC (AVX-512).
-constexpr double kCallerShare = 0.53;
 
 QString segmentLimitReason(int M) {
     return QStringLiteral(
@@ -53,8 +50,8 @@ RunOutcome GirotondoRun::run() {
 
 RunOutcome GirotondoRun::runSteps() {
     newest_ = nullptr;
+    tiles_.reset();
     team_.reset();
-    pairs_[0].open = pairs_[1].open = false;
     ops_.beep(kStartToneHz, kToneMs);
     control_.start();
     try {
@@ -73,11 +70,9 @@ RunOutcome GirotondoRun::runSteps() {
     } catch (const RunFailure& failure) {
         return fail(failure.message());
     } catch (const std::exception& error) {  // e.g. no memory for a box's text
-        // The energy record may be what ran out of memory, and a worker may
-        // have gone a level further than the books: no energy is recorded
-        // past the failure.
+        // The energy record may be what ran out of memory: no energy is
+        // recorded past the failure.
         newest_ = nullptr;
-        pairs_[0].open = pairs_[1].open = false;
         return fail(unexpectedFailure(error) + QLatin1Char('.'));
     }
     return complete();
@@ -155,25 +150,32 @@ void GirotondoRun::fillInitialRows() {
     // Level 2 is the first update: factors it cannot use fail here, with
     // the boxes at fault named.
     ParameterReader(ops_, numbers_).refuseImpossibleUpdate(form_.parameters);
+    sums_.assign(static_cast<std::size_t>(energyBlockCount(M_)), EnergySums{});
     startEnvelope();
     update(form_.psiGiro1, form_.psiGiro0, form_.psiGiro2);
     if (keepEnvelope_) {
         form_.girotondoEnvelope.add(form_.psiGiro2.row(0));
     }
-    // The energy's sums run through the segments in rising order: one
-    // worker can carry the caller's sums on a level later, while a third
-    // thread would wait for the second's. So two threads at most.
-    // Two threads only when asked for (--threads, VELARION_THREADS): on an
-    // AMD EPYC with 2 idle cores the Girotondo run of 3e8 cells took 0.99 to
-    // 1.12 times as long on two threads as on one.
-    // The scaled energy of extreme time steps takes a pass of its own: one
-    // thread.
-    const int requested = requestedThreads(form_.threads);
-    if (requested > 1 && std::min(chooseThreads(requested, M_), 2) > 1 &&
-        fitsKernelEnergySums(form_.parameters)) {
-        const int split = static_cast<int>((M_ + 1) * kCallerShare) / 8 * 8;
-        split_ = std::min(std::max(split, 1), M_);
-        team_ = startTeam(2);
+    startTiles();
+}
+
+// A team shares the cycles when one is chosen for the row. The scaled
+// energy of extreme time steps takes a pass of its own: one thread. Tiles
+// that find no memory leave the run on one thread too.
+void GirotondoRun::startTiles() {
+    if (!fitsKernelEnergySums(form_.parameters)) {
+        return;
+    }
+    team_ = startRunTeam(RunKind::Girotondo, form_.threads, M_);
+    if (!team_) {
+        return;
+    }
+    try {
+        tiles_ = std::make_unique<RotatingTiles>(
+            *team_, std::array{form_.psiGiro0.row(0), form_.psiGiro1.row(0), form_.psiGiro2.row(0)},
+            M_, factors_, tileDepth_, keepEnvelope_ ? &form_.girotondoEnvelope : nullptr);
+    } catch (const std::bad_alloc&) {
+        team_.reset();
     }
 }
 
@@ -202,14 +204,7 @@ bool GirotondoRun::takeSnapshots() {
                                  .arg(describeBox(ctl::TN))
                                  .arg(N));
         }
-        if (team_) {
-            sharedCycles(lastK);
-        } else {
-            for (int K = 0; K <= lastK; ++K) {
-                ops_.setText(ctl::TK, QString::number(K));
-                cycle();
-            }
-        }
+        cycles(lastK);
         storeSnapshot(J);
         if (J == 1) {
             if (N == std::numeric_limits<std::int16_t>::max()) {
@@ -230,6 +225,18 @@ bool GirotondoRun::takeSnapshots() {
         }
     }
     return true;
+}
+
+// Cycles 0..lastK, each announced in TK before it is stepped.
+void GirotondoRun::cycles(int lastK) {
+    if (tiles_) {
+        tiledCycles(lastK);
+        return;
+    }
+    for (int K = 0; K <= lastK; ++K) {
+        ops_.setText(ctl::TK, QString::number(K));
+        cycle();
+    }
 }
 
 // Each step overwrites the row with the oldest of the three levels; the
@@ -259,107 +266,97 @@ void GirotondoRun::cycle() {
     }
 }
 
-// Cycles 0..lastK on two threads, each level split at split_. The worker
-// first completes the energy sums of the pair the caller read a level
-// before (its rows are this level's previous and target, untouched so far
-// in the worker's segments), then updates its segments. After each level
-// both threads see both finite flags and stop together; the caller keeps
-// the books, as update() does. When the books fail (the window's side, no
-// memory), the caller's flag of the next level says so, both stop there,
-// and the failure goes on from here: the worker never waits for a level
-// that does not come.
-void GirotondoRun::sharedCycles(int lastK) {
-    // (current, previous, target) of the three steps of a cycle, as in cycle().
-    constexpr int kRoles[3][3] = {{2, 1, 0}, {0, 2, 1}, {1, 0, 2}};
-    double* rows[3] = {form_.psiGiro0.row(0), form_.psiGiro1.row(0), form_.psiGiro2.row(0)};
-    bool finite[2][2] = {};  // [parity of the level][part]
-    const std::int64_t firstLevel = level_ + 1;
-    int failedStep = -1;
-    std::exception_ptr booksFailure;
-    const auto keepBooks = [&booksFailure](auto&& books) {
-        if (booksFailure) {
-            return;
+// Cycles 0..lastK in blocks of tiles. After each block the books follow as
+// one thread keeps them, cycle by cycle: TK, then each level's energy. A
+// block with a level that is not finite goes again on one thread, which
+// fails where one thread fails.
+void GirotondoRun::tiledCycles(int lastK) {
+    for (int K = 0; K <= lastK;) {
+        const int count = std::min(tiles_->cyclesPerBlock(), lastK - K + 1);
+        tiles_->compute(level_ + 1, count);
+        if (tiles_->failedLevel() != 0) {
+            redoBlock(K, count);
+        } else {
+            keepBlockBooks(K, count);
         }
-        try {
-            books();
-        } catch (...) {
-            booksFailure = std::current_exception();
-        }
-    };
-    auto work = [&](int part) {
-        for (int K = 0; K <= lastK; ++K) {
-            if (part == 0) {
-                keepBooks([&] { ops_.setText(ctl::TK, QString::number(K)); });
-            }
+        K += count;
+    }
+}
+
+void GirotondoRun::keepBlockBooks(int firstK, int count) {
+    const std::int64_t first = level_ + 1;
+    int cycle = 0;
+    int levels = 0;  // of the cycle under way, when the books failed
+    try {
+        for (; cycle < count; ++cycle) {
+            levels = 0;
+            ops_.setText(ctl::TK, QString::number(firstK + cycle));
             for (int step = 0; step < 3; ++step) {
-                const std::int64_t level = firstLevel + 3 * static_cast<std::int64_t>(K) + step;
-                const double* current = rows[kRoles[step][0]];
-                const double* previous = rows[kRoles[step][1]];
-                double* target = rows[kRoles[step][2]];
-                PairSums& pair = pairs_[level & 1];
-                PairSums& before = pairs_[(level - 1) & 1];
-                if (part == 0) {
-                    const bool computed = updateRangeWithEnergy(current, previous, target, M_, 0,
-                                                                split_, factors_, pair.sums);
-                    finite[level & 1][0] = computed && !booksFailure;
-                    pair = PairSums{pair.sums, current, previous, current[0], previous[0], true};
-                } else {
-                    if (before.open) {
-                        sumEnergyFrom(before.previous, before.current, split_, M_, factors_.L0,
-                                      before.sums);
-                    }
-                    finite[level & 1][1] =
-                        updateRange(current, previous, target, M_, split_, M_ + 1, factors_);
+                const int i = 3 * cycle + step;
+                level_ = first + i;
+                levels = step + 1;
+                form_.girotondoEnergy.add(energyFromSums(tiles_->sums(i), tiles_->current0(i),
+                                                         tiles_->previous0(i), form_.parameters));
+                if (form_.girotondoEnergy.needsGrowth()) {
+                    placeGrowthInBlock(i);
                 }
-                team_->sync();
-                const bool ok = finite[level & 1][0] && finite[level & 1][1];
-                if (part == 0) {
-                    keepBooks([&] {
-                        level_ = level;
-                        if (before.open) {
-                            form_.girotondoEnergy.add(energyFromSums(
-                                before.sums, before.current0, before.previous0, form_.parameters));
-                            before.open = false;
-                            // The pair before has lost its previous row to
-                            // this level: the growth is placed a level later.
-                            form_.girotondoEnergy.placeGrowth(previous, current, M_,
-                                                              form_.parameters);
-                        }
-                        if (ok) {
-                            beforeNewest_ = current;
-                            newest_ = target;
-                        } else {
-                            closeOpenEnergy();
-                            newest_ = nullptr;  // no energy for a level that is not finite
-                            failedStep = step;
-                        }
-                    });
-                }
-                if (!ok) {
-                    return;
-                }
-            }
-            if (keepEnvelope_) {
-                // Each part its own segments; the pieces read one segment
-                // beyond, which the next level overwrites, so all wait.
-                form_.girotondoEnvelope.add3(rows[0], rows[1], rows[2], part == 0 ? 0 : split_,
-                                             part == 0 ? split_ : M_ + 1);
-                team_->sync();
             }
         }
-    };
-    team_->run(work);
-    if (booksFailure) {
-        std::rethrow_exception(booksFailure);
+    } catch (...) {
+        undoBlock(cycle, levels);
+        throw;
     }
-    if (failedStep >= 0) {
-        if (keepEnvelope_) {
-            for (int i = 0; i < failedStep; ++i) {
-                form_.girotondoEnvelope.add(rows[i]);
-            }
+    newest_ = giroRow(level_);
+    beforeNewest_ = giroRow(level_ - 1);
+}
+
+// One thread went on from where the block started: the rows, the envelope
+// and level_ as that thread leaves them.
+void GirotondoRun::redoBlock(int firstK, int count) {
+    tiles_->restoreBlockStart();
+    level_ = tiles_->first() - 1;
+    for (int K = firstK; K < firstK + count; ++K) {
+        ops_.setText(ctl::TK, QString::number(K));
+        cycle();
+    }
+}
+
+// The books failed after `cycles` whole cycles of the block and `levels`
+// levels of the next: the rows, the envelope and level_ as one thread
+// leaves them there.
+void GirotondoRun::undoBlock(int cycles, int levels) {
+    const std::int64_t first = tiles_->first();
+    tiles_->restoreBlockStart();
+    stepQuietly(first, 3 * cycles, keepEnvelope_);
+    stepQuietly(first + 3 * cycles, levels, false);
+    level_ = first - 1 + 3 * cycles + levels;
+}
+
+// The energy of level first + i - 1 has shown the instability: its growth
+// is placed from that level's rows and the one before, which one thread
+// steps to from the block's start. The tiles go on with their own rows.
+void GirotondoRun::placeGrowthInBlock(int i) {
+    const std::int64_t first = tiles_->first();
+    tiles_->writeBlockStart();
+    stepQuietly(first, i, false);
+    form_.girotondoEnergy.placeGrowth(giroRow(first + i - 2), giroRow(first + i - 1), M_,
+                                      form_.parameters);
+}
+
+// Levels from..from + count - 1 into the three rows with no books, which
+// the tiles have kept; with `envelope`, each cycle into the envelope.
+void GirotondoRun::stepQuietly(std::int64_t from, int count, bool envelope) {
+    for (std::int64_t level = from; level < from + count; ++level) {
+        updateRow(giroRow(level - 1), giroRow(level - 2), giroRow(level), M_, factors_);
+        if (envelope && level % 3 == 2) {
+            form_.girotondoEnvelope.add3(giroRow(level - 2), giroRow(level - 1), giroRow(level));
         }
-        throw RunFailure(nonFiniteReason(level_, firstNonFinite(rows[kRoles[failedStep][2]], M_)));
     }
+}
+
+double* GirotondoRun::giroRow(std::int64_t level) {
+    Matrix* rows[] = {&form_.psiGiro0, &form_.psiGiro1, &form_.psiGiro2};
+    return rows[level % 3]->row(0);
 }
 
 // The update also gives the energy of the level it reads (current, paired
@@ -371,9 +368,8 @@ void GirotondoRun::update(const Matrix& current, const Matrix& previous, Matrix&
     const double* before = previous.row(0);
     bool finite = false;
     if (fitsKernelEnergySums(form_.parameters)) {
-        EnergySums sums;
-        finite = updateRowWithEnergy(now, before, target.row(0), M_, factors_, sums);
-        form_.girotondoEnergy.add(energyFromSums(sums, now[0], before[0], form_.parameters));
+        finite = updateRowWithEnergy(now, before, target.row(0), M_, factors_, sums_);
+        form_.girotondoEnergy.add(energyFromSums(sums_, now[0], before[0], form_.parameters));
     } else {
         finite = updateRow(now, before, target.row(0), M_, factors_);
         form_.girotondoEnergy.add(energyBetween(before, now, M_, form_.parameters));
@@ -387,22 +383,11 @@ void GirotondoRun::update(const Matrix& current, const Matrix& previous, Matrix&
     newest_ = target.row(0);
 }
 
-// Completes and records the energy of a pair the worker has not finished:
-// the rows of an open pair stay as they were until the next level.
-void GirotondoRun::closeOpenEnergy() {
-    for (PairSums& pair : pairs_) {
-        if (pair.open) {
-            sumEnergyFrom(pair.previous, pair.current, split_, M_, factors_.L0, pair.sums);
-            form_.girotondoEnergy.add(
-                energyFromSums(pair.sums, pair.current0, pair.previous0, form_.parameters));
-            form_.girotondoEnergy.placeGrowth(pair.previous, pair.current, M_, form_.parameters);
-            pair.open = false;
-        }
-    }
-}
-
+// Every way out of the run comes here: the tiles hand their rows back first.
 void GirotondoRun::recordNewestEnergy() {
-    closeOpenEnergy();
+    if (tiles_) {
+        tiles_->settle();
+    }
     if (newest_ != nullptr) {
         form_.girotondoEnergy.add(energyBetween(beforeNewest_, newest_, M_, form_.parameters));
         form_.girotondoEnergy.placeGrowth(beforeNewest_, newest_, M_, form_.parameters);
@@ -419,7 +404,12 @@ void GirotondoRun::storeSnapshot(int J) {
                              .arg(describeBox(ctl::TINDICE_MATRICE1))
                              .arg(form_.parameters.nitertemp));
     }
-    std::copy_n(form_.psiGiro2.row(0), M_ + 1, form_.psi.row(static_cast<std::size_t>(J)));
+    double* into = form_.psi.row(static_cast<std::size_t>(J));
+    if (tiles_ && tiles_->holdsRows()) {
+        tiles_->copyLevel(level_, into);
+    } else {
+        std::copy_n(form_.psiGiro2.row(0), M_ + 1, into);
+    }
     form_.psiRows->lastRow = J;
 }
 

@@ -4,6 +4,7 @@
 #include "model/kernel.h"
 #include "model/level_team.h"
 #include "model/number_text.h"
+#include "model/rotating_tiles.h"
 #include "output/run_log.h"
 #include "run_control.h"
 #include "window_ops.h"
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace velarion {
 
@@ -30,6 +32,11 @@ class GirotondoRun {
     // Whether to keep the envelope of every level in the form state. Off by
     // default: it costs a pass over the three rows for every cycle.
     void setEnvelope(bool keep) { keepEnvelope_ = keep; }
+    // The most levels a team of threads computes between two meetings
+    // (whole cycles; a snapshot ends a block too).
+    void setTileDepth(int levels) { tileDepth_ = levels; }
+
+    static constexpr int kDefaultTileDepth = 64;
 
     RunOutcome run();
 
@@ -38,13 +45,20 @@ class GirotondoRun {
     void createArrays();
     void readParameters();
     void fillInitialRows();
+    void startTiles();
     bool takeSnapshots();  // false when stopped
+    void cycles(int lastK);
     void cycle();
-    void sharedCycles(int lastK);
+    void tiledCycles(int lastK);
+    void keepBlockBooks(int firstK, int cycles);
+    void redoBlock(int firstK, int cycles);
+    void undoBlock(int cycles, int levels);
+    void placeGrowthInBlock(int i);
+    void stepQuietly(std::int64_t from, int count, bool envelope);
+    double* giroRow(std::int64_t level);
     void update(const Matrix& current, const Matrix& previous, Matrix& target);
     void startEnvelope();
     void recordNewestEnergy();
-    void closeOpenEnergy();
     void storeSnapshot(int J);
     QString closeLog();  // the reason when the file could not be closed
     void showError(const QString& reason);
@@ -68,22 +82,13 @@ class GirotondoRun {
     // it writes.
     const double* newest_ = nullptr;
     const double* beforeNewest_ = nullptr;
+    std::vector<EnergySums> sums_;  // the energy sums of a level, block by block
 
-    // With two threads, the caller updates segments 0..split_-1 and sums
-    // their energy terms; the worker carries those sums on through the
-    // rest of the row a level later, then updates its own segments. An
-    // open pair's sums still lack the worker's part.
-    struct PairSums {
-        EnergySums sums;
-        const double* current = nullptr;
-        const double* previous = nullptr;
-        double current0 = 0;   // the rows' segment 0, for the work, kept
-        double previous0 = 0;  // since the worker's update overwrites one
-        bool open = false;
-    };
+    int tileDepth_ = kDefaultTileDepth;
     std::unique_ptr<LevelTeam> team_;
-    int split_ = 0;
-    PairSums pairs_[2];  // by the parity of the level that read the pair
+    // The levels in tiles when a team shares them; the rows then live in
+    // the tiles between snapshots, and come back to psiGiro0-2 at the end.
+    std::unique_ptr<RotatingTiles> tiles_;
 };
 
 }  // namespace velarion

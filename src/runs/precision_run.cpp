@@ -5,6 +5,7 @@
 #include "model/run_failure.h"
 #include "parameter_reader.h"
 #include "run_log_steps.h"
+#include "run_threads.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,9 +23,6 @@ namespace {
 
 constexpr std::int16_t kTwo = 2;
 constexpr std::int16_t kFour = 4;
-// Below this many segments per thread a level is computed on one thread:
-// starting a thread would cost more than it saves.
-constexpr int kMinSegmentsPerThread = 1000;
 
 std::size_t physicalMemory() {
     const long pages = sysconf(_SC_PHYS_PAGES);
@@ -88,8 +86,7 @@ RunOutcome PrecisionRun::run() {
     } catch (const std::exception& error) {  // e.g. no memory for the log box's text
         return fail(unexpectedFailure(error) + where());
     }
-    calls_ += component_->calls();
-    component_.reset();
+    countCalls();
     return RunOutcome::Completed;
 }
 
@@ -201,6 +198,9 @@ void PrecisionRun::fillFirstRows() {
 
 void PrecisionRun::stepLevels() {
     const int last = form_.parameters.nitertemp;
+    if (last >= 2) {
+        startTeam();
+    }
     for (int J = 2; J <= last; ++J) {
         computeLevel(J);
         ops_.setText(ctl::TJ, QString::number(J));
@@ -269,31 +269,38 @@ void PrecisionRun::computeSegments(MathPrecision& m, int J, int first, int last,
     }
 }
 
+// The team, and a component for each of its threads, once for the run.
+void PrecisionRun::startTeam() {
+    team_ = startRunTeam(RunKind::Precision, form_.threads, form_.psiText.cells()->lastColumn);
+    helpers_.clear();
+    if (team_) {
+        helpers_.reserve(static_cast<std::size_t>(team_->parts() - 1));
+        for (int part = 1; part < team_->parts(); ++part) {
+            helpers_.push_back(std::make_unique<DecimalPrecision>(numbers_.locale()));
+        }
+    }
+}
+
 // Each cell reads only the two levels before it, so the stretches can be
 // computed at the same time, each thread with its own component.
 void PrecisionRun::computeSegmentsInParallel(int J, int first, int last) {
     const int count = last - first + 1;
-    const int threads = std::clamp(count / kMinSegmentsPerThread, 1, threads_);
-    std::vector<SegmentFailure> failures(static_cast<std::size_t>(threads));
-    std::vector<DecimalPrecision> helpers;
-    helpers.reserve(static_cast<std::size_t>(threads - 1));
-    std::vector<std::jthread> workers;
-    for (int t = 1; t < threads; ++t) {
-        const int from = first + count * t / threads;
-        const int to = first + count * (t + 1) / threads - 1;
-        DecimalPrecision& helper = helpers.emplace_back(numbers_.locale());
-        SegmentFailure& failure = failures[static_cast<std::size_t>(t)];
-        workers.emplace_back(
-            [=, this, &helper, &failure] { computeSegments(helper, J, from, to, failure); });
+    const int parts = team_ ? team_->parts() : 1;
+    SegmentFailure failures[kMaxThreads];
+    auto work = [&](int part) {
+        const int from = first + count * part / parts;
+        const int to = first + count * (part + 1) / parts - 1;
+        MathPrecision& m = part == 0 ? *component_ : *helpers_[static_cast<std::size_t>(part - 1)];
+        computeSegments(m, J, from, to, failures[part]);
+    };
+    if (team_) {
+        team_->run(work);
+    } else {
+        work(0);
     }
-    computeSegments(*component_, J, first, first + count / threads - 1, failures[0]);
-    workers.clear();  // joins
-    for (const DecimalPrecision& helper : helpers) {
-        calls_ += helper.calls();
-    }
-
     PsiTextCells& c = *form_.psiText.cells();
-    for (const SegmentFailure& failure : failures) {
+    for (int part = 0; part < parts; ++part) {
+        const SegmentFailure& failure = failures[part];
         if (failure.segment >= 0) {
             c.filled[J] = failure.segment;
             segment_ = failure.segment;
@@ -301,6 +308,19 @@ void PrecisionRun::computeSegmentsInParallel(int J, int first, int last) {
         }
     }
     c.filled[J] = last + 1;
+}
+
+// The component calls of the run's components, which end with it.
+void PrecisionRun::countCalls() {
+    if (component_) {
+        calls_ += component_->calls();
+        component_.reset();
+    }
+    for (const auto& helper : helpers_) {
+        calls_ += helper->calls();
+    }
+    helpers_.clear();
+    team_.reset();
 }
 
 void PrecisionRun::logLevel(int J) {
@@ -323,10 +343,7 @@ QString PrecisionRun::where() const {
 // log is closed and the window stays usable; no button was touched.
 RunOutcome PrecisionRun::fail(const QString& reason) {
     log_.close();
-    if (component_) {
-        calls_ += component_->calls();
-        component_.reset();
-    }
+    countCalls();
     ops_.setStatus(QStringLiteral("Error!"));
     ops_.messageBox(
         {reason, QStringLiteral("Error"), MessageIcon::Critical, MessageButtons::Ok, {}});

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "form_state.h"
+#include "model/level_team.h"
 #include "model/number_text.h"
+#include "model/precision_number.h"
 #include "output/run_log.h"
 #include "run_control.h"
 #include "window_ops.h"
@@ -11,11 +13,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace velarion {
 
-class DecimalPrecision;
-class MathPrecision;
 struct PsiTextCells;
 
 // The run of "GO (MathPrecision)!": the model of the double-precision run
@@ -32,13 +33,6 @@ class PrecisionRun {
     // memory: a matrix that cannot fit is refused rather than left to the
     // system's out-of-memory killer.
     void setMemoryLimit(std::size_t bytes) { memoryLimit_ = bytes; }
-    // Threads that share the segments of a level (at least 1). Each cell
-    // depends only on the two levels before it, so the results are the
-    // same for any count. One by default: on a machine whose cores are busy
-    // with other work a second thread was measured to slow the run down,
-    // as every level waits for its slowest share.
-    void setThreads(int threads) { threads_ = threads < 1 ? 1 : threads; }
-
     RunOutcome run();
 
     // Component calls of the last run, for measuring their cost.
@@ -53,7 +47,9 @@ class PrecisionRun {
     void computeLevel(int J);
     struct SegmentFailure;
     void computeSegments(MathPrecision& m, int J, int first, int last, SegmentFailure& failure);
+    void startTeam();
     void computeSegmentsInParallel(int J, int first, int last);
+    void countCalls();
     void logLevel(int J);
     QString where() const;
     RunOutcome fail(const QString& reason);
@@ -63,9 +59,13 @@ class PrecisionRun {
     const NumberText& numbers_;
     RunLog log_;
     std::size_t memoryLimit_;
-    int threads_ = 1;
     std::unique_ptr<PsiTextCells> prepared_;  // the new psiText, allocated before anything changes
     std::unique_ptr<DecimalPrecision> component_;
+    // Threads that share the segments of a level, each with a component of
+    // its own (part 0 uses component_). Each cell depends only on the two
+    // levels before it, so the results are the same for any count.
+    std::unique_ptr<LevelTeam> team_;
+    std::vector<std::unique_ptr<DecimalPrecision>> helpers_;
     struct Held;
     std::unique_ptr<Held> held_;  // the run's own A, F, B, L0 and C
     const char* step_ = nullptr;  // the start step under way, for messages

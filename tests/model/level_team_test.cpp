@@ -2,22 +2,29 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <vector>
 
 namespace velarion {
 namespace {
 
-// The parts cover 0..M once, in order, each starting on a multiple of 8.
-TEST(LevelTeam, PartsCoverTheRowOnceOnMultiplesOfEight) {
-    for (int M : {1, 7, 8, 1236, 9999}) {
-        for (int parts : {1, 2, 3, 7}) {
-            EXPECT_EQ(partStart(0, parts, M), 0);
-            EXPECT_EQ(partStart(parts, parts, M), M + 1);
-            for (int part = 1; part < parts; ++part) {
-                const int start = partStart(part, parts, M);
-                EXPECT_EQ(start % 8, 0) << M << " " << parts;
-                EXPECT_LE(partStart(part - 1, parts, M), start);
+// The parts cover 0..M once, in order, each starting on a multiple of the
+// grain, and none is empty while there are grains enough.
+TEST(LevelTeam, PartsCoverTheRowOnceOnMultiplesOfTheGrain) {
+    for (int grain : {8, 1024}) {
+        for (int M : {1, 7, 8, 1236, 2048, 9999, 32766}) {
+            for (int parts : {1, 2, 3, 7}) {
+                EXPECT_EQ(partStart(0, parts, M, grain), 0);
+                EXPECT_EQ(partStart(parts, parts, M, grain), M + 1);
+                const bool enough = parts <= (M + grain) / grain;
+                for (int part = 1; part <= parts; ++part) {
+                    const int start = partStart(part, parts, M, grain);
+                    const int before = partStart(part - 1, parts, M, grain);
+                    EXPECT_TRUE(start % grain == 0 || start == M + 1) << M << " " << parts;
+                    EXPECT_LE(before, start);
+                    if (enough) {
+                        EXPECT_LT(before, start) << grain << " " << M << " " << parts;
+                    }
+                }
             }
         }
     }
@@ -49,23 +56,6 @@ TEST(LevelTeam, EveryPartSeesTheOthersWritesAfterSync) {
             EXPECT_EQ(wrong, std::vector<int>(static_cast<std::size_t>(parts), 0));
         }
     }
-}
-
-TEST(LevelTeam, TheEnvironmentGivesAWholeCountOrNothing) {
-    const struct {
-        const char* text;
-        int count;
-    } cases[] = {{"2", 2}, {"1", 1}, {"256", 256}, {"0", 0}, {"257", 0}, {"2x", 0}, {"", 0}};
-    for (const auto& c : cases) {
-        ::setenv("VELARION_THREADS", c.text, 1);
-        EXPECT_EQ(threadsFromEnvironment(), c.count) << c.text;
-    }
-    ::unsetenv("VELARION_THREADS");
-    EXPECT_EQ(threadsFromEnvironment(), 0);
-    // An explicit count holds for any row, up to a thread per segment.
-    EXPECT_EQ(chooseThreads(2, 100), 2);
-    EXPECT_EQ(chooseThreads(5, 2), 3);
-    EXPECT_EQ(chooseThreads(0, 100000), 1);  // none asked for: one
 }
 
 }  // namespace

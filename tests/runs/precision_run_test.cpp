@@ -88,8 +88,8 @@ TEST(DecimalPrecision, CallsThatCannotGiveANumberFailWithTheirReason) {
 class PrecisionRunTest : public RunFixture {
   protected:
     RunOutcome runPrecision(int threads = 1) {
+        form.threads = threads;
         PrecisionRun run(window, form, numbers, logPath());
-        run.setThreads(threads);
         run.setMemoryLimit(memoryLimit);
         return run.run();
     }

@@ -1,12 +1,17 @@
-// Levels shared between threads give the bits of one thread: psi, the
-// energy of every level and the envelope, for both free ends, on a row
-// whose length is odd and no multiple of 8, and when a run fails.
+// Levels shared between threads in tiles give what one thread gives: psi,
+// the three rotating rows, the energy of every level and its verdict, the
+// envelope, LogFile.txt and every call to the window in its order, for both
+// free ends, with and without a counter pressure, on short and long rows,
+// and when a run stops or fails.
 #include "support/run_fixture.h"
 
 #include <bit>
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace velarion {
 namespace {
@@ -15,176 +20,273 @@ using testing::RunFixture;
 
 struct Results {
     RunOutcome outcome;
-    Matrix psi;
-    std::vector<LevelEnergy> energy;
-    std::vector<std::uint64_t> envelope;  // the bits of every extreme, segment by segment
-    std::vector<MessageRequest> messages;
+    std::vector<std::uint64_t> psi;       // the bits of every cell of every row
+    std::vector<std::uint64_t> rotating;  // the bits of the three Girotondo rows
+    std::vector<std::uint64_t> energy;    // the bits of every level's terms
+    std::vector<std::uint64_t> verdict;   // the instability's level, bits and segment
+    std::vector<std::uint64_t> envelope;  // the bits of every extreme
+    QStringList calls;                    // what the run did to the window
+    QByteArray log;
 };
+
+void appendBits(std::vector<std::uint64_t>& into, const Matrix& rows) {
+    for (std::size_t j = 0; j < rows.rows(); ++j) {
+        for (std::size_t s = 0; s < rows.columns(); ++s) {
+            into.push_back(std::bit_cast<std::uint64_t>(rows(j, s)));
+        }
+    }
+}
 
 class ThreadsTest : public RunFixture {
   protected:
     // The fake clock advances on every read, so the waits between the end
-    // tones pass.
+    // tones pass, and the same calls read the same times.
     ThreadsTest() { window.tickStep = 1; }
 
-    void set(std::string_view box, const char* text) {
-        window.setText(box, QString::fromUtf8(text));
+    void set(std::string_view box, const std::string& text) {
+        window.setText(box, QString::fromStdString(text));
     }
 
-    Results girotondo(int threads, FreeEnd freeEnd) {
-        form.threads = threads;
-        form.freeEnd = freeEnd;
+    template <class Run>
+    Results results(Run& run) {
+        window.calls.clear();
         window.messages.clear();
-        GirotondoRun run(window, form, numbers, logPath());
-        run.setEnvelope(true);
-        Results results{run.run(), std::move(form.psi), {}, {}, window.messages};
-        const auto kept = form.girotondoEnergy.kept();
-        results.energy.assign(kept.begin(), kept.end());
+        window.pumps = 0;
+        Results r{run.run(), {}, {}, {}, {}, {}, {}, {}};
+        r.calls = window.calls;
+        r.log = logBytes();
+        appendBits(r.psi, form.psi);
+        for (const Matrix* row : {&form.psiGiro0, &form.psiGiro1, &form.psiGiro2}) {
+            appendBits(r.rotating, *row);
+        }
+        const EnergyRecord& energy = form.girotondoEnergy;
+        for (const LevelEnergy& e : energy.kept()) {
+            for (double term : {e.kinetic, e.strain, e.work}) {
+                r.energy.push_back(std::bit_cast<std::uint64_t>(term));
+            }
+        }
+        if (const auto& instability = energy.instability()) {
+            r.verdict = {static_cast<std::uint64_t>(instability->level),
+                         std::bit_cast<std::uint64_t>(instability->energy),
+                         std::bit_cast<std::uint64_t>(instability->scale),
+                         static_cast<std::uint64_t>(instability->growthSegment)};
+        }
         const Envelope& envelope = form.girotondoEnvelope;
-        for (int s = 0; s <= envelope.lastSegment(); ++s) {
-            results.envelope.push_back(std::bit_cast<std::uint64_t>(envelope.minDisplacement(s)));
-            results.envelope.push_back(std::bit_cast<std::uint64_t>(envelope.maxDisplacement(s)));
+        for (int s = 0; !envelope.isEmpty() && s <= envelope.lastSegment(); ++s) {
+            r.envelope.push_back(std::bit_cast<std::uint64_t>(envelope.minDisplacement(s)));
+            r.envelope.push_back(std::bit_cast<std::uint64_t>(envelope.maxDisplacement(s)));
             if (s < envelope.lastSegment()) {
-                results.envelope.push_back(
+                r.envelope.push_back(
                     std::bit_cast<std::uint64_t>(envelope.minStress(s, form.parameters)));
-                results.envelope.push_back(
+                r.envelope.push_back(
                     std::bit_cast<std::uint64_t>(envelope.maxStress(s, form.parameters)));
             }
         }
-        return results;
+        return r;
+    }
+
+    Results girotondo(int threads, int depth = GirotondoRun::kDefaultTileDepth) {
+        form = FormState();
+        form.threads = threads;
+        form.freeEnd = freeEnd;
+        GirotondoRun run(window, form, numbers, logPath());
+        run.setEnvelope(true);
+        run.setTileDepth(depth);
+        return results(run);
+    }
+
+    Results doubleRun(int threads, int depth = DoubleRun::kDefaultTileDepth) {
+        form = FormState();
+        form.threads = threads;
+        form.freeEnd = freeEnd;
+        DoubleRun run(window, form, numbers, logPath());
+        run.setTileDepth(depth);
+        return results(run);
     }
 
     static void expectSame(const Results& one, const Results& many, const std::string& where) {
         ASSERT_EQ(one.outcome, many.outcome) << where;
-        ASSERT_EQ(one.psi.lastRow(), many.psi.lastRow()) << where;
-        ASSERT_EQ(one.psi.columns(), many.psi.columns()) << where;
-        for (int j = 0; j <= one.psi.lastRow(); ++j) {
-            ASSERT_EQ(
-                std::memcmp(one.psi.row(j), many.psi.row(j), one.psi.columns() * sizeof(double)), 0)
-                << where << ", row " << j;
-        }
-        ASSERT_EQ(one.energy.size(), many.energy.size()) << where;
-        // memcmp takes no null pointer, even for no bytes: the double run
-        // keeps no energy here.
-        if (!one.energy.empty()) {
-            ASSERT_EQ(std::memcmp(one.energy.data(), many.energy.data(),
-                                  one.energy.size() * sizeof(LevelEnergy)),
-                      0)
-                << where;
-        }
-        ASSERT_EQ(one.envelope, many.envelope) << where;
-        ASSERT_EQ(one.messages.size(), many.messages.size()) << where;
-        for (std::size_t i = 0; i < one.messages.size(); ++i) {
-            EXPECT_EQ(one.messages[i].detail, many.messages[i].detail) << where;
-        }
+        ASSERT_TRUE(one.psi == many.psi) << where << ": psi";
+        ASSERT_TRUE(one.rotating == many.rotating) << where << ": the rotating rows";
+        ASSERT_TRUE(one.energy == many.energy) << where << ": the energy";
+        ASSERT_EQ(one.verdict, many.verdict) << where << ": the instability";
+        ASSERT_TRUE(one.envelope == many.envelope) << where << ": the envelope";
+        ASSERT_EQ(one.log, many.log) << where << ": LogFile.txt";
+        ASSERT_EQ(one.calls, many.calls) << where << ": the window";
     }
+
+    FreeEnd freeEnd = FreeEnd::Seed;
 };
 
-// 1237 segments: the caller's share ends on a multiple of 8 and the
-// worker's does not. A counter pressure, so that the rows vary along the
-// column, and enough levels that every slot of the pairs is reused.
+// Rows of one energy block and of several, ending in a part block, on a
+// block's last segment or its first; snapshots of 3 N - 1 levels in blocks
+// of two cycles and of the default, a stop at the tenth snapshot.
 TEST_F(ThreadsTest, GirotondoGivesTheBitsOfOneThread) {
-    set(ctl::TINDICE_MATRICE2, "1236");
-    set(ctl::TINDICE_MATRICE1, "40");
-    set(ctl::Tnitertemp, "40");
+    set(ctl::TINDICE_MATRICE1, "12");
+    set(ctl::Tnitertemp, "12");
     set(ctl::TN, "7");
-    set(ctl::TP, "1");
-    for (FreeEnd freeEnd : {FreeEnd::Seed, FreeEnd::Restoring}) {
-        const Results one = girotondo(1, freeEnd);
-        ASSERT_EQ(one.outcome, RunOutcome::Completed);
-        ASSERT_GT(one.energy.size(), 800u);
-        for (int threads : {2, 3}) {
-            expectSame(one, girotondo(threads, freeEnd),
-                       std::to_string(threads) + " threads, free end " +
-                           std::to_string(static_cast<int>(freeEnd)));
-        }
-    }
-}
-
-// The seed's free end blows up until a level is no longer finite: the run
-// fails at the same level, with the same energy up to it and the same
-// envelope of the levels before it, in every step of a cycle.
-TEST_F(ThreadsTest, GirotondoFailsAtTheSameLevel) {
-    set(ctl::TINDICE_MATRICE2, "101");
-    set(ctl::TINDICE_MATRICE1, "100");
-    set(ctl::Tnitertemp, "100");
-    set(ctl::TP, "1");
-    for (const char* N : {"100", "101", "102"}) {
-        set(ctl::TN, N);
-        const Results one = girotondo(1, FreeEnd::Seed);
-        ASSERT_EQ(one.outcome, RunOutcome::Failed) << N;
-        ASSERT_EQ(one.messages.size(), 1u);
-        expectSame(one, girotondo(2, FreeEnd::Seed), std::string("N = ") + N);
-    }
-}
-
-// The window's side fails while two threads share the levels (no memory
-// for the text of the cycle box): the run ends on its error path, as on one
-// thread, instead of leaving the worker waiting for a level or the
-// exception ending the program.
-TEST_F(ThreadsTest, GirotondoFailsOnAFailureOfTheWindowSide) {
-    set(ctl::TINDICE_MATRICE2, "1236");
-    set(ctl::TINDICE_MATRICE1, "10");
-    set(ctl::Tnitertemp, "10");
-    set(ctl::TN, "7");
-    window.onSetText = [](std::string_view box, const QString& text) {
-        if (box == ctl::TK && text == QStringLiteral("3")) {
-            throw std::bad_alloc();
-        }
-    };
-    std::vector<LevelEnergy> oneThread;
-    for (int threads : {1, 2}) {
-        form.threads = threads;
-        window.messages.clear();
-        GirotondoRun run(window, form, numbers, logPath());
-        EXPECT_EQ(run.run(), RunOutcome::Failed) << threads << " threads";
-        ASSERT_EQ(window.messages.size(), 1u) << threads << " threads";
-        EXPECT_EQ(window.messages[0].detail, QStringLiteral("The run failed (std::bad_alloc)."));
-        // The second thread may have gone a level further when the failure
-        // came: the energy it records is that of one thread, level by level,
-        // and stops before rows that level overwrote.
-        const auto kept = form.girotondoEnergy.kept();
-        if (threads == 1) {
-            oneThread.assign(kept.begin(), kept.end());
-            ASSERT_GE(oneThread.size(), 9u);
-        } else {
-            ASSERT_LE(kept.size(), oneThread.size());
-            ASSERT_GT(kept.size(), 0u);
-            EXPECT_EQ(std::memcmp(kept.data(), oneThread.data(), kept.size() * sizeof(LevelEnergy)),
-                      0);
-        }
-    }
-}
-
-// The double run, with three threads as well (parts of 408 segments, the
-// last one not a multiple of 8), through a failure of the seed's end.
-TEST_F(ThreadsTest, DoubleRunGivesTheBitsOfOneThread) {
-    set(ctl::TINDICE_MATRICE2, "1236");
-    set(ctl::TP, "1");
-    for (const char* levels : {"700", "9000"}) {
-        set(ctl::TINDICE_MATRICE1, levels);
-        set(ctl::Tnitertemp, levels);
-        for (FreeEnd freeEnd : {FreeEnd::Seed, FreeEnd::Restoring}) {
-            const auto run = [&](int threads) {
-                form.threads = threads;
-                form.freeEnd = freeEnd;
-                window.messages.clear();
-                return Results{runDouble(), std::move(form.psi), {}, {}, window.messages};
-            };
-            const Results one = run(1);
-            // The seed's end overflows before level 9000.
-            ASSERT_EQ(one.outcome, std::string(levels) == "9000" && freeEnd == FreeEnd::Seed
-                                       ? RunOutcome::Failed
-                                       : RunOutcome::Completed);
-            // Three threads on two cores wait for one another long: only
-            // on the short run.
-            for (int threads : {2, std::string(levels) == "700" ? 3 : 2}) {
-                expectSame(one, run(threads),
-                           std::string(levels) + " levels, " + std::to_string(threads) +
-                               " threads, free end " + std::to_string(static_cast<int>(freeEnd)));
+    for (const int M : {1, 7, 1023, 1024, 1236, 2047, 2048, 4100, 9999, 32766}) {
+        set(ctl::TINDICE_MATRICE2, std::to_string(M));
+        for (const char* P : {"0", "1"}) {
+            set(ctl::TP, P);
+            for (const FreeEnd end : {FreeEnd::Seed, FreeEnd::Restoring}) {
+                freeEnd = end;
+                const Results one = girotondo(1);
+                ASSERT_EQ(one.outcome, RunOutcome::Completed) << M;
+                ASSERT_EQ(one.energy.size(), 3u * (3 * 7 * 12 - 1)) << M;
+                for (int threads : {2, 3, 4}) {
+                    for (int depth : {6, GirotondoRun::kDefaultTileDepth}) {
+                        expectSame(one, girotondo(threads, depth),
+                                   "M = " + std::to_string(M) + ", TP = " + P + ", free end " +
+                                       std::to_string(static_cast<int>(end)) + ", " +
+                                       std::to_string(threads) + " threads, blocks of " +
+                                       std::to_string(depth));
+                    }
+                }
             }
         }
     }
+}
+
+TEST_F(ThreadsTest, GirotondoStopsWhereOneThreadStops) {
+    set(ctl::TINDICE_MATRICE2, "3000");
+    set(ctl::TINDICE_MATRICE1, "40");
+    set(ctl::Tnitertemp, "40");
+    set(ctl::TN, "5");
+    set(ctl::TP, "1");
+    window.onPump = [this](int pump) { window.stop = pump == 2; };
+    const Results one = girotondo(1);
+    ASSERT_EQ(one.outcome, RunOutcome::Stopped);
+    for (int threads : {2, 3}) {
+        expectSame(one, girotondo(threads, 9), std::to_string(threads) + " threads");
+    }
+}
+
+// Levels that are no longer finite: at segment 0 (the first thread's)
+// under a time step beyond the Courant limit, and at the seed's free end
+// (the last thread's), after its energy has left level 1's, so the
+// instability is placed inside a block. Every step of a cycle, in blocks
+// of several sizes: the same level, segment, rows, energy and envelope.
+TEST_F(ThreadsTest, GirotondoFailsAtTheSameLevelAndSegment) {
+    set(ctl::TINDICE_MATRICE2, "2100");
+    set(ctl::TINDICE_MATRICE1, "100");
+    set(ctl::Tnitertemp, "100");
+    set(ctl::TP, "1");
+    const struct {
+        const char* DeltaT;
+        FreeEnd end;
+        const char* segment;
+        int N;  // and N + 1, N + 2: each step of a cycle fails in turn
+    } cases[] = {{"0,000006", FreeEnd::Restoring, "segment 0:", 40},
+                 {"0,000001", FreeEnd::Seed, "segment 2100:", 100}};
+    for (const auto& c : cases) {
+        set(ctl::TDeltaT, c.DeltaT);
+        freeEnd = c.end;
+        for (const std::string& N :
+             {std::to_string(c.N), std::to_string(c.N + 1), std::to_string(c.N + 2)}) {
+            set(ctl::TN, N);
+            const Results one = girotondo(1);
+            ASSERT_EQ(one.outcome, RunOutcome::Failed) << c.DeltaT << " " << N;
+            ASSERT_EQ(window.messages.size(), 1u);
+            EXPECT_TRUE(window.messages[0].detail.contains(QLatin1String(c.segment)))
+                << window.messages[0].detail.toStdString();
+            ASSERT_EQ(one.verdict.size(), 4u) << "the energy saw the instability first";
+            for (int threads : {2, 3}) {
+                for (int depth : {15, 100}) {
+                    expectSame(one, girotondo(threads, depth),
+                               std::string("DeltaT ") + c.DeltaT + ", N = " + N + ", " +
+                                   std::to_string(threads) + " threads, blocks of " +
+                                   std::to_string(depth));
+                }
+            }
+        }
+    }
+}
+
+// The window's side fails (no memory for a box's text) inside a block:
+// the run ends on its error path with the rows, the energy and the
+// envelope that one thread leaves there.
+TEST_F(ThreadsTest, GirotondoFailsOnAFailureOfTheWindowSideAsOneThread) {
+    set(ctl::TINDICE_MATRICE2, "3000");
+    set(ctl::TINDICE_MATRICE1, "10");
+    set(ctl::Tnitertemp, "10");
+    set(ctl::TN, "7");
+    set(ctl::TP, "1");
+    for (const char* failing : {"3", "5"}) {
+        window.onSetText = [failing](std::string_view box, const QString& text) {
+            if (box == ctl::TK && text == QLatin1String(failing)) {
+                throw std::bad_alloc();
+            }
+        };
+        const Results one = girotondo(1);
+        ASSERT_EQ(one.outcome, RunOutcome::Failed);
+        ASSERT_EQ(window.messages.size(), 1u);
+        EXPECT_EQ(window.messages[0].detail, QStringLiteral("The run failed (std::bad_alloc)."));
+        for (int threads : {2, 3}) {
+            expectSame(one, girotondo(threads, 12),
+                       std::string("TK ") + failing + ", " + std::to_string(threads) + " threads");
+        }
+    }
+}
+
+// The double run: blocks that end at pump points and inside them, a stop,
+// a failure of the window's side and a level that is no longer finite.
+TEST_F(ThreadsTest, DoubleRunGivesTheBitsOfOneThread) {
+    set(ctl::TINDICE_MATRICE1, "205");
+    set(ctl::Tnitertemp, "205");
+    for (const int M : {1, 15, 1236, 9999, 32766}) {
+        set(ctl::TINDICE_MATRICE2, std::to_string(M));
+        for (const char* P : {"0", "1"}) {
+            set(ctl::TP, P);
+            for (const FreeEnd end : {FreeEnd::Seed, FreeEnd::Restoring}) {
+                freeEnd = end;
+                const Results one = doubleRun(1);
+                ASSERT_EQ(one.outcome, RunOutcome::Completed);
+                for (const auto& [threads, depth] :
+                     {std::pair{2, 7}, std::pair{3, DoubleRun::kDefaultTileDepth},
+                      std::pair{4, 13}}) {
+                    expectSame(one, doubleRun(threads, depth),
+                               "M = " + std::to_string(M) + ", TP = " + P + ", free end " +
+                                   std::to_string(static_cast<int>(end)) + ", " +
+                                   std::to_string(threads) + " threads, blocks of " +
+                                   std::to_string(depth));
+                }
+            }
+        }
+    }
+}
+
+TEST_F(ThreadsTest, DoubleRunStopsAndFailsWhereOneThreadDoes) {
+    set(ctl::TINDICE_MATRICE2, "2100");
+    set(ctl::TINDICE_MATRICE1, "900");
+    set(ctl::Tnitertemp, "900");
+    set(ctl::TP, "1");
+    freeEnd = FreeEnd::Restoring;
+    const auto expectLikeOneThread = [&](RunOutcome outcome, const std::string& what) {
+        const Results one = doubleRun(1);
+        ASSERT_EQ(one.outcome, outcome) << what;
+        for (int threads : {2, 3}) {
+            for (int depth : {7, 64}) {
+                expectSame(one, doubleRun(threads, depth),
+                           what + ", " + std::to_string(threads) + " threads, blocks of " +
+                               std::to_string(depth));
+            }
+        }
+    };
+    window.onPump = [this](int pump) { window.stop = pump == 3; };
+    expectLikeOneThread(RunOutcome::Stopped, "a stop at level 300");
+    window.onPump = nullptr;
+    window.onSetText = [](std::string_view box, const QString& text) {
+        if (box == ctl::TJ && text == QLatin1String("151")) {
+            throw std::bad_alloc();
+        }
+    };
+    expectLikeOneThread(RunOutcome::Failed, "no memory for TJ at level 151");
+    window.onSetText = nullptr;
+    set(ctl::TDeltaT, "0,000006");
+    expectLikeOneThread(RunOutcome::Failed, "beyond the Courant limit");
+    EXPECT_TRUE(window.messages.back().text.contains(QLatin1String("Level 376, segment 0:")))
+        << window.messages.back().text.toStdString();
 }
 
 }  // namespace

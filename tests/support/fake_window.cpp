@@ -22,6 +22,22 @@ void FakeWindow::setText(std::string_view box, const QString& text) {
         onSetText(box, text);
     }
     boxes[controlName(box)] = text;
+    calls.append(controlName(box) + u'=' + text);
+}
+
+void FakeWindow::setProgressWidth(float twips) {
+    widths.push_back(twips);
+    calls.append(QStringLiteral("width %1").arg(twips));
+}
+
+void FakeWindow::repaint(std::string_view control) {
+    repaints.append(controlName(control));
+    calls.append(QStringLiteral("repaint ") + controlName(control));
+}
+
+void FakeWindow::setBusyCursor(bool busy) {
+    busyCursor.push_back(busy);
+    calls.append(QStringLiteral("busy %1").arg(busy));
 }
 
 bool FakeWindow::isTicked(std::string_view checkBox) const {
@@ -31,14 +47,17 @@ bool FakeWindow::isTicked(std::string_view checkBox) const {
 void FakeWindow::setEnabled(std::string_view control, bool enabled) {
     enabled_[controlName(control)] = enabled;
     switches.append((enabled ? QStringLiteral("+") : QStringLiteral("-")) + controlName(control));
+    calls.append(switches.back());
 }
 
 void FakeWindow::setStatus(const QString& caption) {
     statuses.append(caption);
+    calls.append(QStringLiteral("status ") + caption);
 }
 
 void FakeWindow::processEvents() {
     ++pumps;
+    calls.append(QStringLiteral("pump"));
     if (onPump) {
         onPump(pumps);
     }
@@ -46,6 +65,7 @@ void FakeWindow::processEvents() {
 
 MessageAnswer FakeWindow::messageBox(const MessageRequest& request) {
     messages.push_back(request);
+    calls.append(QStringLiteral("message ") + request.text + u'|' + request.detail);
     return request.buttons == MessageButtons::YesNo ? answer : MessageAnswer::Ok;
 }
 
@@ -63,6 +83,7 @@ std::optional<QString> FakeWindow::inputBox(const QString& prompt, const QString
 
 void FakeWindow::beep(int frequencyHz, int durationMs) {
     beeps.emplace_back(frequencyHz, durationMs);
+    calls.append(QStringLiteral("beep %1 %2").arg(frequencyHz).arg(durationMs));
 }
 
 }  // namespace velarion::testing

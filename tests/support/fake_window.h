@@ -23,12 +23,12 @@ class FakeWindow : public WindowOps {
     bool isTicked(std::string_view checkBox) const override;
     void setEnabled(std::string_view control, bool enabled) override;
     void setStatus(const QString& caption) override;
-    void setProgressWidth(float twips) override { widths.push_back(twips); }
-    void repaint(std::string_view control) override { repaints.append(controlName(control)); }
+    void setProgressWidth(float twips) override;
+    void repaint(std::string_view control) override;
     void processEvents() override;
     MessageAnswer messageBox(const MessageRequest& request) override;
     std::optional<QString> inputBox(const QString& prompt, const QString& title) override;
-    void setBusyCursor(bool busy) override { busyCursor.push_back(busy); }
+    void setBusyCursor(bool busy) override;
     void beep(int frequencyHz, int durationMs) override;
     std::int64_t tickCountMs() const override { return ticks += tickStep; }
     bool stopFlag() const override { return stop; }
@@ -40,6 +40,7 @@ class FakeWindow : public WindowOps {
     }
 
     // What the run did, in order.
+    QStringList calls;  // every call that changes the window, one line each
     QMap<QString, QString> boxes;
     std::vector<float> widths;
     QStringList statuses;
