@@ -4,7 +4,6 @@
 // checks, progress and event pumps.
 #include "bench_host.h"
 #include "model/kernel.h"
-#include "model/level_team.h"
 #include "ratio_report.h"
 #include "runs/girotondo_run.h"
 
@@ -74,43 +73,11 @@ BENCHMARK(girotondoRun)
     ->Arg(1)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(5);
-// Threads share the work: elapsed time, one thread against two in turns.
-BENCHMARK(girotondoRun)
-    ->Name("girotondo/elapsed")
-    ->Arg(1)
-    ->Arg(2)
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(5)
-    ->UseRealTime();
 BENCHMARK(rawKernel)->Name("girotondo/rawKernel")->Unit(benchmark::kMillisecond)->Repetitions(5);
-
-// Two threads meeting once a level, as the shared levels do, and nothing
-// else: what the meetings alone cost against the bare levels.
-void meetings(benchmark::State& state) {
-    LevelTeam team(2);
-    auto work = [&team](int) {
-        for (int level = 0; level < kLevels; ++level) {
-            team.sync();
-        }
-    };
-    for (auto _ : state) {
-        team.run(work);
-    }
-}
-
-BENCHMARK(meetings)
-    ->Name("girotondo/meetings")
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(5)
-    ->UseRealTime();
 
 const bool kRatios = [] {
     bench::addRatio("Girotondo run / raw kernel, N = 100, nitertemp = 100, M = 9999",
                     "girotondo/run/1", "girotondo/rawKernel");
-    bench::addRatio("Girotondo run, two threads / one, N = 100, nitertemp = 100, M = 9999",
-                    "girotondo/elapsed/2", "girotondo/elapsed/1");
-    bench::addRatio("Two threads meeting once a level / the bare levels, M = 9999",
-                    "girotondo/meetings", "girotondo/rawKernel");
     return true;
 }();
 

@@ -42,20 +42,10 @@ Matrix Matrix::tryCreate(std::size_t rows, std::size_t columns, std::size_t page
     //
     // The first touch of those rows is most of a long run's time beyond the
     // kernel: a page fault for every 4 KiB. Huge pages cut the faults
-    // 512-fold, and only the 2 MiB pieces a run reaches are allocated.
-    // velarion-batch, double run of 5000 x 10000 (a 400 MB psi), AMD EPYC,
-    // 2 cores, load about 4.5 from other builds; a fresh process for every
-    // run after a 3 s pause, 10 runs of each, interleaved; seconds:
-    //                                      median  fastest  slowest
-    //   4 KiB pages                         1.895    1.786    2.016
-    //   MADV_HUGEPAGE (this)                0.973    0.541    1.259
-    //   MAP_POPULATE                        1.110    1.026    1.192
-    //   MADV_POPULATE_WRITE, 2 MiB at a
-    //     time, by a second thread ahead    1.120    0.961    1.440
-    // Both populating variants also touch rows a run never reaches. An
-    // earlier measurement on an Intel Xeon virtual machine preferred 4 KiB
-    // pages; with transparent huge pages set to "never" the advice does
-    // nothing.
+    // 512-fold, and only the 2 MiB pieces a run reaches are allocated;
+    // populating the pages ahead would touch rows a run never reaches too
+    // (bench/FIGURES.md has the measurement). With transparent huge pages
+    // set to "never" the advice does nothing.
     auto* block = static_cast<char*>(std::calloc(bytes + kPage, 1));
     if (block == nullptr) {
         return m;

@@ -244,6 +244,55 @@ TEST_F(BatchTest, AnUnreadableThreadCountInTheEnvironmentIsNamed) {
     EXPECT_EQ(run({"--box", "CLogFile=0", "--threads", " 2"}).exitCode, 0);
 }
 
+// Whatever the thread count, the same files, stderr and output boxes (the
+// elapsed time aside): a Girotondo run whose seed end grows unstable, and a
+// double run that fails beyond the Courant limit.
+TEST_F(BatchTest, AnyThreadCountWritesTheSameFilesAndMessages) {
+    const QStringList girotondo{"--run",      "girotondo",
+                                "--box",      "TP=1",
+                                "--box",      "TN=60",
+                                "--box",      "TINDICE_MATRICE2=2100",
+                                "--box",      "TINDICE_MATRICE1=80",
+                                "--box",      "Tnitertemp=80",
+                                "--envelope", "envelope.csv"};
+    const QStringList failing{"--run", "double",
+                              "--box", "TP=1",
+                              "--box", "TDeltaT=0.000006",
+                              "--box", "TINDICE_MATRICE2=3000",
+                              "--box", "TINDICE_MATRICE1=500",
+                              "--box", "Tnitertemp=500"};
+    const QStringList files{"LogFile.txt", "energy.csv", "envelope.csv", "psi.csv"};
+    for (const QStringList& runArgs : {girotondo, failing}) {
+        QString firstOut, firstErr;
+        QList<QByteArray> firstFiles;
+        for (const char* threads : {"1", "2", "3"}) {
+            const QString where = QStringLiteral("threads%1").arg(threads);
+            ASSERT_TRUE(QDir(dir.path()).mkpath(where));
+            const Result r =
+                run(runArgs + QStringList{"-C", dir.filePath(where), "--threads", threads,
+                                          "--energy", "energy.csv", "--csv", "psi.csv"});
+            const QString out = r.out.section(QStringLiteral("Elaboration"), 0, 0);
+            QList<QByteArray> written;
+            for (const QString& file : files) {
+                written.append(read(where + QLatin1Char('/') + file));
+            }
+            if (firstFiles.isEmpty()) {
+                ASSERT_FALSE(r.err.isEmpty()) << "the run should warn or fail";
+                firstOut = out;
+                firstErr = r.err;
+                firstFiles = written;
+                continue;
+            }
+            EXPECT_EQ(out, firstOut) << threads << " threads";
+            EXPECT_EQ(r.err, firstErr) << threads << " threads";
+            for (qsizetype i = 0; i < files.size(); ++i) {
+                EXPECT_TRUE(written[i] == firstFiles[i])
+                    << files[i].toStdString() << ", " << threads << " threads";
+            }
+        }
+    }
+}
+
 TEST_F(BatchTest, GirotondoRunsHeadless) {
     const Result r = run({"--locale", "it_IT", "--run", "girotondo"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
