@@ -306,9 +306,10 @@ QString failureMessage(const HeadlessHost& host) {
     return host.status();
 }
 
+// Also gives the threads the run took.
 template <class Run>
 RunOutcome runOn(PythonHost& host, FormState& form, const NumberText& numbers,
-                 const QString& logPath, bool envelope) {
+                 const QString& logPath, bool envelope, int& threads) {
     Run run(host, form, numbers, logPath);
     if constexpr (requires { run.setEnvelope(true); }) {
         run.setEnvelope(envelope);
@@ -318,7 +319,9 @@ RunOutcome runOn(PythonHost& host, FormState& form, const NumberText& numbers,
             [&] { save_file_excel(host, form, numbers, QString::fromLatin1(kExcelFileName)); });
     }
     py::gil_scoped_release released;
-    return run.run();
+    const RunOutcome outcome = run.run();
+    threads = run.threads();
+    return outcome;
 }
 
 py::dict runModel(const std::string& kind, const std::string& freeEnd, std::optional<int> threads,
@@ -337,19 +340,20 @@ py::dict runModel(const std::string& kind, const std::string& freeEnd, std::opti
     const auto started = boxTexts(host);
     RunOutcome outcome = RunOutcome::Failed;
     std::optional<RunRecord> record;
+    int took = 1;
     if (kind == "double") {
-        outcome = runOn<DoubleRun>(host, form, numbers, logPath, envelope);
+        outcome = runOn<DoubleRun>(host, form, numbers, logPath, envelope, took);
         record = recordOfForm(form);
     } else if (kind == "girotondo") {
-        outcome = runOn<GirotondoRun>(host, form, numbers, logPath, envelope);
+        outcome = runOn<GirotondoRun>(host, form, numbers, logPath, envelope, took);
         record = recordOfForm(form);
     } else {
         PrecisionRun run(host, form, numbers, logPath);
-        run.setThreads(threads.value_or(1));
         {
             py::gil_scoped_release released;
             outcome = run.run();
         }
+        took = run.threads();
         record = recordOfDecimalRun(form, host);
     }
     if (host.interruption_) {
@@ -371,7 +375,7 @@ py::dict runModel(const std::string& kind, const std::string& freeEnd, std::opti
     record->provenance = {QStringLiteral("velarion-python"),
                           velarionVersion(),
                           QString::fromLatin1(kernelName()),
-                          form.threads > 0 ? form.threads : 1,
+                          took,
                           QDateTime::currentDateTimeUtc().toString(Qt::ISODate),
                           QString::fromStdString(call)};
     const auto shared = std::make_shared<const RunRecord>(std::move(*record));

@@ -34,6 +34,9 @@ class DoubleRun {
 
     RunOutcome run();
 
+    // The threads the last run shared its levels between.
+    int threads() const { return team_ ? team_->parts() : 1; }
+
   private:
     RunOutcome runSteps();
     void refuseBrokenLimits();

@@ -40,6 +40,9 @@ class GirotondoRun {
 
     RunOutcome run();
 
+    // The threads the last run shared its cycles between.
+    int threads() const { return team_ ? team_->parts() : 1; }
+
   private:
     RunOutcome runSteps();
     void createArrays();

@@ -272,6 +272,7 @@ void PrecisionRun::computeSegments(MathPrecision& m, int J, int first, int last,
 // The team, and a component for each of its threads, once for the run.
 void PrecisionRun::startTeam() {
     team_ = startRunTeam(RunKind::Precision, form_.threads, form_.psiText.cells()->lastColumn);
+    threads_ = team_ ? team_->parts() : 1;
     helpers_.clear();
     if (team_) {
         helpers_.reserve(static_cast<std::size_t>(team_->parts() - 1));

@@ -35,6 +35,9 @@ class PrecisionRun {
     void setMemoryLimit(std::size_t bytes) { memoryLimit_ = bytes; }
     RunOutcome run();
 
+    // The threads the last run shared its levels between.
+    int threads() const { return threads_; }
+
     // Component calls of the last run, for measuring their cost.
     std::int64_t componentCalls() const { return calls_; }
 
@@ -66,6 +69,7 @@ class PrecisionRun {
     // levels before it, so the results are the same for any count.
     std::unique_ptr<LevelTeam> team_;
     std::vector<std::unique_ptr<DecimalPrecision>> helpers_;
+    int threads_ = 1;
     struct Held;
     std::unique_ptr<Held> held_;  // the run's own A, F, B, L0 and C
     const char* step_ = nullptr;  // the start step under way, for messages

@@ -73,7 +73,8 @@ def run(run="double", free_end="seed", threads=None, *, log_file=None, results=N
     """Runs the model on the window's initial boxes changed by ``boxes``.
 
     ``run`` is "double", "girotondo" or "precision"; ``free_end`` "seed" or
-    "restoring"; ``threads`` the threads a level may be shared between. Boxes
+    "restoring"; ``threads`` the threads the run's segments are shared between
+    (by default the free cores on a row long enough to gain from them). Boxes
     by control name (``TP=1``, ``TN=100``, ``CLogFile=False``): numbers as
     Python numbers, texts read under the C locale. Nothing is written unless
     asked: ``log_file`` for LogFile.txt, ``results`` for a results file. The
