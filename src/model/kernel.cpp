@@ -51,13 +51,18 @@ bool updateRowBaseline(const double* current, const double* previous, double* ta
     return updateRangeBaseline(current, previous, target, M, 0, M + 1, f);
 }
 
-// The energy terms of segments from..to-1 onto the sums, then the update:
-// the plain loop above vectorises only as long as it carries no sums.
+// The update, then the energy terms of segments from..to-1 onto the sums of
+// their blocks: the plain loop above vectorises only as long as it carries
+// no sums.
 bool updateRangeWithEnergyBaseline(const double* current, const double* previous, double* target,
                                    int M, int from, int to, const KernelFactors& f,
-                                   EnergySums& sums) {
+                                   EnergySums* blocks) {
     const bool finite = updateRangeBaseline(current, previous, target, M, from, to, f);
-    sumEnergyRange(previous, current, from, to, M, f.L0, sums);
+    for (int s = from; s < to;) {
+        const int next = std::min((s / kEnergyBlock + 1) * kEnergyBlock, to);
+        sumEnergyRange(previous, current, s, next, M, f.L0, blocks[s / kEnergyBlock]);
+        s = next;
+    }
     return finite;
 }
 
@@ -103,18 +108,10 @@ bool updateRow(const double* current, const double* previous, double* target, in
     return chosen(current, previous, target, M, f);
 }
 
-// Block by block, each from zero: a call a block costs little beside its
-// thousand cells.
 bool updateRowWithEnergy(const double* current, const double* previous, double* target, int M,
                          const KernelFactors& f, std::span<EnergySums> blocks) {
-    bool finite = true;
-    for (int b = 0; b < energyBlockCount(M); ++b) {
-        const int from = b * kEnergyBlock;
-        const int to = std::min(from + kEnergyBlock, M + 1);
-        blocks[b] = EnergySums{};
-        finite &= updateRangeWithEnergy(current, previous, target, M, from, to, f, blocks[b]);
-    }
-    return finite;
+    std::fill_n(blocks.begin(), energyBlockCount(M), EnergySums{});
+    return updateRangeWithEnergy(current, previous, target, M, 0, M + 1, f, blocks);
 }
 
 bool updateRange(const double* current, const double* previous, double* target, int M, int from,
@@ -124,9 +121,9 @@ bool updateRange(const double* current, const double* previous, double* target, 
 }
 
 bool updateRangeWithEnergy(const double* current, const double* previous, double* target, int M,
-                           int from, int to, const KernelFactors& f, EnergySums& sums) {
+                           int from, int to, const KernelFactors& f, std::span<EnergySums> blocks) {
     static const UpdateRangeWithEnergyFunction chosen = chooseVariant().updateRangeWithEnergy;
-    return chosen(current, previous, target, M, from, to, f, sums);
+    return chosen(current, previous, target, M, from, to, f, blocks.data());
 }
 
 // Eight cells at a time in the lanes of a generic vector, which the compiler

@@ -86,19 +86,19 @@ bool updateRowWithEnergy(const double* current, const double* previous, double* 
 bool updateRowWithEnergyScalar(const double* current, const double* previous, double* target, int M,
                                const KernelFactors& f, std::span<EnergySums> blocks);
 
-// updateRange that also adds the energy terms of segments
-// from..min(to, M + 1) - 1 onto `sums`, carrying on each entry's sum: a
+// updateRange that also adds the energy terms of segments from..to-1,
+// segment s onto blocks[s / kEnergyBlock], carrying on each entry's sum: a
 // block's sums, started at zero, are those of updateRowWithEnergy when its
 // segments are taken in one range or in ranges in rising order.
 bool updateRangeWithEnergy(const double* current, const double* previous, double* target, int M,
-                           int from, int to, const KernelFactors& f, EnergySums& sums);
+                           int from, int to, const KernelFactors& f, std::span<EnergySums> blocks);
 
 using UpdateRowFunction = bool (*)(const double*, const double*, double*, int,
                                    const KernelFactors&);
 using UpdateRangeFunction = bool (*)(const double*, const double*, double*, int, int, int,
                                      const KernelFactors&);
 using UpdateRangeWithEnergyFunction = bool (*)(const double*, const double*, double*, int, int, int,
-                                               const KernelFactors&, EnergySums&);
+                                               const KernelFactors&, EnergySums*);
 
 // One vectorised build of updateRow for one instruction set.
 struct KernelVariant {

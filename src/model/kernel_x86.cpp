@@ -38,16 +38,21 @@ bool sameOffset(const double* a, const double* b, std::uintptr_t bytes) {
            reinterpret_cast<std::uintptr_t>(b) % bytes;
 }
 
+// The energy sums of segment s's block.
+EnergySums& blockOf(EnergySums* blocks, int s) {
+    return blocks[s / kEnergyBlock];
+}
+
 // Interior cells from..to-1, one at a time: the heads and tails of the
-// vector loops. With `sums`, their energy terms as well.
+// vector loops. With `blocks`, their energy terms as well.
 std::uint64_t scalarCells(const double* C, const double* O, double* T, int from, int to,
-                          const KernelFactors& f, EnergySums* sums) {
+                          const KernelFactors& f, EnergySums* blocks) {
     std::uint64_t bad = 0;
     for (int s = from; s < to; ++s) {
         T[s] = cells::interior(C, O, s, f.k2);
         bad |= cells::nonFinite(T[s]);
-        if (sums != nullptr) {
-            cells::addEnergyTerms(C, O, s, f.L0, *sums);
+        if (blocks != nullptr) {
+            cells::addEnergyTerms(C, O, s, f.L0, blockOf(blocks, s));
         }
     }
     return bad;
@@ -55,18 +60,18 @@ std::uint64_t scalarCells(const double* C, const double* O, double* T, int from,
 
 // Segment 0, with its energy terms when asked for.
 std::uint64_t firstCell(const double* C, const double* O, double* T, const KernelFactors& f,
-                        EnergySums* sums) {
-    if (sums != nullptr) {
-        cells::addEnergyTerms(C, O, 0, f.L0, *sums);
+                        EnergySums* blocks) {
+    if (blocks != nullptr) {
+        cells::addEnergyTerms(C, O, 0, f.L0, blocks[0]);
     }
     return cells::nonFinite(T[0] = cells::first(C, O, f));
 }
 
 // Segment M, with its energy term when asked for.
 std::uint64_t lastCell(const double* C, const double* O, double* T, int M, const KernelFactors& f,
-                       EnergySums* sums) {
-    if (sums != nullptr) {
-        cells::addLastEnergyTerm(C, O, M, *sums);
+                       EnergySums* blocks) {
+    if (blocks != nullptr) {
+        cells::addLastEnergyTerm(C, O, M, blockOf(blocks, M));
     }
     return cells::nonFinite(T[M] = cells::last(C, O, M, f));
 }
@@ -76,12 +81,22 @@ std::uint64_t lastCell(const double* C, const double* O, double* T, int M, const
 // step by 8 cells, so the mapping holds for the whole loop.
 struct LaneMap {
     int first;  // s % 8 of the loop's first vector
+    // In a row that starts on a cache line, as the runs' rows do, the
+    // vectors start on a multiple of 8 and lane j is entry j.
     void gather(const double* entries, double* lanes, int count) const {
+        if (first == 0) {
+            std::copy_n(entries, count, lanes);
+            return;
+        }
         for (int j = 0; j < count; ++j) {
             lanes[j] = entries[(first + j) % EnergySums::kLanes];
         }
     }
     void scatter(const double* lanes, double* entries, int count) const {
+        if (first == 0) {
+            std::copy_n(lanes, count, entries);
+            return;
+        }
         for (int j = 0; j < count; ++j) {
             entries[(first + j) % EnergySums::kLanes] = lanes[j];
         }
@@ -101,6 +116,24 @@ int interiorStart(int from) {
 }
 int interiorEnd(int to, int M) {
     return std::min(to, M);
+}
+
+// Whether segments from..to-1 lie in more than one block of the sums.
+bool spansBlocks(int from, int to) {
+    return from / kEnergyBlock != (to - 1) / kEnergyBlock;
+}
+
+// Runs `update` on the part of from..to-1 in each block of the sums in
+// turn, and tells whether every part was finite.
+template <class Update>
+bool blockByBlock(int from, int to, Update update) {
+    bool finite = true;
+    while (from < to) {
+        const int next = std::min((from / kEnergyBlock + 1) * kEnergyBlock, to);
+        finite &= update(from, next);
+        from = next;
+    }
+    return finite;
 }
 
 // ---- AVX-512: eight cells per vector ------------------------------------
@@ -173,25 +206,48 @@ VELARION_AVX512 inline void addEnergy8(Sums8& sums, __m512d cur, __m512d curNext
     sums.stretched = _mm512_add_pd(sums.stretched, _mm512_mul_pd(e, eBefore));
 }
 
-// Cells from..to-1 of the row (0 <= from < to <= M + 1). With `energy`, their
-// terms carry on the sums.
+// Cells from..to-1 of the row (0 <= from < to <= M + 1). With `blocks`,
+// their terms carry on the sums of their blocks.
 template <bool kEnergy>
 VELARION_AVX512 bool updateAvx512(const double* C, const double* O, double* T, int M, int from,
-                                  int to, const KernelFactors& f, EnergySums* energy) {
+                                  int to, const KernelFactors& f, EnergySums* blocks) {
     constexpr std::uintptr_t kLine = 64;
-    std::uint64_t bad = from == 0 ? firstCell(C, O, T, f, energy) : 0;
     const int end = interiorEnd(to, M);
     // Scalar cells until the stores start on a cache line: a 64-byte store
     // that straddles two lines costs twice.
     int s = alignedStart(T, interiorStart(from), end, kLine);
-    bad |= scalarCells(C, O, T, interiorStart(from), s, f, energy);
+    if constexpr (kEnergy) {
+        // A row whose vectors do not start on a multiple of 8 takes its
+        // blocks one call each.
+        if (s % EnergySums::kLanes != 0 && spansBlocks(from, to)) {
+            return blockByBlock(from, to, [&](int a, int b) {
+                return updateAvx512<true>(C, O, T, M, a, b, f, blocks);
+            });
+        }
+    }
+    std::uint64_t bad = from == 0 ? firstCell(C, O, T, f, blocks) : 0;
+    bad |= scalarCells(C, O, T, interiorStart(from), s, f, blocks);
     const __m512d k2 = _mm512_set1_pd(f.k2);
     const __m512d L0 = _mm512_set1_pd(f.L0);
     const LaneMap map{s % EnergySums::kLanes};
+    // The lanes of the block of the sums that the vector loop is in, handed
+    // back when it leaves the block: the vectors start on a multiple of 8
+    // (or the range lies in one block), so none straddles two blocks.
     Sums8 sums{};
+    int block = s / kEnergyBlock;
+    int blockEnd = map.first == 0 ? (block + 1) * kEnergyBlock : M + 1;
     if constexpr (kEnergy) {
-        sums = loadSums8(*energy, map);
+        sums = loadSums8(blocks[block], map);
     }
+    // Each vector loop runs to the end of the block it is in, then hands its
+    // lanes over and goes on in the next block.
+    const auto stopAt = [&](int limit) { return kEnergy ? std::min(limit, blockEnd) : limit; };
+    const auto nextBlock = [&]() VELARION_AVX512 {
+        storeSums8(sums, blocks[block], map);
+        ++block;
+        blockEnd += kEnergyBlock;
+        sums = loadSums8(blocks[block], map);
+    };
     __mmask8 badLanes = 0;
     // The aligned loop loads C up to s + 15, which must lie in the row.
     if (sameOffset(C, T, kLine) && s + 8 <= end && s + 15 <= M) {
@@ -200,37 +256,51 @@ VELARION_AVX512 bool updateAvx512(const double* C, const double* O, double* T, i
         // lane 7 of `left` is used.
         __m512d left = _mm512_set1_pd(C[s - 1]);
         __m512d mid = _mm512_load_pd(C + s);
-        for (; s + 8 <= end && s + 15 <= M; s += 8) {
-            const __m512d right = _mm512_load_pd(C + s + 8);
+        for (;;) {
+            const int stop = stopAt(end);
+            for (; s + 8 <= stop && s + 15 <= M; s += 8) {
+                const __m512d right = _mm512_load_pd(C + s + 8);
+                const __m512d old = _mm512_loadu_pd(O + s);
+                const __m512d next = shiftedRight(mid, right);
+                const __m512d v = interior8(shiftedLeft(left, mid), mid, next, old, k2);
+                _mm512_store_pd(T + s, v);
+                badLanes |= nonFinite8(v);
+                if constexpr (kEnergy) {
+                    addEnergy8(sums, mid, next, old, O + s + 1, L0);
+                }
+                left = mid;
+                mid = right;
+            }
+            if (!kEnergy || s != blockEnd || s + 8 > end || s + 15 > M) {
+                break;
+            }
+            nextBlock();
+        }
+    }
+    for (;;) {
+        const int stop = stopAt(end);
+        for (; s + 8 <= stop; s += 8) {
+            const __m512d mid = _mm512_loadu_pd(C + s);
+            const __m512d next = _mm512_loadu_pd(C + s + 1);
             const __m512d old = _mm512_loadu_pd(O + s);
-            const __m512d next = shiftedRight(mid, right);
-            const __m512d v = interior8(shiftedLeft(left, mid), mid, next, old, k2);
-            _mm512_store_pd(T + s, v);
+            const __m512d v = interior8(_mm512_loadu_pd(C + s - 1), mid, next, old, k2);
+            _mm512_storeu_pd(T + s, v);
             badLanes |= nonFinite8(v);
             if constexpr (kEnergy) {
                 addEnergy8(sums, mid, next, old, O + s + 1, L0);
             }
-            left = mid;
-            mid = right;
         }
-    }
-    for (; s + 8 <= end; s += 8) {
-        const __m512d mid = _mm512_loadu_pd(C + s);
-        const __m512d next = _mm512_loadu_pd(C + s + 1);
-        const __m512d old = _mm512_loadu_pd(O + s);
-        const __m512d v = interior8(_mm512_loadu_pd(C + s - 1), mid, next, old, k2);
-        _mm512_storeu_pd(T + s, v);
-        badLanes |= nonFinite8(v);
-        if constexpr (kEnergy) {
-            addEnergy8(sums, mid, next, old, O + s + 1, L0);
+        if (!kEnergy || s != blockEnd || s + 8 > end) {
+            break;
         }
+        nextBlock();
     }
     if constexpr (kEnergy) {
-        storeSums8(sums, *energy, map);
+        storeSums8(sums, blocks[block], map);
     }
-    bad |= scalarCells(C, O, T, s, end, f, energy);
+    bad |= scalarCells(C, O, T, s, end, f, blocks);
     if (to == M + 1) {
-        bad |= lastCell(C, O, T, M, f, energy);
+        bad |= lastCell(C, O, T, M, f, blocks);
     }
     return bad == 0 && badLanes == 0;
 }
@@ -250,8 +320,8 @@ bool updateRangeAvx512(const double* C, const double* O, double* T, int M, int f
 
 VELARION_AVX512
 bool updateRangeWithEnergyAvx512(const double* C, const double* O, double* T, int M, int from,
-                                 int to, const KernelFactors& f, EnergySums& sums) {
-    return updateAvx512<true>(C, O, T, M, from, to, f, &sums);
+                                 int to, const KernelFactors& f, EnergySums* blocks) {
+    return updateAvx512<true>(C, O, T, M, from, to, f, blocks);
 }
 
 namespace {
@@ -321,21 +391,30 @@ VELARION_AVX2 inline __m256i cells4(const double* C, const double* O, double* T,
 }
 
 // Cells from..to-1, as updateAvx512.
+// The sums of a range in one block, carried on in the vector loop; a range
+// over several blocks goes block by block.
 template <bool kEnergy>
 VELARION_AVX2 bool updateAvx2(const double* C, const double* O, double* T, int M, int from, int to,
-                              const KernelFactors& f, EnergySums* energy) {
+                              const KernelFactors& f, EnergySums* blocks) {
+    if constexpr (kEnergy) {
+        if (spansBlocks(from, to)) {
+            return blockByBlock(from, to, [&](int a, int b) {
+                return updateAvx2<true>(C, O, T, M, a, b, f, blocks);
+            });
+        }
+    }
     // 32-byte stores on a 32-byte boundary never straddle a cache line.
     constexpr std::uintptr_t kVector = 32;
-    std::uint64_t bad = from == 0 ? firstCell(C, O, T, f, energy) : 0;
+    std::uint64_t bad = from == 0 ? firstCell(C, O, T, f, blocks) : 0;
     const int end = interiorEnd(to, M);
     int s = alignedStart(T, interiorStart(from), end, kVector);
-    bad |= scalarCells(C, O, T, interiorStart(from), s, f, energy);
+    bad |= scalarCells(C, O, T, interiorStart(from), s, f, blocks);
     const __m256d k2 = _mm256_set1_pd(f.k2);
     const __m256d L0 = _mm256_set1_pd(f.L0);
     const LaneMap map{s % EnergySums::kLanes};
     Sums4 sums{};
     if constexpr (kEnergy) {
-        sums = loadSums4(*energy, map);
+        sums = loadSums4(blockOf(blocks, from), map);
     }
     __m256i badLanes = _mm256_setzero_si256();
     // Two vectors a step, so that each half of the sums meets the same
@@ -349,11 +428,11 @@ VELARION_AVX2 bool updateAvx2(const double* C, const double* O, double* T, int M
         s += 4;
     }
     if constexpr (kEnergy) {
-        storeSums4(sums, *energy, map);
+        storeSums4(sums, blockOf(blocks, from), map);
     }
-    bad |= scalarCells(C, O, T, s, end, f, energy);
+    bad |= scalarCells(C, O, T, s, end, f, blocks);
     if (to == M + 1) {
-        bad |= lastCell(C, O, T, M, f, energy);
+        bad |= lastCell(C, O, T, M, f, blocks);
     }
     return bad == 0 && _mm256_testz_si256(badLanes, badLanes) != 0;
 }
@@ -373,8 +452,8 @@ bool updateRangeAvx2(const double* C, const double* O, double* T, int M, int fro
 
 VELARION_AVX2
 bool updateRangeWithEnergyAvx2(const double* C, const double* O, double* T, int M, int from, int to,
-                               const KernelFactors& f, EnergySums& sums) {
-    return updateAvx2<true>(C, O, T, M, from, to, f, &sums);
+                               const KernelFactors& f, EnergySums* blocks) {
+    return updateAvx2<true>(C, O, T, M, from, to, f, blocks);
 }
 
 }  // namespace velarion::x86

@@ -24,9 +24,10 @@ bool updateRangeAvx512(const double* current, const double* previous, double* ta
 bool updateRangeAvx2(const double* current, const double* previous, double* target, int M, int from,
                      int to, const KernelFactors& f);
 bool updateRangeWithEnergyAvx512(const double* current, const double* previous, double* target,
-                                 int M, int from, int to, const KernelFactors& f, EnergySums& sums);
+                                 int M, int from, int to, const KernelFactors& f,
+                                 EnergySums* blocks);
 bool updateRangeWithEnergyAvx2(const double* current, const double* previous, double* target, int M,
-                               int from, int to, const KernelFactors& f, EnergySums& sums);
+                               int from, int to, const KernelFactors& f, EnergySums* blocks);
 
 }  // namespace velarion::x86
 #endif

@@ -140,14 +140,14 @@ void RotatingTiles::computeLevels(Part& p, int part) {
         if (before < p.lo) {
             updateRange(current, previous, target, M_, before, p.lo, f_);
         }
-        EnergySums* sums = sums_.data() + static_cast<std::ptrdiff_t>(i - 1) * blocks_;
-        bool finite = true;
-        for (int block = p.lo / kEnergyBlock; block * kEnergyBlock < p.hi; ++block) {
-            const int from = block * kEnergyBlock;
-            sums[block] = EnergySums{};
-            finite &= updateRangeWithEnergy(current, previous, target, M_, from,
-                                            std::min(from + kEnergyBlock, M_ + 1), f_, sums[block]);
-        }
+        const std::span<EnergySums> sums = std::span(sums_).subspan(
+            static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(blocks_),
+            static_cast<std::size_t>(blocks_));
+        const int firstBlock = p.lo / kEnergyBlock;
+        std::fill(sums.begin() + firstBlock, sums.begin() + (p.hi - 1) / kEnergyBlock + 1,
+                  EnergySums{});
+        const bool finite =
+            updateRangeWithEnergy(current, previous, target, M_, p.lo, p.hi, f_, sums);
         if (p.hi < after) {
             updateRange(current, previous, target, M_, p.hi, after, f_);
         }

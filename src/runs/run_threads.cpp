@@ -1,3 +1,5 @@
+// The thread count of every run: what was asked for, else the free cores on a
+// row long enough to gain from them.
 #include "run_threads.h"
 
 #include "model/kernel.h"
@@ -88,12 +90,12 @@ int requestedThreads(int given) {
 
 // The load average would count this program's own threads of a run that
 // has just ended, and a minute of the past: the programs running now are
-// counted instead, the fewest of a few looks a fifth of a millisecond
+// counted instead, the fewest of three looks a tenth of a millisecond
 // apart, so that one that is only passing through a core is not taken for
 // one that keeps it.
 int freeCores() {
-    constexpr int kLooks = 5;
-    constexpr auto kApart = std::chrono::microseconds(200);
+    constexpr int kLooks = 3;
+    constexpr auto kApart = std::chrono::microseconds(100);
     int others = kMaxThreads;
     for (int look = 0; look < kLooks; ++look) {
         if (look > 0) {

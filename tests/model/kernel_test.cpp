@@ -11,7 +11,9 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velarion {
@@ -24,7 +26,12 @@ const KernelFactors kRestoring =
 // The variants this processor can run, called directly, and the dispatcher.
 std::vector<KernelVariant> runnableVariants() {
     std::vector<KernelVariant> runnable{
-        {"updateRow", updateRow, true, updateRange, updateRangeWithEnergy}};
+        {"updateRow", updateRow, true, updateRange,
+         [](const double* current, const double* previous, double* target, int M, int from, int to,
+            const KernelFactors& f, EnergySums* blocks) {
+             return updateRangeWithEnergy(current, previous, target, M, from, to, f,
+                                          std::span(blocks, energyBlockCount(M)));
+         }}};
     for (const KernelVariant& variant : kernelVariants()) {
         if (variant.supported) {
             runnable.push_back(variant);
@@ -124,34 +131,39 @@ void expectSameAsScalar(const KernelVariant& variant, int M, int shiftCurrent, i
     ASSERT_EQ(fastOk, plainOk) << where;
     ASSERT_EQ(fastOk, firstNonFinite(fast.data(), M) < 0) << where;
 
-    // The same level with its energy sums, in ranges that end at every
-    // block of the sums and at `split` too, as threads take them, the
-    // sums carried on from range to range within a block: the row as
-    // before, and every block's sums bit for bit as the scalar loop adds
-    // them. Then the sums again by a second pass over the two rows.
+    // The same level with its energy sums, in two ranges split anywhere
+    // (each over several blocks of the sums) and in ranges that end at every
+    // block and at the split too, as threads take them, the sums carried on
+    // from range to range: the row as before, and every block's sums bit for
+    // bit as the scalar loop adds them. Then the sums again by a second pass
+    // over the two rows.
     std::vector<EnergySums> plainSums(static_cast<std::size_t>(energyBlockCount(M)));
     updateRowWithEnergyScalar(current.data(), previous.data(), plain.data(), M, f, plainSums);
-    for (int split : {1, M / 2, (M / 2) / 8 * 8 + 3, M}) {
+    for (const auto& [split, atBlocks] :
+         {std::pair{1, false}, std::pair{M / 2, false}, std::pair{(M / 2) / 8 * 8 + 3, true},
+          std::pair{M, true}}) {
         if (split < 1 || split > M) {
             continue;
         }
-        const std::string at = where + " split=" + std::to_string(split);
+        const std::string at =
+            where + " split=" + std::to_string(split) + (atBlocks ? " and at every block" : "");
         ShiftedRow fused(M, shiftTarget), ranges(M, shiftTarget);
         std::vector<EnergySums> sums(plainSums.size()), passSums(plainSums.size());
         bool fusedOk = true, rangesOk = true;
         for (int from = 0; from <= M;) {
             const int blockEnd = std::min((from / kEnergyBlock + 1) * kEnergyBlock, M + 1);
-            const int to = from < split && split < blockEnd ? split : blockEnd;
-            EnergySums& block = sums[static_cast<std::size_t>(from / kEnergyBlock)];
-            if (from % kEnergyBlock == 0) {
-                block = EnergySums{};
-            }
+            const int to = from < split ? (atBlocks ? std::min(split, blockEnd) : split)
+                                        : (atBlocks ? blockEnd : M + 1);
             fusedOk &= variant.updateRangeWithEnergy(current.data(), previous.data(), fused.data(),
-                                                     M, from, to, f, block);
+                                                     M, from, to, f, sums.data());
             rangesOk &=
                 variant.updateRange(current.data(), previous.data(), ranges.data(), M, from, to, f);
-            sumEnergyRange(previous.data(), current.data(), from, to, M, f.L0,
-                           passSums[static_cast<std::size_t>(from / kEnergyBlock)]);
+            for (int s = from; s < to;) {
+                const int next = std::min((s / kEnergyBlock + 1) * kEnergyBlock, to);
+                sumEnergyRange(previous.data(), current.data(), s, next, M, f.L0,
+                               passSums[static_cast<std::size_t>(s / kEnergyBlock)]);
+                s = next;
+            }
             from = to;
         }
         ASSERT_EQ(fused.firstDifference(plain), "") << at << " with energy";
