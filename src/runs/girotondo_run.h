@@ -36,7 +36,7 @@ class GirotondoRun {
     // (whole cycles; a snapshot ends a block too).
     void setTileDepth(int levels) { tileDepth_ = levels; }
 
-    static constexpr int kDefaultTileDepth = 64;
+    static constexpr int kDefaultTileDepth = 128;
 
     RunOutcome run();
 
