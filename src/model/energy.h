@@ -6,6 +6,7 @@
 
 #include "kernel.h"
 #include "parameters.h"
+#include "water_hammer.h"
 
 #include <cstdint>
 #include <optional>
@@ -22,9 +23,18 @@ struct LevelEnergy {
     double strain = 0;
     // -P (psi(J, 0) + psi(J-1, 0)) / 2.
     double work = 0;
+    // Up to level J: the energy friction has taken out of the column, and
+    // the work a closing valve has done on it (EnergyFlows). Both 0 without
+    // friction or valve.
+    double dissipated = 0;
+    double valveWork = 0;
     double total() const { return kinetic + strain + work; }
-    // |kinetic| + |strain| + |work|: how large the numbers are that the
-    // total is made of.
+    // total() + dissipated - valveWork: what the scheme keeps constant
+    // whatever the ends and the friction (with a restoring or closed last
+    // end). The total alone when nothing was dissipated or worked.
+    double balance() const;
+    // |kinetic| + |strain| + |work| + |dissipated| + |valveWork|: how large
+    // the numbers are that the balance is made of.
     double size() const;
 };
 
@@ -48,6 +58,45 @@ LevelEnergy energyBetween(const double* previous, const double* current, int M,
 // fitsKernelEnergySums().
 LevelEnergy energyFromSums(std::span<const EnergySums> blocks, double current0, double previous0,
                            const Parameters& p);
+
+// What friction takes out of the column and a closing valve puts into it,
+// summed over the updates so far. In the update that makes level n + 1 the
+// scheme's energy (LevelEnergy) changes by the sum over the segments of
+// F(n, s) (psi(n+1, s) - psi(n-1, s)) / 2, for every force F(n, s) of the
+// update other than the pieces' and the counter pressure's:
+// - friction, F = -Rho L0 kf d |d| / DeltaT^2 per unit area on every
+//   segment that moves freely, d = psi(n, s) - psi(n-1, s): the dissipated
+//   energy is the running sum of -F (psi(n+1, s) - psi(n-1, s)) / 2;
+// - the valve's reaction on segment 0, R = Rho L0 (psi(n+1, 0) - 2 psi(n, 0)
+//   + psi(n-1, 0)) / DeltaT^2 - B e(n, 0) / L0: its work is the running sum
+//   of R (psi(n+1, 0) - psi(n-1, 0)) / 2. A shut valve does none.
+// Each sum runs through the segments in rising order, from whole rows, so
+// its bits do not depend on how a level was computed.
+class EnergyFlows {
+  public:
+    EnergyFlows(const Parameters& p, FreeEnd freeEnd, const WaterHammer& hammer);
+
+    // Whether there is anything to sum: friction or a closing valve.
+    bool isActive() const { return friction_ || valve_; }
+    // Adds the update that made `next` from `current` and `previous`.
+    void add(const double* previous, const double* current, const double* next, int M);
+    // Puts the sums of the updates added so far into `energy`: the energy
+    // of the level `next` of the last add() paired with the one before.
+    void fill(LevelEnergy& energy) const {
+        energy.dissipated = dissipated_;
+        energy.valveWork = valveWork_;
+    }
+
+  private:
+    Parameters p_;
+    double kf_;
+    bool friction_;
+    bool valve_;
+    int firstFree_;  // the first segment friction acts on
+    bool lastFree_;  // whether it acts on segment M
+    double dissipated_ = 0;
+    double valveWork_ = 0;
+};
 
 // The segment whose last step departs most from the rigid motion, the step
 // -DeltaT V0 that every segment takes at level 1: where a growing

@@ -19,6 +19,15 @@ void moveByInitialVelocity(const double* row0, double* row1, int M, double Delta
     }
 }
 
+void holdClosedEnds(const double* row0, double* row1, int M, FirstEnd firstEnd, FreeEnd lastEnd) {
+    if (firstEnd == FirstEnd::Closed) {
+        row1[0] = row0[0];
+    }
+    if (lastEnd == FreeEnd::Closed) {
+        row1[M] = row0[M];
+    }
+}
+
 void refuseNonFiniteFirstRows(const double* row0, const double* row1, int M) {
     for (const auto& [level, row] : {std::pair{0, row0}, std::pair{1, row1}}) {
         if (const int s = firstNonFinite(row, M); s >= 0) {

@@ -23,23 +23,49 @@ KernelFactors KernelFactors::from(double DeltaT, double L0, double Rho, double B
     return f;
 }
 
+KernelFactors KernelFactors::from(double DeltaT, double L0, double Rho, double B, double P,
+                                  FreeEnd freeEnd, const WaterHammer& hammer, double V0, double D) {
+    KernelFactors f = from(DeltaT, L0, Rho, B, P, freeEnd);
+    f.firstEnd = hammer.firstEnd;
+    if (hammer.firstEnd == FirstEnd::Valve) {
+        f.kv = DeltaT * DeltaT * V0 / hammer.closingTime;
+    }
+    if (hammer.hasFriction()) {
+        f.kf = hammer.friction / (2 * D);
+    }
+    return f;
+}
+
 namespace {
 
 // The plain loop, vectorised by the compiler for the baseline instruction
 // set (SSE2 on x86-64): each cell is the same sequence of IEEE operations,
 // only two at once.
-bool updateRangeBaseline(const double* __restrict current, const double* __restrict previous,
-                         double* __restrict target, int M, int from, int to,
-                         const KernelFactors& f) {
+template <bool kFriction>
+std::uint64_t interiorBaseline(const double* __restrict current, const double* __restrict previous,
+                               double* __restrict target, int from, int end,
+                               const KernelFactors& f) {
     const double k2 = f.k2;
-    std::uint64_t bad =
-        from == 0 ? cells::nonFinite(target[0] = cells::first(current, previous, f)) : 0;
-    const int end = to < M ? to : M;
-    for (int s = from > 1 ? from : 1; s < end; ++s) {
-        const double v = cells::interior(current, previous, s, k2);
+    const double kf = f.kf;
+    std::uint64_t bad = 0;
+    for (int s = from; s < end; ++s) {
+        const double v = kFriction ? cells::interiorWithFriction(current, previous, s, k2, kf)
+                                   : cells::interior(current, previous, s, k2);
         target[s] = v;
         bad |= cells::nonFinite(v);
     }
+    return bad;
+}
+
+bool updateRangeBaseline(const double* __restrict current, const double* __restrict previous,
+                         double* __restrict target, int M, int from, int to,
+                         const KernelFactors& f) {
+    std::uint64_t bad =
+        from == 0 ? cells::nonFinite(target[0] = cells::first(current, previous, f)) : 0;
+    const int end = to < M ? to : M;
+    const int start = from > 1 ? from : 1;
+    bad |= f.hasFriction() ? interiorBaseline<true>(current, previous, target, start, end, f)
+                           : interiorBaseline<false>(current, previous, target, start, end, f);
     if (to == M + 1) {
         bad |= cells::nonFinite(target[M] = cells::last(current, previous, M, f));
     }

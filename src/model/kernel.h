@@ -1,15 +1,10 @@
 #pragma once
 
+#include "water_hammer.h"
+
 #include <span>
 
 namespace velarion {
-
-// How the last segment, the free end, feels the elongation of its piece.
-// Seed: with a plus sign, as the model was first written; the piece then
-// pushes the last segment away from its neighbour, and the end is unstable.
-// Restoring: with a minus sign, the opposite of the force the piece exerts
-// on segment M - 1, so the end is pulled back like every other segment.
-enum class FreeEnd { Seed, Restoring };
 
 // The factors of the column update, formed once per run.
 struct KernelFactors {
@@ -19,10 +14,23 @@ struct KernelFactors {
     double P = 0;
     double L0 = 0;
     FreeEnd freeEnd = FreeEnd::Seed;
+    FirstEnd firstEnd = FirstEnd::CounterPressure;
+    // A closing valve's step shrinks by this much every level: (DeltaT *
+    // DeltaT) * V0 / TC, signed as V0.
+    double kv = 0;
+    // Friction takes kf * (d * |d|) off each freely moving segment, d its
+    // last step: kf = f / (2 D). 0 without friction, and then the update
+    // is the seed's, operation for operation.
+    double kf = 0;
 
     // c = pow(DeltaT / L0, 2.0) by the power function, not a product.
     static KernelFactors from(double DeltaT, double L0, double Rho, double B, double P,
                               FreeEnd freeEnd = FreeEnd::Seed);
+    // The same with the first end and the friction of `hammer`; V0 and the
+    // diameter D give the valve's and the friction's factors.
+    static KernelFactors from(double DeltaT, double L0, double Rho, double B, double P,
+                              FreeEnd freeEnd, const WaterHammer& hammer, double V0, double D);
+    bool hasFriction() const { return kf > 0; }
 };
 
 // Computes one time level: target[0..M] from the level before (current)

@@ -6,24 +6,68 @@
 #include "kernel.h"
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 
 namespace velarion::cells {
 
-inline double first(const double* cur, const double* prev, const KernelFactors& f) {
+// The stretch of the first piece pushing segment 0, with the counter
+// pressure: the seed's first cell.
+inline double counterPressed(const double* cur, const double* prev, const KernelFactors& f) {
     return f.k1 * ((cur[1] - cur[0] - f.L0) * f.B + f.P * f.L0) + (2 * cur[0] - prev[0]);
+}
+
+// What friction takes off a segment whose last step was d: kf * (d * |d|).
+inline double friction(double d, double kf) {
+    return kf * (d * std::abs(d));
+}
+
+// A closing valve: segment 0's step d shrinks by kv each level until it
+// would cross zero; from then on the valve is shut.
+inline double valve(const double* cur, const double* prev, double kv) {
+    const double d = cur[0] - prev[0];
+    const double next = d + kv;
+    return next * d > 0 ? cur[0] + next : cur[0];
+}
+
+inline double first(const double* cur, const double* prev, const KernelFactors& f) {
+    switch (f.firstEnd) {
+        case FirstEnd::Closed:
+            return cur[0];
+        case FirstEnd::Valve:
+            return valve(cur, prev, f.kv);
+        case FirstEnd::CounterPressure:
+            break;
+    }
+    const double pushed = counterPressed(cur, prev, f);
+    return f.hasFriction() ? pushed - friction(cur[0] - prev[0], f.kf) : pushed;
 }
 
 inline double interior(const double* cur, const double* prev, int s, double k2) {
     return k2 * ((cur[s + 1] - 2 * cur[s]) + cur[s - 1]) + (2 * cur[s] - prev[s]);
 }
 
+inline double interiorWithFriction(const double* cur, const double* prev, int s, double k2,
+                                   double kf) {
+    return interior(cur, prev, s, k2) - friction(cur[s] - prev[s], kf);
+}
+
+// An interior cell, with friction only when the pipe has some.
+inline double interiorOf(const double* cur, const double* prev, int s, const KernelFactors& f) {
+    return f.hasFriction() ? interiorWithFriction(cur, prev, s, f.k2, f.kf)
+                           : interior(cur, prev, s, f.k2);
+}
+
 // The restoring stretch swaps the operands of both subtractions, so it is
-// exactly the seed's stretch negated.
+// exactly the seed's stretch negated. A closed end stays where it is.
 inline double last(const double* cur, const double* prev, int M, const KernelFactors& f) {
+    if (f.freeEnd == FreeEnd::Closed) {
+        return cur[M];
+    }
     const double stretch = f.freeEnd == FreeEnd::Restoring ? (cur[M - 1] - cur[M]) + f.L0
                                                            : (cur[M] - cur[M - 1]) - f.L0;
-    return f.k2 * stretch + (2 * cur[M] - prev[M]);
+    const double moved = f.k2 * stretch + (2 * cur[M] - prev[M]);
+    return f.hasFriction() ? moved - friction(cur[M] - prev[M], f.kf) : moved;
 }
 
 // The energy terms of segment s (s < M): its movement squared, and the

@@ -11,7 +11,7 @@ bool updateRowScalar(const double* current, const double* previous, double* targ
     target[0] = cells::first(current, previous, f);
     bad |= cells::nonFinite(target[0]);
     for (int s = 1; s < M; ++s) {
-        target[s] = cells::interior(current, previous, s, f.k2);
+        target[s] = cells::interiorOf(current, previous, s, f);
         bad |= cells::nonFinite(target[s]);
     }
     target[M] = cells::last(current, previous, M, f);
@@ -25,7 +25,7 @@ bool updateRowWithEnergyScalar(const double* current, const double* previous, do
     std::uint64_t bad = 0;
     for (int s = 0; s < M; ++s) {
         target[s] = s == 0 ? cells::first(current, previous, f)
-                           : cells::interior(current, previous, s, f.k2);
+                           : cells::interiorOf(current, previous, s, f);
         bad |= cells::nonFinite(target[s]);
         EnergySums& sums = blocks[s / kEnergyBlock];
         if (s % kEnergyBlock == 0) {

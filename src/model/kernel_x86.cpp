@@ -49,7 +49,7 @@ std::uint64_t scalarCells(const double* C, const double* O, double* T, int from,
                           const KernelFactors& f, EnergySums* blocks) {
     std::uint64_t bad = 0;
     for (int s = from; s < to; ++s) {
-        T[s] = cells::interior(C, O, s, f.k2);
+        T[s] = cells::interiorOf(C, O, s, f);
         bad |= cells::nonFinite(T[s]);
         if (blocks != nullptr) {
             cells::addEnergyTerms(C, O, s, f.L0, blockOf(blocks, s));
@@ -146,6 +146,23 @@ VELARION_AVX512 inline __m512d interior8(__m512d left, __m512d mid, __m512d righ
     return _mm512_add_pd(_mm512_mul_pd(k2, strain), _mm512_sub_pd(twice, old));
 }
 
+// cells::friction on eight cells: kf * (d * |d|), d = C(s) - O(s).
+VELARION_AVX512 inline __m512d friction8(__m512d mid, __m512d old, __m512d kf) {
+    const __m512d d = _mm512_sub_pd(mid, old);
+    return _mm512_mul_pd(kf, _mm512_mul_pd(d, _mm512_abs_pd(d)));
+}
+
+// The interior cells, less their friction when the pipe has some.
+template <bool kFriction>
+VELARION_AVX512 inline __m512d cells8(__m512d left, __m512d mid, __m512d right, __m512d old,
+                                      __m512d k2, __m512d kf) {
+    const __m512d v = interior8(left, mid, right, old, k2);
+    if constexpr (kFriction) {
+        return _mm512_sub_pd(v, friction8(mid, old, kf));
+    }
+    return v;
+}
+
 // All eight lanes. (The unmasked valignq intrinsic of GCC 12 trips its own
 // uninitialised-value warning; with every lane selected it is the same
 // instruction.)
@@ -208,7 +225,7 @@ VELARION_AVX512 inline void addEnergy8(Sums8& sums, __m512d cur, __m512d curNext
 
 // Cells from..to-1 of the row (0 <= from < to <= M + 1). With `blocks`,
 // their terms carry on the sums of their blocks.
-template <bool kEnergy>
+template <bool kEnergy, bool kFriction>
 VELARION_AVX512 bool updateAvx512(const double* C, const double* O, double* T, int M, int from,
                                   int to, const KernelFactors& f, EnergySums* blocks) {
     constexpr std::uintptr_t kLine = 64;
@@ -221,13 +238,14 @@ VELARION_AVX512 bool updateAvx512(const double* C, const double* O, double* T, i
         // blocks one call each.
         if (s % EnergySums::kLanes != 0 && spansBlocks(from, to)) {
             return blockByBlock(from, to, [&](int a, int b) {
-                return updateAvx512<true>(C, O, T, M, a, b, f, blocks);
+                return updateAvx512<true, kFriction>(C, O, T, M, a, b, f, blocks);
             });
         }
     }
     std::uint64_t bad = from == 0 ? firstCell(C, O, T, f, blocks) : 0;
     bad |= scalarCells(C, O, T, interiorStart(from), s, f, blocks);
     const __m512d k2 = _mm512_set1_pd(f.k2);
+    const __m512d kf = _mm512_set1_pd(f.kf);
     const __m512d L0 = _mm512_set1_pd(f.L0);
     const LaneMap map{s % EnergySums::kLanes};
     // The lanes of the block of the sums that the vector loop is in, handed
@@ -262,7 +280,7 @@ VELARION_AVX512 bool updateAvx512(const double* C, const double* O, double* T, i
                 const __m512d right = _mm512_load_pd(C + s + 8);
                 const __m512d old = _mm512_loadu_pd(O + s);
                 const __m512d next = shiftedRight(mid, right);
-                const __m512d v = interior8(shiftedLeft(left, mid), mid, next, old, k2);
+                const __m512d v = cells8<kFriction>(shiftedLeft(left, mid), mid, next, old, k2, kf);
                 _mm512_store_pd(T + s, v);
                 badLanes |= nonFinite8(v);
                 if constexpr (kEnergy) {
@@ -283,7 +301,7 @@ VELARION_AVX512 bool updateAvx512(const double* C, const double* O, double* T, i
             const __m512d mid = _mm512_loadu_pd(C + s);
             const __m512d next = _mm512_loadu_pd(C + s + 1);
             const __m512d old = _mm512_loadu_pd(O + s);
-            const __m512d v = interior8(_mm512_loadu_pd(C + s - 1), mid, next, old, k2);
+            const __m512d v = cells8<kFriction>(_mm512_loadu_pd(C + s - 1), mid, next, old, k2, kf);
             _mm512_storeu_pd(T + s, v);
             badLanes |= nonFinite8(v);
             if constexpr (kEnergy) {
@@ -303,6 +321,14 @@ VELARION_AVX512 bool updateAvx512(const double* C, const double* O, double* T, i
         bad |= lastCell(C, O, T, M, f, blocks);
     }
     return bad == 0 && badLanes == 0;
+}
+
+// The loop with friction only for a pipe that has some.
+template <bool kEnergy>
+VELARION_AVX512 bool updateAvx512(const double* C, const double* O, double* T, int M, int from,
+                                  int to, const KernelFactors& f, EnergySums* blocks) {
+    return f.hasFriction() ? updateAvx512<kEnergy, true>(C, O, T, M, from, to, f, blocks)
+                           : updateAvx512<kEnergy, false>(C, O, T, M, from, to, f, blocks);
 }
 
 }  // namespace
@@ -333,6 +359,13 @@ VELARION_AVX2 inline __m256d interior4(__m256d left, __m256d mid, __m256d right,
     const __m256d twice = _mm256_add_pd(mid, mid);
     const __m256d strain = _mm256_add_pd(_mm256_sub_pd(right, twice), left);
     return _mm256_add_pd(_mm256_mul_pd(k2, strain), _mm256_sub_pd(twice, old));
+}
+
+// cells::friction on four cells.
+VELARION_AVX2 inline __m256d friction4(__m256d mid, __m256d old, __m256d kf) {
+    const __m256d d = _mm256_sub_pd(mid, old);
+    const __m256d magnitude = _mm256_andnot_pd(_mm256_set1_pd(-0.0), d);
+    return _mm256_mul_pd(kf, _mm256_mul_pd(d, magnitude));
 }
 
 // All-ones lanes where the exponent bits are all set (infinity or NaN).
@@ -370,20 +403,28 @@ VELARION_AVX2 inline __m256d difference4(__m256d a, __m256d b) {
     return _mm256_fmsub_pd(a, _mm256_set1_pd(1.0), b);
 }
 
+// The factors of the four-cell loop.
+struct Factors4 {
+    __m256d k2, kf, L0;
+};
+
 // Four cells from s, with their energy terms into half `half` of the sums
 // when asked for; returns the lanes that are not finite.
-template <bool kEnergy>
-VELARION_AVX2 inline __m256i cells4(const double* C, const double* O, double* T, int s, __m256d k2,
-                                    __m256d L0, Sums4& sums, int half) {
+template <bool kEnergy, bool kFriction>
+VELARION_AVX2 inline __m256i cells4(const double* C, const double* O, double* T, int s,
+                                    const Factors4& f, Sums4& sums, int half) {
     const __m256d mid = _mm256_loadu_pd(C + s);
     const __m256d next = _mm256_loadu_pd(C + s + 1);
     const __m256d old = _mm256_loadu_pd(O + s);
-    const __m256d v = interior4(_mm256_loadu_pd(C + s - 1), mid, next, old, k2);
+    __m256d v = interior4(_mm256_loadu_pd(C + s - 1), mid, next, old, f.k2);
+    if constexpr (kFriction) {
+        v = _mm256_sub_pd(v, friction4(mid, old, f.kf));
+    }
     _mm256_storeu_pd(T + s, v);
     if constexpr (kEnergy) {
         const __m256d moved = difference4(mid, old);
-        const __m256d e = difference4(difference4(next, mid), L0);
-        const __m256d eBefore = difference4(difference4(_mm256_loadu_pd(O + s + 1), old), L0);
+        const __m256d e = difference4(difference4(next, mid), f.L0);
+        const __m256d eBefore = difference4(difference4(_mm256_loadu_pd(O + s + 1), old), f.L0);
         sums.moved[half] = _mm256_add_pd(sums.moved[half], _mm256_mul_pd(moved, moved));
         sums.stretched[half] = _mm256_add_pd(sums.stretched[half], _mm256_mul_pd(e, eBefore));
     }
@@ -393,13 +434,13 @@ VELARION_AVX2 inline __m256i cells4(const double* C, const double* O, double* T,
 // Cells from..to-1, as updateAvx512.
 // The sums of a range in one block, carried on in the vector loop; a range
 // over several blocks goes block by block.
-template <bool kEnergy>
+template <bool kEnergy, bool kFriction>
 VELARION_AVX2 bool updateAvx2(const double* C, const double* O, double* T, int M, int from, int to,
                               const KernelFactors& f, EnergySums* blocks) {
     if constexpr (kEnergy) {
         if (spansBlocks(from, to)) {
             return blockByBlock(from, to, [&](int a, int b) {
-                return updateAvx2<true>(C, O, T, M, a, b, f, blocks);
+                return updateAvx2<true, kFriction>(C, O, T, M, a, b, f, blocks);
             });
         }
     }
@@ -409,8 +450,7 @@ VELARION_AVX2 bool updateAvx2(const double* C, const double* O, double* T, int M
     const int end = interiorEnd(to, M);
     int s = alignedStart(T, interiorStart(from), end, kVector);
     bad |= scalarCells(C, O, T, interiorStart(from), s, f, blocks);
-    const __m256d k2 = _mm256_set1_pd(f.k2);
-    const __m256d L0 = _mm256_set1_pd(f.L0);
+    const Factors4 factors{_mm256_set1_pd(f.k2), _mm256_set1_pd(f.kf), _mm256_set1_pd(f.L0)};
     const LaneMap map{s % EnergySums::kLanes};
     Sums4 sums{};
     if constexpr (kEnergy) {
@@ -420,11 +460,14 @@ VELARION_AVX2 bool updateAvx2(const double* C, const double* O, double* T, int M
     // Two vectors a step, so that each half of the sums meets the same
     // entries every time.
     for (; s + 8 <= end; s += 8) {
-        badLanes = _mm256_or_si256(badLanes, cells4<kEnergy>(C, O, T, s, k2, L0, sums, 0));
-        badLanes = _mm256_or_si256(badLanes, cells4<kEnergy>(C, O, T, s + 4, k2, L0, sums, 1));
+        badLanes =
+            _mm256_or_si256(badLanes, cells4<kEnergy, kFriction>(C, O, T, s, factors, sums, 0));
+        badLanes =
+            _mm256_or_si256(badLanes, cells4<kEnergy, kFriction>(C, O, T, s + 4, factors, sums, 1));
     }
     if (s + 4 <= end) {
-        badLanes = _mm256_or_si256(badLanes, cells4<kEnergy>(C, O, T, s, k2, L0, sums, 0));
+        badLanes =
+            _mm256_or_si256(badLanes, cells4<kEnergy, kFriction>(C, O, T, s, factors, sums, 0));
         s += 4;
     }
     if constexpr (kEnergy) {
@@ -435,6 +478,13 @@ VELARION_AVX2 bool updateAvx2(const double* C, const double* O, double* T, int M
         bad |= lastCell(C, O, T, M, f, blocks);
     }
     return bad == 0 && _mm256_testz_si256(badLanes, badLanes) != 0;
+}
+
+template <bool kEnergy>
+VELARION_AVX2 bool updateAvx2(const double* C, const double* O, double* T, int M, int from, int to,
+                              const KernelFactors& f, EnergySums* blocks) {
+    return f.hasFriction() ? updateAvx2<kEnergy, true>(C, O, T, M, from, to, f, blocks)
+                           : updateAvx2<kEnergy, false>(C, O, T, M, from, to, f, blocks);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@ struct Parameters {
     double DeltaT = 0;
     double P = 0;
     double A = 0;
+    double D = 0;  // the diameter, as the box TD gives it
     double F = 0;
     double tot = 0;
     double B = 0;

@@ -14,10 +14,16 @@ const EnergyRecord& energyOfRun(const FormState& form, EnergyRecord& computed) {
     if (rows.run == RunKind::Girotondo) {
         return form.girotondoEnergy;
     }
+    EnergyFlows flows(rows.parameters, rows.freeEnd, rows.hammer);
     for (int J = 1; J <= rows.lastRow; ++J) {
         const double* before = form.psi.row(static_cast<std::size_t>(J - 1));
         const double* now = form.psi.row(static_cast<std::size_t>(J));
-        computed.add(energyBetween(before, now, rows.lastSegment, rows.parameters));
+        if (J >= 2) {
+            flows.add(form.psi.row(static_cast<std::size_t>(J - 2)), before, now, rows.lastSegment);
+        }
+        LevelEnergy energy = energyBetween(before, now, rows.lastSegment, rows.parameters);
+        flows.fill(energy);
+        computed.add(energy);
         computed.placeGrowth(before, now, rows.lastSegment, rows.parameters);
     }
     return computed;
@@ -34,7 +40,15 @@ bool writeEnergyCsv(const FormState& form, const EnergyRecord& energy, const QSt
         error = csv.errorText();
         return false;
     }
-    csv.writeRecord(QStringList{"level", "time", "kinetic", "strain", "work", "energy"});
+    // Friction's loss and the valve's work only when the pipe has them, so
+    // that the seed's model keeps its columns.
+    const bool flows = !form.psiRows->hammer.isSeeds();
+    QStringList header{"level", "time", "kinetic", "strain", "work", "energy"};
+    if (flows) {
+        header << "dissipated"
+               << "valve_work";
+    }
+    csv.writeRecord(header);
     const double DeltaT = form.psiRows->parameters.DeltaT;
     std::int64_t level = 0;
     for (const LevelEnergy& e : energy.kept()) {
@@ -44,8 +58,10 @@ bool writeEnergyCsv(const FormState& form, const EnergyRecord& energy, const QSt
                                  e.kinetic,
                                  e.strain,
                                  e.work,
-                                 e.total()};
-        csv.writeRecord(record);
+                                 e.total(),
+                                 e.dissipated,
+                                 e.valveWork};
+        csv.writeRecord(std::span<const double>(record, flows ? 8 : 6));
     }
     if (!csv.commit()) {
         error = csv.errorText();

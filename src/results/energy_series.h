@@ -18,7 +18,9 @@ const EnergyRecord& energyOfRun(const FormState& form, EnergyRecord& computed);
 
 // Writes the energy as CSV: the header level,time,kinetic,strain,work,energy
 // and one row per kept level, time in seconds and energies in J/m2, with 17
-// significant digits and the decimal point. False, with the reason in
+// significant digits and the decimal point. With a valve or friction two
+// columns follow: dissipated and valve_work, so that energy + dissipated -
+// valve_work stays constant. False, with the reason in
 // `error`, when there is no run or the file cannot be written.
 bool writeEnergyCsv(const FormState& form, const EnergyRecord& energy, const QString& path,
                     QString& error);

@@ -16,6 +16,7 @@ std::optional<RunRecord> recordOfForm(const FormState& form) {
     RunRecord r;
     r.run = rows.run;
     r.freeEnd = rows.freeEnd;
+    r.hammer = rows.hammer;
     r.outcome = rows.outcome;
     r.parameters = rows.parameters;
     r.lastSegment = rows.lastSegment;

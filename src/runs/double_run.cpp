@@ -103,17 +103,21 @@ void DoubleRun::readParameters() {
     }
     reader.readPhysical(form_.parameters, false);
     reader.refuseImpossibleUpdate(form_.parameters);
+    reader.refuseImpossibleHammer(form_.parameters, form_.hammer);
     M_ = form_.IndiceMatrice2;
     const Parameters& p = form_.parameters;
-    factors_ = KernelFactors::from(p.DeltaT, p.L0, p.Rho, p.B, p.P, form_.freeEnd);
+    factors_ = KernelFactors::from(p.DeltaT, p.L0, p.Rho, p.B, p.P, form_.freeEnd, form_.hammer,
+                                   p.V0, p.D);
 }
 
 void DoubleRun::fillFirstRows() {
     const Parameters& p = form_.parameters;
     layOutAtRest(form_.psi.row(0), M_, p.L0);
     moveByInitialVelocity(form_.psi.row(0), form_.psi.row(1), M_, p.DeltaT, p.V0);
+    holdClosedEnds(form_.psi.row(0), form_.psi.row(1), M_, factors_.firstEnd, factors_.freeEnd);
     refuseNonFiniteFirstRows(form_.psi.row(0), form_.psi.row(1), M_);
-    form_.psiRows = PsiRows{RunKind::Double, p, M_, 1, std::nullopt, factors_.freeEnd};
+    form_.psiRows =
+        PsiRows{RunKind::Double, p, M_, 1, std::nullopt, factors_.freeEnd, form_.hammer};
 }
 
 // A team shares the levels when one is chosen for the row. A kept matrix

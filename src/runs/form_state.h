@@ -24,6 +24,7 @@ struct PsiRows {
     int lastRow = 0;
     std::optional<RunOutcome> outcome;  // empty while the run is under way
     FreeEnd freeEnd = FreeEnd::Seed;    // the free end the run computed with
+    WaterHammer hammer;                 // its first end and friction
 };
 
 // Everything a run leaves in the window: it lasts as long as the window.
@@ -34,6 +35,9 @@ struct FormState {
     // in the window, --free-end in velarion-batch. Each run reads it at its
     // start.
     FreeEnd freeEnd = FreeEnd::Seed;
+    // The first end and the friction the next run computes with: the Model
+    // menu in the window, --first-end and --friction in velarion-batch.
+    WaterHammer hammer;
     // The threads the next double or Girotondo run may share its levels
     // between: --threads in velarion-batch; 0 leaves the choice to
     // VELARION_THREADS, else one thread.

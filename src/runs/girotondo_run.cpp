@@ -51,6 +51,7 @@ RunOutcome GirotondoRun::run() {
 RunOutcome GirotondoRun::runSteps() {
     newest_ = nullptr;
     tiles_.reset();
+    flows_.reset();
     team_.reset();
     ops_.beep(kStartToneHz, kToneMs);
     control_.start();
@@ -119,8 +120,11 @@ void GirotondoRun::createArrays() {
 void GirotondoRun::readParameters() {
     const ParameterReader reader(ops_, numbers_);
     reader.readPhysical(form_.parameters, true);
+    reader.refuseImpossibleHammer(form_.parameters, form_.hammer);
     const Parameters& p = form_.parameters;
-    factors_ = KernelFactors::from(p.DeltaT, p.L0, p.Rho, p.B, p.P, form_.freeEnd);
+    factors_ = KernelFactors::from(p.DeltaT, p.L0, p.Rho, p.B, p.P, form_.freeEnd, form_.hammer,
+                                   p.V0, p.D);
+    flows_.emplace(p, form_.freeEnd, form_.hammer);
 }
 
 void GirotondoRun::fillInitialRows() {
@@ -137,8 +141,10 @@ void GirotondoRun::fillInitialRows() {
         throw RunFailure(segmentLimitReason(M_));
     }
     moveByInitialVelocity(giro0, giro1, M_, p.DeltaT, p.V0);
+    holdClosedEnds(giro0, giro1, M_, factors_.firstEnd, factors_.freeEnd);
     refuseNonFiniteFirstRows(giro0, giro1, M_);
-    form_.psiRows = PsiRows{RunKind::Girotondo, p, M_, 0, std::nullopt, factors_.freeEnd};
+    form_.psiRows =
+        PsiRows{RunKind::Girotondo, p, M_, 0, std::nullopt, factors_.freeEnd, form_.hammer};
     level_ = 1;
     openLogIfTicked(ops_, log_);
     if (M_ < 1) {
@@ -160,10 +166,12 @@ void GirotondoRun::fillInitialRows() {
 }
 
 // A team shares the cycles when one is chosen for the row. The scaled
-// energy of extreme time steps takes a pass of its own: one thread. Tiles
-// that find no memory leave the run on one thread too.
+// energy of extreme time steps takes a pass of its own: one thread. So do
+// friction's loss and the valve's work, which read the whole rows of three
+// levels in a row, and tiles keep no level whole. Tiles that find no memory
+// leave the run on one thread too.
 void GirotondoRun::startTiles() {
-    if (!fitsKernelEnergySums(form_.parameters)) {
+    if (!fitsKernelEnergySums(form_.parameters) || flows_->isActive()) {
         return;
     }
     team_ = startRunTeam(RunKind::Girotondo, form_.threads, M_);
@@ -367,18 +375,22 @@ void GirotondoRun::update(const Matrix& current, const Matrix& previous, Matrix&
     const double* now = current.row(0);
     const double* before = previous.row(0);
     bool finite = false;
+    LevelEnergy energy;
     if (fitsKernelEnergySums(form_.parameters)) {
         finite = updateRowWithEnergy(now, before, target.row(0), M_, factors_, sums_);
-        form_.girotondoEnergy.add(energyFromSums(sums_, now[0], before[0], form_.parameters));
+        energy = energyFromSums(sums_, now[0], before[0], form_.parameters);
     } else {
         finite = updateRow(now, before, target.row(0), M_, factors_);
-        form_.girotondoEnergy.add(energyBetween(before, now, M_, form_.parameters));
+        energy = energyBetween(before, now, M_, form_.parameters);
     }
+    flows_->fill(energy);
+    form_.girotondoEnergy.add(energy);
     form_.girotondoEnergy.placeGrowth(before, now, M_, form_.parameters);
     if (!finite) {
         newest_ = nullptr;  // no energy for a level that is not finite
         throw RunFailure(nonFiniteReason(level_, firstNonFinite(target.row(0), M_)));
     }
+    flows_->add(before, now, target.row(0), M_);
     beforeNewest_ = current.row(0);
     newest_ = target.row(0);
 }
@@ -389,7 +401,9 @@ void GirotondoRun::recordNewestEnergy() {
         tiles_->settle();
     }
     if (newest_ != nullptr) {
-        form_.girotondoEnergy.add(energyBetween(beforeNewest_, newest_, M_, form_.parameters));
+        LevelEnergy energy = energyBetween(beforeNewest_, newest_, M_, form_.parameters);
+        flows_->fill(energy);
+        form_.girotondoEnergy.add(energy);
         form_.girotondoEnergy.placeGrowth(beforeNewest_, newest_, M_, form_.parameters);
         newest_ = nullptr;
     }

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace velarion {
@@ -86,6 +87,9 @@ class GirotondoRun {
     const double* newest_ = nullptr;
     const double* beforeNewest_ = nullptr;
     std::vector<EnergySums> sums_;  // the energy sums of a level, block by block
+    // Friction's loss and the valve's work up to the newest level, when the
+    // pipe has either (one thread then).
+    std::optional<EnergyFlows> flows_;
 
     int tileDepth_ = kDefaultTileDepth;
     std::unique_ptr<LevelTeam> team_;

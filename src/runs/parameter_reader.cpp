@@ -139,7 +139,8 @@ void ParameterReader::readPhysical(Parameters& p, bool girotondo) const {
         p.N = toInt16(ctl::TN);
     }
 
-    p.A = GiveMeDouble(ctl::TD) * kPi * GiveMeDouble(ctl::TD) / 4;
+    p.D = GiveMeDouble(ctl::TD);
+    p.A = p.D * kPi * GiveMeDouble(ctl::TD) / 4;
     showFixed(ctl::TA, p.A, "A (area)");
 
     // The model works with 10000 times the pressure typed.
@@ -206,6 +207,41 @@ void ParameterReader::refuseImpossibleUpdate(const Parameters& p) const {
     }
     if (!std::isfinite(p.P * p.L0)) {
         fail("the force term P x L0 is beyond the double range", {ctl::TP, ctl::Tltot});
+    }
+}
+
+void ParameterReader::refuseImpossibleHammer(const Parameters& p, const WaterHammer& hammer) const {
+    if (hammer.hasValve() && p.P != 0) {
+        throw RunFailure(QStringLiteral("A valve holds segment 0, so no counter pressure can "
+                                        "act on it: P must be 0 with a closed or closing valve "
+                                        "(%1).")
+                             .arg(describeBoxHolding(ops_, ctl::TP)));
+    }
+    if (hammer.firstEnd == FirstEnd::Valve) {
+        if (!(hammer.closingTime > 0) || !std::isfinite(hammer.closingTime)) {
+            throw RunFailure(QStringLiteral("The valve's closing time must be a positive number "
+                                            "of seconds, not %1.")
+                                 .arg(numbers_.brief(hammer.closingTime)));
+        }
+        if (!std::isfinite(p.DeltaT * p.DeltaT * p.V0 / hammer.closingTime)) {
+            throw RunFailure(QStringLiteral("The valve's step, deltat squared times V0 over the "
+                                            "closing time, is beyond the double range (%1, %2).")
+                                 .arg(describeBoxHolding(ops_, ctl::TDeltaT),
+                                      describeBoxHolding(ops_, ctl::TV0)));
+        }
+    }
+    if (!(hammer.friction >= 0) || !std::isfinite(hammer.friction)) {
+        throw RunFailure(QStringLiteral("The friction factor f must be 0 or more, not %1.")
+                             .arg(numbers_.brief(hammer.friction)));
+    }
+    if (hammer.hasFriction()) {
+        const double D = GiveMeDouble(ctl::TD);
+        const double kf = hammer.friction / (2 * D);
+        if (!(D > 0) || !std::isfinite(kf)) {
+            throw RunFailure(QStringLiteral("Friction needs the pipe's diameter as a positive "
+                                            "number whose f / (2 D) is finite (%1).")
+                                 .arg(describeBoxHolding(ops_, ctl::TD)));
+        }
     }
 }
 

@@ -62,6 +62,12 @@ class ParameterReader {
     // message names the boxes at fault with their texts.
     void refuseImpossibleUpdate(const Parameters& p) const;
 
+    // Refuses water-hammer choices the run cannot compute: a counter
+    // pressure on the segment a valve holds, a closing time that is not a
+    // positive number, a negative friction factor, or friction in a pipe
+    // whose diameter (read from TD) is not positive.
+    void refuseImpossibleHammer(const Parameters& p, const WaterHammer& hammer) const;
+
   private:
     [[noreturn]] void failNotNumber(std::string_view box, const QString& text) const;
     [[noreturn]] void failRange(std::string_view box, const QString& text, const char* range) const;

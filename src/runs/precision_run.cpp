@@ -21,6 +21,7 @@ namespace velarion {
 
 namespace {
 
+constexpr std::int16_t kZero = 0;
 constexpr std::int16_t kTwo = 2;
 constexpr std::int16_t kFour = 4;
 
@@ -44,11 +45,28 @@ PrecisionResult freeEndStretch(MathPrecision& m, const PrecisionResult* up1, int
     return m.Subtract(result(m.Subtract(result(up1[n]), result(up1[n - 1]))), result(L0));
 }
 
+// The cell `moved` less its friction, KF (d |d|), d = now - before.
+PrecisionResult lessFriction(MathPrecision& m, const PrecisionResult& moved,
+                             const PrecisionResult& now, const PrecisionResult& before,
+                             const PrecisionResult& KF) {
+    const auto d = m.Subtract(result(now), result(before));
+    const auto magnitude = d.value < 0 ? m.Subtract(kZero, result(d)) : d;
+    const auto loss = m.Multiply(result(KF), result(m.Multiply(result(d), result(magnitude))));
+    return m.Subtract(result(moved), result(loss));
+}
+
+bool sameSign(const Decimal& a, const Decimal& b) {
+    return (a > 0 && b > 0) || (a < 0 && b < 0);
+}
+
 }  // namespace
 
 struct PrecisionRun::Held {
     PrecisionResult A, F, B, L0;
     std::optional<PrecisionResult> C;  // formed at its first use, once per run
+    // A closing valve's KV = (DeltaT DeltaT) V0 / TC and the friction's KF =
+    // f / (2 D), D as typed in TD; each only when the model has it.
+    std::optional<PrecisionResult> KV, KF;
 };
 
 struct PrecisionRun::SegmentFailure {
@@ -166,6 +184,30 @@ void PrecisionRun::computeDerived() {
     h.L0 = m.Divide(BoxText{ops_.text(ctl::Tltot), ctl::Tltot}, 10000.0);
     ops_.setText(ctl::TL0, m.text(h.L0));
     step_ = nullptr;
+    reader.refuseImpossibleHammer(p, form_.hammer);
+    computeHammerFactors();
+}
+
+void PrecisionRun::computeHammerFactors() {
+    const Parameters& p = form_.parameters;
+    const WaterHammer& hammer = form_.hammer;
+    Held& h = *held_;
+    MathPrecision& m = *component_;
+    h.KV.reset();
+    h.KF.reset();
+    if (hammer.firstEnd == FirstEnd::Valve) {
+        step_ = "the valve's step";
+        h.KV = m.Divide(
+            result(m.Multiply(result(m.Multiply(formDouble(p.DeltaT), formDouble(p.DeltaT))),
+                              formDouble(p.V0))),
+            hammer.closingTime);
+    }
+    if (hammer.hasFriction()) {
+        step_ = "the friction factor";
+        h.KF = m.Divide(hammer.friction,
+                        result(m.Multiply(kTwo, BoxText{ops_.text(ctl::TD), ctl::TD})));
+    }
+    step_ = nullptr;
 }
 
 void PrecisionRun::fillFirstRows() {
@@ -191,7 +233,11 @@ void PrecisionRun::fillFirstRows() {
     const PrecisionResult shift = m.Multiply(formDouble(p.V0), formDouble(p.DeltaT));
     for (int k = 0; k <= n; ++k) {
         segment_ = k;
-        new (c.slot(1, k)) PrecisionResult(m.Subtract(result(row0[k]), result(shift)));
+        // A closed end keeps its level-0 position.
+        const bool held = (k == 0 && form_.hammer.firstEnd == FirstEnd::Closed) ||
+                          (k == n && form_.freeEnd == FreeEnd::Closed);
+        new (c.slot(1, k))
+            PrecisionResult(held ? row0[k] : m.Subtract(result(row0[k]), result(shift)));
         c.filled[1] = k + 1;
     }
 }
@@ -220,6 +266,18 @@ void PrecisionRun::computeLevel(int J) {
 
     level_ = J;
     segment_ = 0;
+    if (form_.hammer.hasValve()) {
+        new (c.slot(J, 0)) PrecisionResult(valveSegment(m, up1[0], up2[0]));
+        c.filled[J] = 1;
+        if (!h.C) {
+            segment_ = 1;
+            const auto q = m.Divide(formDouble(p.DeltaT), result(h.L0));
+            const auto Q2 = m.Multiply(result(q), result(q));
+            h.C = m.Multiply(result(m.Divide(result(h.B), formDouble(p.Rho))), result(Q2));
+        }
+        computeSegmentsInParallel(J, 1, c.lastColumn);
+        return;
+    }
     const auto Y = m.Subtract(result(m.Multiply(kTwo, result(up1[0]))), result(up2[0]));
     const auto R = m.Reciprocal(formDouble(p.Rho));
     const auto q = m.Divide(formDouble(p.DeltaT), result(h.L0));
@@ -228,7 +286,9 @@ void PrecisionRun::computeLevel(int J) {
     const auto E = m.Subtract(result(m.Subtract(result(up1[1]), result(up1[0]))), result(h.L0));
     const auto force = m.Add(result(PL), result(m.Multiply(result(h.B), result(E))));
     const auto step = m.Multiply(result(m.Multiply(result(R), result(Q2))), result(force));
-    new (c.slot(J, 0)) PrecisionResult(m.Add(result(Y), result(step)));
+    const auto pushed = m.Add(result(Y), result(step));
+    new (c.slot(J, 0))
+        PrecisionResult(h.KF ? lessFriction(m, pushed, up1[0], up2[0], *h.KF) : pushed);
     c.filled[J] = 1;
 
     if (!h.C) {
@@ -236,6 +296,18 @@ void PrecisionRun::computeLevel(int J) {
         h.C = m.Multiply(result(m.Divide(result(h.B), formDouble(p.Rho))), result(Q2));
     }
     computeSegmentsInParallel(J, 1, c.lastColumn);
+}
+
+// Segment 0 held by a valve: shut, it stays where it is; closing, its step
+// shrinks by KV each level until it would cross zero.
+PrecisionResult PrecisionRun::valveSegment(MathPrecision& m, const PrecisionResult& now,
+                                           const PrecisionResult& before) {
+    if (!held_->KV) {
+        return now;
+    }
+    const auto d = m.Subtract(result(now), result(before));
+    const auto next = m.Add(result(d), result(*held_->KV));
+    return sameSign(next.value, d.value) ? m.Add(result(now), result(next)) : now;
 }
 
 // Segments first to last of level J; the last segment of the row is the
@@ -247,11 +319,16 @@ void PrecisionRun::computeSegments(MathPrecision& m, int J, int first, int last,
     const PrecisionResult& L0 = held_->L0;
     const int n = c.lastColumn;
     const FreeEnd freeEnd = form_.freeEnd;
+    const std::optional<PrecisionResult>& KF = held_->KF;
     const PrecisionResult* up1 = c.row(J - 1);
     const PrecisionResult* up2 = c.row(J - 2);
     int i = first;
     try {
         for (; i <= last; ++i) {
+            if (i == n && freeEnd == FreeEnd::Closed) {
+                new (c.slot(J, i)) PrecisionResult(up1[i]);  // a dead end stays put
+                continue;
+            }
             // 2 psi(J-1, i) enters both terms; it is formed once per cell.
             const auto twice = m.Multiply(kTwo, result(up1[i]));
             const auto Y = m.Subtract(result(twice), result(up2[i]));
@@ -259,8 +336,9 @@ void PrecisionRun::computeSegments(MathPrecision& m, int J, int first, int last,
                                      ? m.Add(result(m.Subtract(result(up1[i + 1]), result(twice))),
                                              result(up1[i - 1]))
                                      : freeEndStretch(m, up1, n, L0, freeEnd);
+            const auto moved = m.Add(result(Y), result(m.Multiply(result(C), result(stretch))));
             new (c.slot(J, i))
-                PrecisionResult(m.Add(result(Y), result(m.Multiply(result(C), result(stretch)))));
+                PrecisionResult(KF ? lessFriction(m, moved, up1[i], up2[i], *KF) : moved);
         }
     } catch (const PrecisionError& error) {
         failure = {i, error.message()};

@@ -45,9 +45,12 @@ class PrecisionRun {
     void refuseBrokenLimits();
     void readStart();
     void computeDerived();
+    void computeHammerFactors();
     void fillFirstRows();
     void stepLevels();
     void computeLevel(int J);
+    PrecisionResult valveSegment(MathPrecision& m, const PrecisionResult& now,
+                                 const PrecisionResult& before);
     struct SegmentFailure;
     void computeSegments(MathPrecision& m, int J, int first, int last, SegmentFailure& failure);
     void startTeam();

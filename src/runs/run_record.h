@@ -47,6 +47,7 @@ struct RunProvenance {
 struct RunRecord {
     RunKind run = RunKind::Double;
     FreeEnd freeEnd = FreeEnd::Seed;
+    WaterHammer hammer;
     std::optional<RunOutcome> outcome;  // empty while the run is under way
     QString message;                    // why it failed
     // The parameter and check boxes by control name, as typed at the start.

@@ -23,6 +23,23 @@ const KernelFactors kFactors = KernelFactors::from(0.000001, 0.0002, 1000, 25000
 const KernelFactors kRestoring =
     KernelFactors::from(0.000001, 0.0002, 1000, 2500000, 10000, FreeEnd::Restoring);
 
+// Every end and the friction, each with some other end, by name. The
+// random rows step by up to 4, so the friction term (kf = 0.75) is of the
+// size of the rest of the cell.
+KernelFactors hammerFactors(FreeEnd last, FirstEnd first, double friction) {
+    const WaterHammer hammer{first, 1e-4, friction};
+    return KernelFactors::from(0.000001, 0.0002, 1000, 2500000, 0, last, hammer, 5.5, 0.02);
+}
+const std::vector<std::pair<std::string, KernelFactors>> kEveryModel{
+    {"seed", kFactors},
+    {"restoring", kRestoring},
+    {"closed ends", hammerFactors(FreeEnd::Closed, FirstEnd::Closed, 0)},
+    {"valve, reservoir", hammerFactors(FreeEnd::Restoring, FirstEnd::Valve, 0)},
+    {"friction, seed", hammerFactors(FreeEnd::Seed, FirstEnd::CounterPressure, 0.03)},
+    {"friction, valve, dead end", hammerFactors(FreeEnd::Closed, FirstEnd::Valve, 0.03)},
+    {"friction, shut valve, reservoir", hammerFactors(FreeEnd::Restoring, FirstEnd::Closed, 0.03)},
+};
+
 // The variants this processor can run, called directly, and the dispatcher.
 std::vector<KernelVariant> runnableVariants() {
     std::vector<KernelVariant> runnable{
@@ -116,17 +133,17 @@ struct Outcome {
 // the row written.
 void expectSameAsScalar(const KernelVariant& variant, int M, int shiftCurrent, int shiftTarget,
                         const std::vector<double>& cur, const std::vector<double>& prev,
-                        Outcome* outcome = nullptr, const KernelFactors& f = kFactors) {
+                        Outcome* outcome = nullptr, const KernelFactors& f = kFactors,
+                        const std::string& model = "seed") {
     ShiftedRow current(M, shiftCurrent), previous(M, (shiftCurrent + 3) % 8);
     ShiftedRow fast(M, shiftTarget), plain(M, shiftTarget);
     std::memcpy(current.data(), cur.data(), cur.size() * sizeof(double));
     std::memcpy(previous.data(), prev.data(), prev.size() * sizeof(double));
     const bool fastOk = variant.update(current.data(), previous.data(), fast.data(), M, f);
     const bool plainOk = updateRowScalar(current.data(), previous.data(), plain.data(), M, f);
-    const std::string where =
-        std::string(variant.name) + (f.freeEnd == FreeEnd::Restoring ? " restoring" : " seed") +
-        " M=" + std::to_string(M) + " shifts=" + std::to_string(shiftCurrent) + "," +
-        std::to_string(shiftTarget);
+    const std::string where = std::string(variant.name) + " " + model + " M=" + std::to_string(M) +
+                              " shifts=" + std::to_string(shiftCurrent) + "," +
+                              std::to_string(shiftTarget);
     ASSERT_EQ(fast.firstDifference(plain), "") << where;
     ASSERT_EQ(fastOk, plainOk) << where;
     ASSERT_EQ(fastOk, firstNonFinite(fast.data(), M) < 0) << where;
@@ -204,9 +221,9 @@ TEST(Kernel, EveryVariantEqualsTheScalarLoopBitForBit) {
                 // neighbours) and on different ones (unaligned loads).
                 for (int shiftTarget = 0; shiftTarget < 8; shiftTarget += (M > 100 ? 7 : 1)) {
                     for (int shiftCurrent : {shiftTarget, (shiftTarget + 5) % 8}) {
-                        for (const KernelFactors& f : {kFactors, kRestoring}) {
+                        for (const auto& [model, f] : kEveryModel) {
                             expectSameAsScalar(variant, M, shiftCurrent, shiftTarget, cur, prev,
-                                               nullptr, f);
+                                               nullptr, f, model);
                         }
                     }
                 }
@@ -259,6 +276,87 @@ TEST(Kernel, TheRestoringFreeEndPullsTheLastSegmentBack) {
         EXPECT_NEAR(pushed[M] - rest[M], rest[M] - pulled[M], 2e-18) << variant.name;
         for (int s = 0; s < M; ++s) {
             EXPECT_EQ(pushed[s], pulled[s]) << variant.name << " s=" << s;
+        }
+    }
+}
+
+// The seed's update written out here as the model gives it, with no code
+// of the kernel: the default factors give its bits, whatever the variant.
+TEST(Kernel, TheDefaultsAreTheSeedsUpdateBitForBit) {
+    const double DeltaT = 0.000001, L0 = 0.0002, Rho = 1000, B = 2500000, P = 10000;
+    const double c = std::pow(DeltaT / L0, 2.0);
+    const double k1 = c * (1 / Rho), k2 = c * (B / Rho);
+    std::mt19937_64 rng(7);
+    const int M = 1000;
+    std::vector<double> cur(M + 1), prev(M + 1), seeds(M + 1);
+    fillRandom(cur, rng, false);
+    fillRandom(prev, rng, false);
+    seeds[0] = k1 * ((cur[1] - cur[0] - L0) * B + P * L0) + (2 * cur[0] - prev[0]);
+    for (int s = 1; s < M; ++s) {
+        seeds[s] = k2 * ((cur[s + 1] - 2 * cur[s]) + cur[s - 1]) + (2 * cur[s] - prev[s]);
+    }
+    seeds[M] = k2 * ((cur[M] - cur[M - 1]) - L0) + (2 * cur[M] - prev[M]);
+    const KernelFactors withoutHammer = KernelFactors::from(DeltaT, L0, Rho, B, P);
+    const KernelFactors withSeedsHammer =
+        KernelFactors::from(DeltaT, L0, Rho, B, P, FreeEnd::Seed, WaterHammer{}, 5.5, 0.02);
+    for (const KernelVariant& variant : runnableVariants()) {
+        for (const KernelFactors& f : {withoutHammer, withSeedsHammer}) {
+            std::vector<double> row(M + 1);
+            variant.update(cur.data(), prev.data(), row.data(), M, f);
+            for (int s = 0; s <= M; ++s) {
+                ASSERT_TRUE(sameBits(row[s], seeds[s])) << variant.name << " s=" << s;
+            }
+        }
+    }
+}
+
+// A valve closing over TC from a step of -DeltaT V0: each level the step
+// shrinks by DeltaT^2 V0 / TC, and once it would reach zero the valve is
+// shut for good. With DeltaT 0.5, V0 4 and TC 2 (all exact in binary) the
+// steps are -2, -1.5, -1, -0.5, and segment 0 stops at -5, which is -V0 (t0
+// + TC / 2) with the closure starting at t0 = DeltaT / 2.
+TEST(Kernel, AClosingValveShrinksItsStepUntilItIsShut) {
+    const int M = 4;
+    const WaterHammer valve{FirstEnd::Valve, 2, 0};
+    const KernelFactors f =
+        KernelFactors::from(0.5, 1, 1000, 2500000, 0, FreeEnd::Restoring, valve, 4, 0.02);
+    for (const KernelVariant& variant : runnableVariants()) {
+        std::vector<double> previous{0, 1, 2, 3, 4}, current{-2, -1, 0, 1, 2}, next(M + 1);
+        std::vector<double> valvePositions;
+        for (int level = 2; level <= 8; ++level) {
+            variant.update(current.data(), previous.data(), next.data(), M, f);
+            valvePositions.push_back(next[0]);
+            previous = std::exchange(current, next);
+        }
+        EXPECT_EQ(valvePositions, (std::vector<double>{-3.5, -4.5, -5, -5, -5, -5, -5}))
+            << variant.name;
+    }
+}
+
+// A column sliding rigidly at rest spacing (no stretch anywhere): friction
+// takes kf d |d| off every segment that moves freely, none off a held one.
+// kf = f / (2 D) = 0.25, d = -0.5: each free segment moves -0.5 + 0.0625.
+TEST(Kernel, FrictionSlowsEveryFreeSegmentAndNoHeldOne) {
+    const int M = 20;
+    std::vector<double> previous(M + 1), current(M + 1);
+    for (int s = 0; s <= M; ++s) {
+        previous[s] = s;
+        current[s] = s - 0.5;
+    }
+    for (const KernelVariant& variant : runnableVariants()) {
+        for (const FreeEnd last : {FreeEnd::Seed, FreeEnd::Restoring, FreeEnd::Closed}) {
+            for (const FirstEnd first : {FirstEnd::CounterPressure, FirstEnd::Closed}) {
+                const KernelFactors f = KernelFactors::from(1, 1, 1000, 2500000, 0, last,
+                                                            WaterHammer{first, 0, 0.25}, 5.5, 0.5);
+                std::vector<double> next(M + 1);
+                ASSERT_TRUE(variant.update(current.data(), previous.data(), next.data(), M, f));
+                for (int s = 0; s <= M; ++s) {
+                    const bool held = (s == 0 && first == FirstEnd::Closed) ||
+                                      (s == M && last == FreeEnd::Closed);
+                    EXPECT_EQ(next[s], held ? current[s] : current[s] - 0.5 + 0.0625)
+                        << variant.name << " s=" << s;
+                }
+            }
         }
     }
 }

@@ -167,6 +167,44 @@ TEST_F(PrecisionRunTest, TheFreeEndActsAsInTheDoubleRun) {
         << lastSegment[0] << " " << lastSegment[1];
 }
 
+// The valves, the dead end and friction act in the decimal run as in the
+// double run: each model gives the decimal run the double run's positions
+// to rounding, and positions that differ from those of the same model
+// without friction, or without a valve, by far more.
+TEST_F(PrecisionRunTest, TheValvesAndFrictionActAsInTheDoubleRun) {
+    window.setText(ctl::TINDICE_MATRICE2, "5");
+    window.setText(ctl::TINDICE_MATRICE1, "60");
+    window.setText(ctl::Tnitertemp, "60");
+    window.setText(ctl::TD, "0,002");
+    const std::pair<FreeEnd, WaterHammer> models[] = {
+        {FreeEnd::Restoring, {FirstEnd::Closed, 0, 0}},
+        {FreeEnd::Closed, {FirstEnd::Valve, 0.00002, 0.05}},
+        {FreeEnd::Seed, {FirstEnd::CounterPressure, 0, 0.05}},
+    };
+    for (const auto& [last, hammer] : models) {
+        const auto doubleRun = [&, last = last](const WaterHammer& h) {
+            form.freeEnd = last;
+            form.hammer = h;
+            EXPECT_EQ(runDouble(), RunOutcome::Completed);
+            return form.psi(60, 2);
+        };
+        const double without = doubleRun({hammer.firstEnd, hammer.closingTime, 0});
+        const double withoutValve = doubleRun({FirstEnd::CounterPressure, 0, hammer.friction});
+        const double binary = doubleRun(hammer);
+        ASSERT_EQ(runPrecision(), RunOutcome::Completed);
+        for (int s = 0; s <= 5; ++s) {
+            const double decimal = fromText(entry(60, s)).convert_to<double>();
+            EXPECT_NEAR(decimal, form.psi(60, static_cast<std::size_t>(s)), 1e-12) << s;
+        }
+        if (hammer.hasFriction()) {
+            EXPECT_GT(std::abs(binary - without), 1e-8) << static_cast<int>(last);
+        }
+        if (hammer.hasValve()) {
+            EXPECT_GT(std::abs(binary - withoutValve), 1e-8) << static_cast<int>(last);
+        }
+    }
+}
+
 TEST_F(PrecisionRunTest, TLogAccumulatesAndTPrecisionChangesNothing) {
     window.setText(ctl::TP, "1");
     window.setText(ctl::TINDICE_MATRICE2, "40");

@@ -61,7 +61,7 @@ class ThreadsTest : public RunFixture {
         }
         const EnergyRecord& energy = form.girotondoEnergy;
         for (const LevelEnergy& e : energy.kept()) {
-            for (double term : {e.kinetic, e.strain, e.work}) {
+            for (double term : {e.kinetic, e.strain, e.work, e.dissipated, e.valveWork}) {
                 r.energy.push_back(std::bit_cast<std::uint64_t>(term));
             }
         }
@@ -89,6 +89,7 @@ class ThreadsTest : public RunFixture {
         form = FormState();
         form.threads = threads;
         form.freeEnd = freeEnd;
+        form.hammer = hammer;
         GirotondoRun run(window, form, numbers, logPath());
         run.setEnvelope(true);
         run.setTileDepth(depth);
@@ -99,6 +100,7 @@ class ThreadsTest : public RunFixture {
         form = FormState();
         form.threads = threads;
         form.freeEnd = freeEnd;
+        form.hammer = hammer;
         DoubleRun run(window, form, numbers, logPath());
         run.setTileDepth(depth);
         return results(run);
@@ -116,6 +118,7 @@ class ThreadsTest : public RunFixture {
     }
 
     FreeEnd freeEnd = FreeEnd::Seed;
+    WaterHammer hammer;
 };
 
 // Rows of one energy block and of several, ending in a part block, on a
@@ -287,6 +290,38 @@ TEST_F(ThreadsTest, DoubleRunStopsAndFailsWhereOneThreadDoes) {
     expectLikeOneThread(RunOutcome::Failed, "beyond the Courant limit");
     EXPECT_TRUE(window.messages.back().text.contains(QLatin1String("Level 376, segment 0:")))
         << window.messages.back().text.toStdString();
+}
+
+// A shut valve with a dead end goes in tiles like the seed's ends; with a
+// closing valve and friction the double run still shares its levels, and
+// the Girotondo run keeps one thread, since friction's loss and the valve's
+// work read the whole rows of three levels in a row. Every thread count
+// gives the bits of one, the energy's new terms included.
+TEST_F(ThreadsTest, AWaterHammerGivesTheBitsOfOneThread) {
+    set(ctl::TINDICE_MATRICE2, "2047");
+    set(ctl::TN, "7");
+    freeEnd = FreeEnd::Closed;
+    for (const WaterHammer& chosen :
+         {WaterHammer{FirstEnd::Closed, 0, 0}, WaterHammer{FirstEnd::Valve, 0.0001, 0.03}}) {
+        hammer = chosen;
+        const std::string model = chosen.hasFriction() ? "closing valve, friction" : "shut valve";
+        set(ctl::TINDICE_MATRICE1, "12");
+        set(ctl::Tnitertemp, "12");
+        const Results one = girotondo(1);
+        ASSERT_EQ(one.outcome, RunOutcome::Completed) << model;
+        for (int threads : {2, 3}) {
+            expectSame(one, girotondo(threads, 6),
+                       "Girotondo, " + model + ", " + std::to_string(threads) + " threads");
+        }
+        set(ctl::TINDICE_MATRICE1, "205");
+        set(ctl::Tnitertemp, "205");
+        const Results oneDouble = doubleRun(1);
+        ASSERT_EQ(oneDouble.outcome, RunOutcome::Completed) << model;
+        for (int threads : {2, 3}) {
+            expectSame(oneDouble, doubleRun(threads, 7),
+                       "double, " + model + ", " + std::to_string(threads) + " threads");
+        }
+    }
 }
 
 }  // namespace
