@@ -25,6 +25,11 @@ double twoDigits(double value) {
     return std::round(value / unit) * unit;
 }
 
+// log to the base of the refinement ratio: an observed order.
+double orderOf(double coarser, double finer, int ratio) {
+    return ratio == 2 ? std::log2(coarser / finer) : std::log(coarser / finer) / std::log(ratio);
+}
+
 void printGrids(const Verification& v, const NumberText& numbers) {
     std::printf(
         "segments\tDeltaT (s)\tlevels\tlargest error\tRMS error\torder (largest)\t"
@@ -36,8 +41,9 @@ void printGrids(const Verification& v, const NumberText& numbers) {
             const VerificationGrid& coarser = v.grids[k - 1];
             orders =
                 QStringLiteral("\t%1\t%2")
-                    .arg(QString::number(std::log2(coarser.largestError / g.largestError), 'f', 2),
-                         QString::number(std::log2(coarser.rmsError / g.rmsError), 'f', 2));
+                    .arg(QString::number(orderOf(coarser.largestError, g.largestError, v.ratio),
+                                         'f', 2),
+                         QString::number(orderOf(coarser.rmsError, g.rmsError, v.ratio), 'f', 2));
         }
         std::printf("%d\t%s\t%lld\t%s\t%s%s\n", g.segments, qPrintable(numbers.brief(g.DeltaT)),
                     static_cast<long long>(g.levels), qPrintable(numbers.brief(g.largestError)),
@@ -93,8 +99,9 @@ void printQuote(const char* quantity, const char* unit, const ConvergenceIndex& 
 
 void printConvergenceIndex(const Verification& v, const NumberText& numbers) {
     std::printf(
-        "Grid convergence index (Roache; refinement ratio 2, safety factor 1.25) of the "
-        "peaks over every level:\n");
+        "Grid convergence index (Roache; refinement ratio %d, safety factor 1.25) of the "
+        "peaks over every level:\n",
+        v.ratio);
     std::printf(
         "quantity\tcase\trefinement 1\trefinement 2\torder\textrapolated\tGCI (fine)\t"
         "exact\n");

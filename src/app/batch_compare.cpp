@@ -45,6 +45,7 @@ void printLevels(const std::vector<LevelDifference>& levels, const NumberText& n
 int printDoubleComparison(BatchHost& host, const FormState& decimal, const NumberText& numbers) {
     FormState binary;
     binary.freeEnd = decimal.freeEnd;
+    binary.hammer = decimal.hammer;
     const RunOutcome outcome = runDoubleWithoutLog(host, binary, numbers);
     host.endProgress();
     if (outcome != RunOutcome::Completed) {

@@ -131,6 +131,7 @@ RunOutcome runExporting(BatchHost& host, FormState& form, const NumberText& numb
 RunOutcome runSimulation(BatchHost& host, const BatchOptions& options, FormState& form,
                          const NumberText& numbers, bool& exportFailed) {
     form.freeEnd = options.freeEnd;
+    form.hammer = options.hammer;
     form.threads = options.threads;
     // The Girotondo run keeps its envelope only for the files that need it.
     const bool envelope =

@@ -3,12 +3,15 @@
 
 #include "charts/plot_file.h"
 #include "model/controls.h"
+#include "model/number_text.h"
 #include "model/parameter_boxes.h"
 #include "runs/run_threads.h"
 
 #include <QCommandLineParser>
 
+#include <cmath>
 #include <cstdio>
+#include <optional>
 
 namespace velarion {
 
@@ -91,6 +94,14 @@ const char* const kDescription =
     "VFase * DeltaT / L0 above 1 is named before the run, and the run is then\n"
     "unstable from level 1; TDeltaT 0 is refused.\n"
     "\n"
+    "Water hammer: --first-end closed (a valve shut at t = 0) or valve:TC (a\n"
+    "valve closing linearly in TC seconds) stops the column at segment 0, with\n"
+    "TP 0; --last-end restoring is a reservoir at segment M and closed a dead\n"
+    "end; --friction F adds Darcy-Weisbach friction. The energy then counts\n"
+    "what friction dissipated and the valve worked (two more --energy\n"
+    "columns), and --verify compares a valve without friction with its exact\n"
+    "solution. The defaults are the seed's model.\n"
+    "\n"
     "Exit status: 0 after a completed run, 1 after a stop (also a run that a\n"
     "Ctrl-C came too late to stop: it is never reported as completed), 2 after\n"
     "a failure (the message goes to stderr), 3 with --strict after a completed\n"
@@ -140,9 +151,10 @@ QString boxNames() {
 
 // The options that take one value, which a second one would silently
 // replace. -C and --box may be repeated.
-constexpr const char* kSingleValued[] = {"run",      "locale",       "config",   "save-config",
-                                         "csv",      "csv-segments", "plot",     "plot-page",
-                                         "free-end", "energy",       "envelope", "threads"};
+constexpr const char* kSingleValued[] = {"run",      "locale",       "config",    "save-config",
+                                         "csv",      "csv-segments", "plot",      "plot-page",
+                                         "free-end", "last-end",     "first-end", "friction",
+                                         "energy",   "envelope",     "threads"};
 
 bool refuseRepeated(const QCommandLineParser& parser, QString& error) {
     for (const char* name : kSingleValued) {
@@ -213,9 +225,51 @@ bool parseOutputs(const QCommandLineParser& parser, BatchOptions& options, QStri
     return true;
 }
 
-// The options that check a run's numbers: the free end, the energy, the
-// envelope, --strict and --verify.
-bool parseChecks(const QCommandLineParser& parser, BatchOptions& options, QString& error) {
+// A number of the options' locale, at least `least`; nothing otherwise.
+std::optional<double> numberAtLeast(const QString& text, double least, const QLocale& locale) {
+    const auto value = NumberText(locale).toDouble(text);
+    if (!value || !(*value >= least) || !std::isfinite(*value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// --first-end counter-pressure, closed or valve:TC.
+bool parseFirstEnd(const QString& text, BatchOptions& options, QString& error) {
+    const QString name = text.section(QLatin1Char(':'), 0, 0);
+    const auto end = firstEndNamed(name);
+    if (!end) {
+        error = QStringLiteral("unknown first end '%1' (counter-pressure, closed or valve:TC)")
+                    .arg(text);
+        return false;
+    }
+    options.hammer.firstEnd = *end;
+    const bool timed = text.contains(QLatin1Char(':'));
+    if (*end != FirstEnd::Valve) {
+        if (timed) {
+            error = QStringLiteral("--first-end %1 takes no closing time").arg(name);
+            return false;
+        }
+        return true;
+    }
+    const auto closing = numberAtLeast(text.section(QLatin1Char(':'), 1), 0, options.locale);
+    if (!timed || !closing || *closing == 0) {
+        error = QStringLiteral(
+                    "--first-end valve needs the valve's closing time in seconds, above 0, as "
+                    "valve:TC, not '%1'")
+                    .arg(text);
+        return false;
+    }
+    options.hammer.closingTime = *closing;
+    return true;
+}
+
+// The ends and the friction: --first-end, --last-end (or --free-end, which
+// names the last end as it always did) and --friction.
+bool parseModel(const QCommandLineParser& parser, BatchOptions& options, QString& error) {
+    if (parser.isSet("first-end") && !parseFirstEnd(parser.value("first-end"), options, error)) {
+        return false;
+    }
     const QString freeEnd = parser.value("free-end");
     if (freeEnd == "restoring") {
         options.freeEnd = FreeEnd::Restoring;
@@ -223,6 +277,34 @@ bool parseChecks(const QCommandLineParser& parser, BatchOptions& options, QStrin
         error = QStringLiteral("unknown free end '%1' (seed or restoring)").arg(freeEnd);
         return false;
     }
+    if (parser.isSet("last-end")) {
+        const auto lastEnd = freeEndNamed(parser.value("last-end"));
+        if (!lastEnd) {
+            error = QStringLiteral("unknown last end '%1' (seed, restoring or closed)")
+                        .arg(parser.value("last-end"));
+            return false;
+        }
+        if (parser.isSet("free-end") && *lastEnd != options.freeEnd) {
+            error = QStringLiteral("--free-end and --last-end name the same end: give one");
+            return false;
+        }
+        options.freeEnd = *lastEnd;
+    }
+    if (parser.isSet("friction")) {
+        const auto friction = numberAtLeast(parser.value("friction"), 0, options.locale);
+        if (!friction) {
+            error = QStringLiteral("--friction needs a number of 0 or more, not '%1'")
+                        .arg(parser.value("friction"));
+            return false;
+        }
+        options.hammer.friction = *friction;
+    }
+    return true;
+}
+
+// The options that check a run's numbers: the energy, the envelope,
+// --strict and --verify.
+bool parseChecks(const QCommandLineParser& parser, BatchOptions& options, QString& error) {
     if (!readFileName(parser, "energy", true, options.energy, error) ||
         !readFileName(parser, "envelope", true, options.envelope, error)) {
         return false;
@@ -328,10 +410,21 @@ bool parseBatchOptions(const QStringList& arguments, BatchOptions& options, QStr
                       "The charts --plot draws, as the results window's tabs: time (the "
                       "default), profile, envelope or energy.",
                       "PAGE", "time"});
-    parser.addOption({"free-end",
-                      "The free end: seed (the default, as the model was first written, "
-                      "unstable) or restoring (the last segment pulled back by its piece).",
+    parser.addOption({"first-end",
+                      "What holds segment 0: counter-pressure (the default, pushed by P), "
+                      "closed (a valve shut at t = 0) or valve:TC (a valve whose velocity "
+                      "falls linearly from V0 to 0 in TC seconds). A valve needs TP 0.",
+                      "END", "counter-pressure"});
+    parser.addOption({"last-end",
+                      "How segment M ends: seed (the default, as the model was first "
+                      "written, unstable), restoring (a reservoir: the last segment pulled "
+                      "back by its piece) or closed (a dead end).",
                       "END", "seed"});
+    parser.addOption({"free-end", "The same as --last-end, for seed or restoring.", "END", "seed"});
+    parser.addOption({"friction",
+                      "The pipe's Darcy-Weisbach friction factor f (default 0: none), acting "
+                      "on each moving segment with the diameter of TD.",
+                      "F"});
     parser.addOption({"energy",
                       "Writes the energy of every level (level,time,kinetic,strain,work,energy, "
                       "J/m2) to this CSV file after the run.",
@@ -401,7 +494,8 @@ bool parseBatchOptions(const QStringList& arguments, BatchOptions& options, QStr
     options.boxes = parser.values("box");
     return readFileName(parser, "config", false, options.config, error) &&
            readFileName(parser, "save-config", true, options.saveConfig, error) &&
-           parseOutputs(parser, options, error) && parseChecks(parser, options, error);
+           parseOutputs(parser, options, error) && parseModel(parser, options, error) &&
+           parseChecks(parser, options, error);
 }
 
 }  // namespace velarion

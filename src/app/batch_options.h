@@ -42,7 +42,8 @@ struct BatchOptions {
     QString csvSegments;
     std::optional<QString> plot;
     PlotPage plotPage = PlotPage::Time;
-    FreeEnd freeEnd = FreeEnd::Seed;
+    FreeEnd freeEnd = FreeEnd::Seed;  // the last end
+    WaterHammer hammer;               // the first end and the friction
     std::optional<QString> energy;
     std::optional<QString> envelope;
     bool strict = false;

@@ -216,7 +216,7 @@ py::dict variablesOf(const std::shared_ptr<const RunRecord>& record) {
     const auto kept = r.energy.kept();
     std::vector<long long> energyLevel(kept.size());
     std::vector<double> energyTime(kept.size()), kinetic(kept.size()), strain(kept.size()),
-        work(kept.size()), total(kept.size());
+        work(kept.size()), total(kept.size()), dissipated(kept.size()), valveWork(kept.size());
     for (std::size_t k = 0; k < kept.size(); ++k) {
         energyLevel[k] = static_cast<long long>(k) + 1;
         energyTime[k] = static_cast<double>(energyLevel[k]) * r.parameters.DeltaT;
@@ -224,6 +224,8 @@ py::dict variablesOf(const std::shared_ptr<const RunRecord>& record) {
         strain[k] = kept[k].strain;
         work[k] = kept[k].work;
         total[k] = kept[k].total();
+        dissipated[k] = kept[k].dissipated;
+        valveWork[k] = kept[k].valveWork;
     }
     const auto energyDim = py::make_tuple("energy_level");
     put("energy_level", energyDim, arrayOf(energyLevel));
@@ -232,6 +234,10 @@ py::dict variablesOf(const std::shared_ptr<const RunRecord>& record) {
     put("strain_energy", energyDim, arrayOf(strain));
     put("work", energyDim, arrayOf(work));
     put("total_energy", energyDim, arrayOf(total));
+    if (!r.hammer.isSeeds()) {
+        put("dissipated_energy", energyDim, arrayOf(dissipated));
+        put("valve_work", energyDim, arrayOf(valveWork));
+    }
     if (r.envelope) {
         put("min_displacement", py::make_tuple("segment"), arrayOf(r.envelope->minDisplacement));
         put("max_displacement", py::make_tuple("segment"), arrayOf(r.envelope->maxDisplacement));
@@ -259,6 +265,7 @@ std::optional<RunRecord> recordOfDecimalRun(const FormState& form, const Headles
     RunRecord r;
     r.run = RunKind::Precision;
     r.freeEnd = form.freeEnd;
+    r.hammer = form.hammer;
     r.parameters = form.parameters;
     const NumberText numbers(QLocale::c());
     // The run's own A, F, B and L0 are decimal: as their boxes show them.
@@ -324,7 +331,18 @@ RunOutcome runOn(PythonHost& host, FormState& form, const NumberText& numbers,
     return outcome;
 }
 
-py::dict runModel(const std::string& kind, const std::string& freeEnd, std::optional<int> threads,
+// The ends and the friction by their names; the caller has checked them.
+void setModel(FormState& form, const py::dict& model) {
+    form.freeEnd = freeEndNamed(QString::fromStdString(model["last_end"].cast<std::string>()))
+                       .value_or(FreeEnd::Seed);
+    form.hammer.firstEnd =
+        firstEndNamed(QString::fromStdString(model["first_end"].cast<std::string>()))
+            .value_or(FirstEnd::CounterPressure);
+    form.hammer.closingTime = model["closing_time"].cast<double>();
+    form.hammer.friction = model["friction"].cast<double>();
+}
+
+py::dict runModel(const std::string& kind, const py::dict& model, std::optional<int> threads,
                   const py::dict& boxes, std::optional<std::string> logFile,
                   std::optional<std::string> results, bool envelope, py::object progress,
                   const std::string& call) {
@@ -333,7 +351,7 @@ py::dict runModel(const std::string& kind, const std::string& freeEnd, std::opti
     applyBoxes(host, boxes);
     host.acceptQuestion(QString::fromLatin1(kExcelQuestion));
     FormState form;
-    form.freeEnd = freeEnd == "restoring" ? FreeEnd::Restoring : FreeEnd::Seed;
+    setModel(form, model);
     form.threads = threads.value_or(0);
     const NumberText numbers(QLocale::c());
     const QString logPath = QString::fromStdString(logFile.value_or("LogFile.txt"));
@@ -421,24 +439,25 @@ py::dict indexRow(const ConvergenceIndex& index) {
     return row;
 }
 
-py::dict verify(const std::string& freeEnd, const py::dict& boxes) {
+py::dict verify(const py::dict& model, const py::dict& boxes) {
     HeadlessHost host(QLocale::c());
     applyBoxes(host, boxes);
     const NumberText numbers(QLocale::c());
     FormState form;
+    setModel(form, model);
     Parameters p;
     try {
         const ParameterReader reader(host, numbers);
         reader.readIndexBounds(form);
         reader.readPhysical(p, false);
+        reader.refuseImpossibleHammer(p, form.hammer);
     } catch (const RunFailure& failure) {
         throw py::value_error(failure.message().toStdString());
     }
     Verification v;
     {
         py::gil_scoped_release released;
-        v = verifyColumn(p, form.IndiceMatrice2, p.nitertemp,
-                         freeEnd == "restoring" ? FreeEnd::Restoring : FreeEnd::Seed);
+        v = verifyColumn(p, form.IndiceMatrice2, p.nitertemp, form.freeEnd, form.hammer);
     }
     if (!v.refusal.isEmpty()) {
         throw py::value_error(("nothing verified: " + v.refusal).toStdString());
@@ -460,6 +479,7 @@ py::dict verify(const std::string& freeEnd, const py::dict& boxes) {
     out["grids"] = grids;
     out["exact_refusal"] = v.exactRefusal.toStdString();
     out["exact_note"] = v.exactNote.toStdString();
+    out["ratio"] = v.ratio;
     out["largest_order"] = v.largestOrder;
     out["rms_order"] = v.rmsOrder;
     out["stress"] = indexRow(v.stress);
@@ -479,11 +499,11 @@ void checkResultsFile(const std::string& path) {
 
 PYBIND11_MODULE(_velarion, m) {
     m.doc() = "The runs, the verification and the results file of Velarion.";
-    m.def("run", &runModel, py::arg("kind"), py::arg("free_end"), py::arg("threads"),
-          py::arg("boxes"), py::arg("log_file"), py::arg("results"), py::arg("envelope"),
-          py::arg("progress"), py::arg("call"));
+    m.def("run", &runModel, py::arg("kind"), py::arg("model"), py::arg("threads"), py::arg("boxes"),
+          py::arg("log_file"), py::arg("results"), py::arg("envelope"), py::arg("progress"),
+          py::arg("call"));
     m.def("defaults", &defaults);
-    m.def("verify", &verify, py::arg("free_end"), py::arg("boxes"));
+    m.def("verify", &verify, py::arg("model"), py::arg("boxes"));
     m.def("check_results_file", &checkResultsFile, py::arg("path"));
     m.attr("__version__") = velarionVersion().toStdString();
 }

@@ -62,12 +62,25 @@ constexpr ParameterField kParameterFields[] = {
     {"P", &Parameters::P, "Pa"},         {"A", &Parameters::A, "m2"},
     {"F", &Parameters::F, "N"},          {"tot", &Parameters::tot, "s"},
     {"B", &Parameters::B, "Pa"},         {"L0", &Parameters::L0, "m"},
+    {"D", &Parameters::D, "m"},
 };
 
 // The energy terms, by variable: the three terms, then their total.
 constexpr const char* kEnergyNames[] = {"kinetic_energy", "strain_energy", "work", "total_energy"};
 constexpr double LevelEnergy::*kEnergyTerms[] = {&LevelEnergy::kinetic, &LevelEnergy::strain,
                                                  &LevelEnergy::work};
+// With a valve or friction: what friction dissipated and the valve worked.
+constexpr const char* kFlowNames[] = {"dissipated_energy", "valve_work"};
+constexpr double LevelEnergy::*kFlowTerms[] = {&LevelEnergy::dissipated, &LevelEnergy::valveWork};
+
+// The first results format that knows the valves, the dead end and
+// friction: a file of such a run is refused by a program that would read
+// it as the seed's model.
+constexpr int kWaterHammerFormat = 2;
+
+bool isSeedsModel(const RunRecord& r) {
+    return r.hammer.isSeeds() && r.freeEnd != FreeEnd::Closed;
+}
 
 // The envelope's extremes, by variable.
 struct EnvelopeField {
@@ -93,6 +106,8 @@ constexpr ResultsVariable kVariables[] = {
     {"strain_energy", "strain energy of the level paired with the one before", "J m-2"},
     {"work", "work of the counter pressure", "J m-2"},
     {"total_energy", "kinetic and strain energy and work", "J m-2"},
+    {"dissipated_energy", "energy dissipated by friction up to the level", "J m-2"},
+    {"valve_work", "work done by the valve on the column up to the level", "J m-2"},
     {"min_displacement", "lowest displacement from rest over every level", "m"},
     {"max_displacement", "highest displacement from rest over every level", "m"},
     {"min_stress", "lowest stress of the piece after the segment, positive in compression", "Pa"},
@@ -207,6 +222,12 @@ class Writer {
             energyVars_.push_back(variable(name, NC_DOUBLE, {energyLevel_}));
             text(energyVars_.back(), "coordinates", QStringLiteral("energy_time"));
         }
+        if (!r_.hammer.isSeeds()) {
+            for (const char* name : kFlowNames) {
+                flowVars_.push_back(variable(name, NC_DOUBLE, {energyLevel_}));
+                text(flowVars_.back(), "coordinates", QStringLiteral("energy_time"));
+            }
+        }
     }
 
     void defineEnvelope() {
@@ -286,6 +307,12 @@ class Writer {
             }
             check(nc_put_var_double(nc_, energyVars_[i], values.data()));
         }
+        for (std::size_t i = 0; i < flowVars_.size(); ++i) {
+            for (std::size_t k = 0; k < kept.size(); ++k) {
+                values[k] = kept[k].*kFlowTerms[i];
+            }
+            check(nc_put_var_double(nc_, flowVars_[i], values.data()));
+        }
     }
 
     const RunRecord& r_;
@@ -295,6 +322,7 @@ class Writer {
     int segmentVar_ = -1, levelVar_ = -1, timeVar_ = -1, position_ = -1, positionText_ = -1;
     int energyLevelVar_ = -1, energyTimeVar_ = -1;
     std::vector<int> energyVars_;
+    std::vector<int> flowVars_;
     std::vector<int> envelopeVars_;
 };
 
@@ -311,8 +339,15 @@ class Reader {
         checkFormat();
         RunRecord r;
         r.run = static_cast<RunKind>(indexOf(text("run"), kRunNames));
-        r.freeEnd =
-            text("free_end") == QLatin1String("restoring") ? FreeEnd::Restoring : FreeEnd::Seed;
+        r.freeEnd = named(text("free_end"), freeEndNamed);
+        // Files of the seed's model before the valves came have no first end.
+        if (hasAttribute("first_end")) {
+            r.hammer.firstEnd = named(text("first_end"), firstEndNamed);
+            r.hammer.friction = number("friction");
+        }
+        if (r.hammer.firstEnd == FirstEnd::Valve) {
+            r.hammer.closingTime = number("closing_time");
+        }
         const QString outcome = text("outcome");
         if (outcome != QLatin1String("under way")) {
             r.outcome = static_cast<RunOutcome>(indexOf(outcome, kOutcomeNames));
@@ -321,7 +356,10 @@ class Reader {
         readProvenance(r.provenance);
         readBoxes(r);
         for (const ParameterField& field : kParameterFields) {
-            r.parameters.*field.value = number(field.name);
+            // The diameter came with friction; older files go without.
+            r.parameters.*field.value =
+                hasAttribute(field.name) || std::strcmp(field.name, "D") != 0 ? number(field.name)
+                                                                              : 0;
         }
         r.parameters.nitertemp = static_cast<std::int16_t>(whole("nitertemp"));
         r.parameters.N = static_cast<std::int16_t>(whole("N"));
@@ -348,6 +386,18 @@ class Reader {
                               .arg(format)
                               .arg(kResultsFormat)};
         }
+    }
+
+    template <class End>
+    static End named(const QString& name, std::optional<End> (*lookUp)(const QString&)) {
+        if (const auto end = lookUp(name)) {
+            return *end;
+        }
+        throw NotOurs{QStringLiteral("it names an unknown value \"%1\"").arg(name)};
+    }
+
+    bool hasAttribute(const char* name) {
+        return nc_inq_att(nc_, NC_GLOBAL, name, nullptr, nullptr) == NC_NOERR;
     }
 
     template <std::size_t n>
@@ -469,6 +519,15 @@ class Reader {
                 levels[k].*kEnergyTerms[i] = values[k];
             }
         }
+        for (std::size_t i = 0; i < std::size(kFlowTerms); ++i) {
+            if (variableId(kFlowNames[i]) < 0) {
+                continue;
+            }
+            const std::vector<double> values = doubles(kFlowNames[i], kept);
+            for (std::size_t k = 0; k < kept; ++k) {
+                levels[k].*kFlowTerms[i] = values[k];
+            }
+        }
         std::optional<Instability> instability;
         long long level = 0;
         if (nc_get_att_longlong(nc_, NC_GLOBAL, "energy_instability_level", &level) == NC_NOERR) {
@@ -518,10 +577,15 @@ std::vector<ResultsAttribute> resultsAttributes(const RunRecord& r) {
          QStringLiteral("%1: %2%3")
              .arg(made.date, made.program,
                   made.commandLine.isEmpty() ? QString() : QLatin1Char(' ') + made.commandLine));
-    whole("velarion_format", kResultsFormat);
+    whole("velarion_format", isSeedsModel(r) ? 1 : kWaterHammerFormat);
     text("run", run);
-    text("free_end",
-         r.freeEnd == FreeEnd::Restoring ? QStringLiteral("restoring") : QStringLiteral("seed"));
+    text("free_end", freeEndName(r.freeEnd));
+    text("first_end", firstEndName(r.hammer.firstEnd));
+    if (r.hammer.firstEnd == FirstEnd::Valve) {
+        number("closing_time", r.hammer.closingTime);
+        text("closing_time_units", QStringLiteral("s"));
+    }
+    number("friction", r.hammer.friction);
     text("outcome", outcomeName(r.outcome));
     text("message", r.message);
     text("kernel", made.kernel);

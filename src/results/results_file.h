@@ -17,7 +17,9 @@
 namespace velarion {
 
 // The file's version of the layout below; a file of a later one is refused.
-inline constexpr int kResultsFormat = 1;
+// Format 2 adds the first end, the dead end and friction; a run of the
+// seed's model is still written as format 1.
+inline constexpr int kResultsFormat = 2;
 
 // One global attribute of a results file: a text, a number or a whole number.
 struct ResultsAttribute {

@@ -126,6 +126,31 @@ def test_verify_gives_the_tables():
         velarion.verify(TP=1, TDeltaT=4.4e-6)
 
 
+def test_a_water_hammer_from_python_is_the_batchs(tmp_path):
+    boxes = {"TINDICE_MATRICE2": 100, "TINDICE_MATRICE1": 300, "Tnitertemp": 300}
+    batch(tmp_path, "--first-end", "valve:0.0002", "--last-end", "closed", "--friction", "0.03",
+          *boxes_args(boxes), "--energy", "e.csv", "--csv", "psi.csv", "--csv-segments", "0,50")
+    ds = velarion.run(first_end="valve", closing_time=0.0002, last_end="closed", friction=0.03,
+                      **boxes)
+    assert (ds.attrs["first_end"], ds.attrs["free_end"]) == ("valve", "closed")
+    assert (ds.attrs["closing_time"], ds.attrs["friction"]) == (0.0002, 0.03)
+    header, energy = read_csv(tmp_path / "e.csv")
+    assert header[-2:] == ["dissipated", "valve_work"]
+    assert np.array_equal(ds.dissipated_energy.values, energy[:, 6])
+    assert np.array_equal(ds.valve_work.values, energy[:, 7])
+    _, psi = read_csv(tmp_path / "psi.csv")
+    assert np.array_equal(ds.position.sel(segment=50).values, psi[:, 3])
+    for wrong, match in ((dict(first_end="valve"), "closing_time"),
+                         (dict(closing_time=0.1), "closing_time"),
+                         (dict(last_end="sideways"), "last_end"),
+                         (dict(free_end="restoring", last_end="closed"), "same end"),
+                         (dict(friction=-1), "friction")):
+        with pytest.raises(ValueError, match=match):
+            velarion.run(**wrong, **boxes)
+    with pytest.raises(velarion.RunError, match="P must be 0"):
+        velarion.run(first_end="closed", TP=1, **boxes)
+
+
 def rss_kib():
     with open("/proc/self/status") as status:
         return next(int(line.split()[1]) for line in status if line.startswith("VmRSS:"))

@@ -105,6 +105,66 @@ TEST_F(ResultsFileTest, ARunReadsBackBitForBit) {
     EXPECT_EQ(giro->levelOfRow(50), 3 * 10 * 50 - 1);
 }
 
+// A closing valve with friction against a dead end: the choices, and what
+// friction dissipated and the valve worked, read back as written, in the
+// format that a program of the seed's model alone refuses; a file of the
+// seed's model stays format 1, and one written before the valves came (no
+// first end, no friction, no diameter) reads as the seed's model.
+TEST_F(ResultsFileTest, TheWaterHammerChoicesReadBack) {
+    window.setText(ctl::TP, "0");
+    window.setText(ctl::TINDICE_MATRICE1, "500");
+    window.setText(ctl::Tnitertemp, "500");
+    form.hammer = WaterHammer{FirstEnd::Valve, 0.0002, 0.03};
+    form.freeEnd = FreeEnd::Closed;
+    ASSERT_EQ(runDouble(), RunOutcome::Completed);
+    const auto record = recordOfForm(form);
+    ASSERT_TRUE(record);
+    ASSERT_GT(record->energy.kept().back().dissipated, 0);
+    ASSERT_NE(record->energy.kept().back().valveWork, 0);
+    QString error;
+    ASSERT_TRUE(writeResultsFile(*record, path("valve.nc"), error)) << error.toStdString();
+    const auto back = readResultsFile(path("valve.nc"), error);
+    ASSERT_TRUE(back) << error.toStdString();
+    expectSameRecord(*record, *back);
+    EXPECT_EQ(back->hammer, form.hammer);
+    EXPECT_EQ(back->freeEnd, FreeEnd::Closed);
+    expectSameBits(back->parameters.D, 0.02, "D", 0);
+    for (std::size_t k = 0; k < record->energy.kept().size(); ++k) {
+        expectSameBits(back->energy.kept()[k].dissipated, record->energy.kept()[k].dissipated,
+                       "dissipated", k);
+        expectSameBits(back->energy.kept()[k].valveWork, record->energy.kept()[k].valveWork,
+                       "valve work", k);
+    }
+    const auto format = [](const std::vector<ResultsAttribute>& attributes) {
+        for (const ResultsAttribute& a : attributes) {
+            if (a.name == "velarion_format") {
+                return std::get<long long>(a.value);
+            }
+        }
+        return -1LL;
+    };
+    EXPECT_EQ(format(resultsAttributes(*record)), 2);
+
+    form.hammer = WaterHammer{};
+    form.freeEnd = FreeEnd::Seed;
+    ASSERT_EQ(runDouble(), RunOutcome::Completed);
+    const auto seeds = recordOfForm(form);
+    EXPECT_EQ(format(resultsAttributes(*seeds)), 1);
+    ASSERT_TRUE(writeResultsFile(*seeds, path("old.nc"), error)) << error.toStdString();
+    int nc = -1;
+    ASSERT_EQ(nc_open(QFile::encodeName(path("old.nc")).constData(), NC_WRITE, &nc), NC_NOERR);
+    ASSERT_EQ(nc_redef(nc), NC_NOERR);
+    for (const char* name : {"first_end", "friction", "D", "D_units"}) {
+        ASSERT_EQ(nc_del_att(nc, NC_GLOBAL, name), NC_NOERR) << name;
+    }
+    ASSERT_EQ(nc_close(nc), NC_NOERR);
+    const auto old = readResultsFile(path("old.nc"), error);
+    ASSERT_TRUE(old) << error.toStdString();
+    EXPECT_EQ(old->hammer, WaterHammer{});
+    EXPECT_EQ(old->parameters.D, 0);
+    expectSameRecord(*seeds, *old);
+}
+
 // What a NetCDF reader sees first: the CF conventions, the units and the
 // coordinates of the positions.
 TEST_F(ResultsFileTest, NcdumpShowsTheConventionsAndUnits) {
@@ -119,7 +179,8 @@ TEST_F(ResultsFileTest, NcdumpShowsTheConventionsAndUnits) {
          {"row = 31 ;", "segment = 101 ;", "double position(row, segment) ;",
           "position:units = \"m\" ;", "time:units = \"s\" ;", "kinetic_energy:units = \"J m-2\" ;",
           "max_stress:units = \"Pa\" ;", ":Conventions = \"CF-1.10\" ;", ":run = \"double\" ;",
-          ":free_end = \"seed\" ;", ":outcome = \"completed\" ;", ":instability = \"stable\" ;",
+          ":free_end = \"seed\" ;", ":first_end = \"counter-pressure\" ;",
+          ":outcome = \"completed\" ;", ":instability = \"stable\" ;",
           "position:_Shuffle = \"true\" ;"}) {
         EXPECT_TRUE(header.contains(QLatin1String(line))) << line << "\n" << header.toStdString();
     }
