@@ -35,6 +35,9 @@ std::vector<std::unique_ptr<QChart>> pageCharts(const FormState& form, const QLo
         case PlotPage::Time:
             charts.push_back(charts::displacementChart(form, locale));
             charts.push_back(charts::stressChart(form, locale));
+            if (charts::stressLeads(form)) {
+                std::swap(charts[0], charts[1]);
+            }
             charts.push_back(charts::profileChart(form, locale, lastRow));
             break;
         case PlotPage::Profile:

@@ -2,10 +2,13 @@
 
 #include "results/energy_series.h"
 #include "results/envelope_table.h"
+#include "results/model_text.h"
 #include "results/result_series.h"
 #include "results/stability_verdict.h"
+#include "results/verification.h"
 
 #include <QLineSeries>
+#include <QPen>
 #include <QValueAxis>
 
 #include <algorithm>
@@ -236,13 +239,68 @@ std::unique_ptr<QChart> displacementChart(const FormState& form, const QLocale& 
     return chart;
 }
 
+bool stressLeads(const FormState& form) {
+    return form.psiRows && form.psiRows->hammer.hasValve();
+}
+
+namespace {
+
+void setStyle(QLineSeries& series, Qt::PenStyle style) {
+    QPen pen = series.pen();
+    pen.setStyle(style);
+    series.setPen(pen);
+}
+
+// Joukowsky's rise Rho VFase V0 dashed across the run's time, and the time
+// 2L/c, when the first reflection comes back to the valve, as a dotted
+// line across the stress's range.
+void addValveMarks(QChart& chart, const std::vector<QPointF>& stress, const FormState& form,
+                   const QLocale& locale) {
+    if (stress.empty()) {
+        return;
+    }
+    const PsiRows& rows = *form.psiRows;
+    const Parameters& p = rows.parameters;
+    const double joukowsky = p.Rho * std::abs(p.VFase) * p.V0;
+    const double end = stress.back().x();
+    setStyle(
+        *addSeries(
+            chart, {{0, joukowsky}, {end, joukowsky}},
+            QStringLiteral("Joukowsky ρ c V0 = %1 Pa").arg(NumberText(locale).brief(joukowsky))),
+        Qt::DashLine);
+    const double roundTrip =
+        2 * columnLength(rows.lastSegment, p.L0, rows.freeEnd, rows.hammer) / std::abs(p.VFase);
+    double low = joukowsky, high = joukowsky;
+    for (const QPointF& point : stress) {
+        if (std::isfinite(point.y())) {
+            low = std::min(low, point.y());
+            high = std::max(high, point.y());
+        }
+    }
+    if (roundTrip <= end) {
+        setStyle(*addSeries(chart, {{roundTrip, low}, {roundTrip, high}},
+                            QStringLiteral("2L/c = %1 s").arg(NumberText(locale).brief(roundTrip))),
+                 Qt::DotLine);
+    }
+}
+
+}  // namespace
+
 std::unique_ptr<QChart> stressChart(const FormState& form, const QLocale& locale) {
-    auto chart =
-        newChart(QStringLiteral("Stress in the first piece (positive in compression)"), locale);
-    flattenRounding(*addSeries(*chart, firstPieceStress(form), QStringLiteral("Stress")),
-                    stressScale(form));
-    chart->legend()->hide();
-    noteFlatInTitle(*chart);
+    const bool valve = stressLeads(form);
+    auto chart = newChart(valve ? QStringLiteral("Stress at the valve: the first piece (positive "
+                                                 "in compression)")
+                                : QStringLiteral("Stress in the first piece (positive in "
+                                                 "compression)"),
+                          locale);
+    const std::vector<QPointF> stress = firstPieceStress(form);
+    flattenRounding(*addSeries(*chart, stress, QStringLiteral("Stress")), stressScale(form));
+    if (valve) {
+        addValveMarks(*chart, stress, form, locale);
+    } else {
+        chart->legend()->hide();
+        noteFlatInTitle(*chart);
+    }
     addAxes(*chart, kTimeAxis, QStringLiteral("Stress (Pa)"));
     return chart;
 }
@@ -335,7 +393,7 @@ std::unique_ptr<QChart> energyChart(const FormState& form, const QLocale& locale
     auto chart = newChart(QStringLiteral("Energy per unit area of the section"), locale);
     EnergyRecord computed;
     const EnergyRecord& energy = energyOfRun(form, computed);
-    std::vector<QPointF> kinetic, strain, work, total;
+    std::vector<QPointF> kinetic, strain, work, total, dissipated, valveWork, balance;
     if (form.psiRows) {
         const double deltaT = form.psiRows->parameters.DeltaT;
         const auto kept = energy.kept();
@@ -347,6 +405,9 @@ std::unique_ptr<QChart> energyChart(const FormState& form, const QLocale& locale
             strain.emplace_back(t, kept[k].strain);
             work.emplace_back(t, kept[k].work);
             total.emplace_back(t, kept[k].total());
+            dissipated.emplace_back(t, kept[k].dissipated);
+            valveWork.emplace_back(t, kept[k].valveWork);
+            balance.emplace_back(t, kept[k].balance());
         }
     }
     // Each judged against its own size: a run that blew up dwarfs the rest.
@@ -354,6 +415,14 @@ std::unique_ptr<QChart> energyChart(const FormState& form, const QLocale& locale
     flattenRounding(*addSeries(*chart, strain, QStringLiteral("Strain")), 0);
     flattenRounding(*addSeries(*chart, work, QStringLiteral("Work")), 0);
     flattenRounding(*addSeries(*chart, total, QStringLiteral("Total")), 0);
+    // With a valve or friction, what they took and gave, and the balance
+    // that stays put.
+    if (form.psiRows && !form.psiRows->hammer.isSeeds()) {
+        flattenRounding(*addSeries(*chart, dissipated, QStringLiteral("Dissipated")), 0);
+        flattenRounding(*addSeries(*chart, valveWork, QStringLiteral("Valve work")), 0);
+        flattenRounding(
+            *addSeries(*chart, balance, QStringLiteral("Total + dissipated \u2212 valve work")), 0);
+    }
     addAxes(*chart, kTimeAxis, QStringLiteral("Energy (J/m\u00b2)"));
     // A run that blew up would flatten the levels before it to a line at
     // zero: the axis holds those levels, and the lines leave it at the top
@@ -389,9 +458,10 @@ QString runSummary(const FormState& form, const QLocale& locale) {
         return QStringLiteral("No run has left rows in psi yet.");
     }
     const PsiRows& rows = *form.psiRows;
-    return QStringLiteral("%1, %2: rows 0 to %3 of psi, segments 0 to %4.")
+    return QStringLiteral("%1, %2: rows 0 to %3 of psi, segments 0 to %4. %5")
         .arg(runName(rows.run), outcomeName(rows.outcome), locale.toString(rows.lastRow),
-             locale.toString(rows.lastSegment));
+             locale.toString(rows.lastSegment),
+             modelSentence(rows.freeEnd, rows.hammer, NumberText(locale)));
 }
 
 QString courantText(const FormState& form, const QLocale& locale) {

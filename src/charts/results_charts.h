@@ -13,7 +13,12 @@ namespace velarion::charts {
 // The three charts of a run's results, drawn from the rows it left in psi.
 // Axes carry names and units; numbers follow `locale`.
 std::unique_ptr<QChart> displacementChart(const FormState& form, const QLocale& locale);
+// With a valve at the first end, the stress at the valve, with Joukowsky's
+// rise Rho VFase V0 dashed and the time 2L/c marked.
 std::unique_ptr<QChart> stressChart(const FormState& form, const QLocale& locale);
+// Whether the stress leads the time series: a water-hammer engineer reads
+// the stress at a valve first.
+bool stressLeads(const FormState& form);
 std::unique_ptr<QChart> profileChart(const FormState& form, const QLocale& locale, int row);
 // Shows the profile of another row in a chart made by profileChart(); a
 // zoomed chart keeps its ranges.
@@ -35,7 +40,8 @@ std::unique_ptr<QChart> energyChart(const FormState& form, const QLocale& locale
 // chart's title) ends with this.
 extern const QString kConstantWithinRounding;
 
-// Which run the rows come from, how it ended and which levels they hold.
+// Which run the rows come from, how it ended, which levels they hold, and
+// its ends and friction.
 QString runSummary(const FormState& form, const QLocale& locale);
 // The Courant number of the run in psi, with a note when it exceeds 1.
 QString courantText(const FormState& form, const QLocale& locale);

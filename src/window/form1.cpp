@@ -4,6 +4,7 @@
 #include "config/config_commands.h"
 #include "form1_layout.h"
 #include "guide_window.h"
+#include "hammer_menu.h"
 #include "model/parameter_boxes.h"
 #include "qt_window_ops.h"
 #include "results/excel_export.h"
@@ -27,6 +28,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -171,6 +173,13 @@ Form1::Form1(const QLocale& locale, Form1Hooks hooks)
     frame->setContentsMargins(0, 0, 0, 0);
     frame->setSpacing(0);
     frame->setSizeConstraint(QLayout::SetFixedSize);
+    settings_ =
+        hooks_.settingsFile.isEmpty()
+            ? std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                          QStringLiteral("Velarion"), QStringLiteral("Velarion"))
+            : std::make_unique<QSettings>(hooks_.settingsFile, QSettings::IniFormat);
+    state_.hammer.closingTime = kDefaultClosingTime;
+    restoreModelChoices(state_, *settings_);
     QMenuBar* menuBar = buildForm1MenuBar(*this);
     frame->setMenuBar(menuBar);
     frame->addWidget(client_);
@@ -449,8 +458,40 @@ void Form1::mnuResults_Click() {
     results_->raise();
 }
 
+// Checking one last end unchecks the other: only the end that was chosen
+// goes back to the seed's.
 void Form1::mnuRestoringFreeEnd_Toggled(bool restoring) {
-    state_.freeEnd = restoring ? FreeEnd::Restoring : FreeEnd::Seed;
+    if (restoring || state_.freeEnd == FreeEnd::Restoring) {
+        state_.freeEnd = restoring ? FreeEnd::Restoring : FreeEnd::Seed;
+        rememberModelChoices(state_, *settings_);
+    }
+}
+
+void Form1::mnuClosedLastEnd_Toggled(bool closed) {
+    if (closed || state_.freeEnd == FreeEnd::Closed) {
+        state_.freeEnd = closed ? FreeEnd::Closed : FreeEnd::Seed;
+        rememberModelChoices(state_, *settings_);
+    }
+}
+
+void Form1::mnuFirstEnd_Triggered(FirstEnd end) {
+    state_.hammer.firstEnd = end;
+    rememberModelChoices(state_, *settings_);
+}
+
+void Form1::mnuClosingTimeAndFriction_Click() {
+    const auto chosen = hooks_.askClosingTimeAndFriction
+                            ? hooks_.askClosingTimeAndFriction(state_.hammer)
+                            : askClosingTimeAndFriction(this, state_.hammer, numbers_);
+    if (!chosen) {
+        return;
+    }
+    state_.hammer.closingTime = chosen->closingTime;
+    state_.hammer.friction = chosen->friction;
+    rememberModelChoices(state_, *settings_);
+    if (auto* closing = findChild<QAction*>(QStringLiteral("closingValve"))) {
+        closing->setText(closingValveText(state_.hammer.closingTime, numbers_));
+    }
 }
 
 void Form1::mnuGuide_Click() {

@@ -16,6 +16,7 @@
 
 class QLabel;
 class QMenuBar;
+class QSettings;
 
 namespace velarion::window {
 
@@ -30,6 +31,12 @@ struct Form1Hooks {
     std::function<void()> terminate;
     // File → Export CSV…: the file and the segments, given the default ones.
     std::function<std::optional<CsvChoice>(const QString& defaultSegments)> askCsvChoice;
+    // Model → Closing time and friction…: the closing time and the friction
+    // factor, given the current ones; nothing when cancelled.
+    std::function<std::optional<WaterHammer>(const WaterHammer& current)> askClosingTimeAndFriction;
+    // The file that remembers the Model menu's choices (INI); empty: the
+    // user's settings.
+    QString settingsFile;
     // The folder the program lies in; empty: the running program's.
     QString programDirectory;
 };
@@ -81,8 +88,12 @@ class Form1 : public QWidget {
     void mnuExportCsv_Click();
     void mnuQuit_Click() { close(); }
     void mnuResults_Click();
-    // The free end of the runs to come; a run under way keeps its own.
+    // The ends and the friction of the runs to come, remembered for the
+    // next session; a run under way keeps its own.
     void mnuRestoringFreeEnd_Toggled(bool restoring);
+    void mnuClosedLastEnd_Toggled(bool closed);
+    void mnuFirstEnd_Triggered(FirstEnd end);
+    void mnuClosingTimeAndFriction_Click();
     void mnuGuide_Click();
     void mnuAbout_Click();
 
@@ -130,6 +141,7 @@ class Form1 : public QWidget {
     bool lastRunDecimal_ = false;  // the results window says whose charts it shows
     QLabel* runNote_ = nullptr;
     QString lastRunNote_;
+    std::unique_ptr<QSettings> settings_;
 };
 
 }  // namespace velarion::window

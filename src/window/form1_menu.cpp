@@ -1,6 +1,7 @@
 #include "form1_menu.h"
 
 #include "form1.h"
+#include "hammer_menu.h"
 #include "output/library_versions.h"
 #include "results/psi_csv.h"
 
@@ -27,6 +28,7 @@ QMenuBar* buildForm1MenuBar(Form1& form) {
     restoring->setCheckable(true);
     restoring->setChecked(form.state().freeEnd == FreeEnd::Restoring);
     QObject::connect(restoring, &QAction::toggled, &form, &Form1::mnuRestoringFreeEnd_Toggled);
+    addWaterHammerItems(*model, form);
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("User's &guide"), &form, &Form1::mnuGuide_Click);
     help->addAction(QStringLiteral("&About Velarion"), &form, &Form1::mnuAbout_Click);

@@ -21,8 +21,8 @@ struct CsvChoice {
 };
 
 // The menu bar of Form1: File (Export CSV…, Quit), View (Results…), Model
-// (Restoring free end, checkable), Help (User's guide, About Velarion). It
-// lies above the client area, outside it.
+// (Restoring free end, checkable, and the water-hammer items), Help (User's
+// guide, About Velarion). It lies above the client area, outside it.
 QMenuBar* buildForm1MenuBar(Form1& form);
 
 // The file and the segments, asked with the desktop's dialogs; nothing when

@@ -196,6 +196,10 @@ void ResultsWindow::replaceTimeAndProfile(bool shownOnly) {
     if (!shownOnly || tab == kTimeTab) {
         replaceChart(*views_[kDisplacement], displacementChart(form_, locale_));
         replaceChart(*views_[kStress], stressChart(form_, locale_));
+        // The stress at a valve comes first.
+        auto* column = static_cast<QVBoxLayout*>(chartBoxes_[kTimeTab]->layout());
+        column->removeWidget(views_[kStress]);
+        column->insertWidget(stressLeads(form_) ? 0 : 1, views_[kStress], 1);
     }
     if (!shownOnly || tab == kProfileTab) {
         replaceChart(*views_[kProfile], profileChart(form_, locale_, lastRow));

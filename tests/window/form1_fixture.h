@@ -48,6 +48,11 @@ class Form1Fixture : public ::testing::Test {
             offeredSegments = segments;
             return csvChoice;
         };
+        h.askClosingTimeAndFriction = [this](const WaterHammer& current) {
+            offeredHammer = current;
+            return hammerChoice;
+        };
+        h.settingsFile = settingsFile();
         h.terminate = [this] {
             ++terminations;
             if (onTerminate)
@@ -63,6 +68,8 @@ class Form1Fixture : public ::testing::Test {
         queueNext();
     }
 
+    // Where the window remembers its Model menu, in the test's directory.
+    QString settingsFile() const { return dir.filePath(QStringLiteral("velarion.ini")); }
     QString text(std::string_view box) const { return form->ops().text(box); }
     void set(std::string_view box, const QString& value) { form->ops().setText(box, value); }
     bool enabled(std::string_view control) const { return form->control(control)->isEnabled(); }
@@ -78,6 +85,8 @@ class Form1Fixture : public ::testing::Test {
     std::vector<std::pair<int, int>> beeps;
     std::optional<CsvChoice> csvChoice;  // what Export CSV… is told; nothing: cancelled
     QString offeredSegments;
+    std::optional<WaterHammer> hammerChoice;  // what the closing time dialog is told
+    WaterHammer offeredHammer;
     int terminations = 0;
     std::function<void()> onTerminate;
 

@@ -1,8 +1,11 @@
 #include "window/results_window.h"
+#include "charts/results_charts.h"
 #include "form1_fixture.h"
 
 #include <QChart>
+#include <QChartView>
 #include <QFile>
+#include <QLayout>
 #include <QLineSeries>
 #include <QMenu>
 #include <QMenuBar>
@@ -111,6 +114,67 @@ TEST_F(ResultsWindowTest, AnUnstableRunIsNoticedAndTheRestoringEndCuresIt) {
     click(ctl::Command2);
     EXPECT_EQ(results->instabilityNotice(), "");
     EXPECT_EQ(form->state().psiRows->freeEnd, FreeEnd::Restoring);
+}
+
+// A water hammer from the Model menu: a valve shut at t = 0 with a
+// reservoir. The results lead with the stress at the valve, Joukowsky's
+// rise dashed across it and 2L/c marked, and the summary names the ends.
+TEST_F(ResultsWindowTest, AShutValveLeadsWithTheStressAtTheValve) {
+    triggerMenu("&Model", "Valve &shut at t = 0");
+    triggerMenu("&Model", "&Restoring free end");
+    EXPECT_EQ(form->state().hammer.firstEnd, FirstEnd::Closed);
+    set(ctl::TINDICE_MATRICE2, "100");
+    set(ctl::TINDICE_MATRICE1, "2000");
+    set(ctl::Tnitertemp, "2000");
+    click(ctl::Command2);
+    ResultsWindow* results = openResults();
+    EXPECT_EQ(results->instabilityNotice(), "");
+    QWidget* view = results->chartView(1);
+    EXPECT_EQ(view->parentWidget()->layout()->indexOf(view), 0);
+    QChart* stress = results->chart(1);
+    ASSERT_EQ(stress->series().size(), 3);
+    // 1000 kg/m3 x 50 m/s x 5.5 m/s; L = 100.5 pieces of 0.2 mm.
+    EXPECT_EQ(stress->series().at(1)->name(), "Joukowsky \u03c1 c V0 = 275000 Pa");
+    EXPECT_EQ(points(stress, 1).front().y(), 275000);
+    EXPECT_EQ(stress->series().at(2)->name(), "2L/c = 0,000804 s");
+    EXPECT_TRUE(charts::runSummary(form->state(), QLocale(QLocale::Italian))
+                    .endsWith("Valve shut at t = 0 at segment 0, reservoir (restoring free end) "
+                              "at segment M, no friction."));
+}
+
+// The closing time and the friction come from their dialog, and every
+// choice of the Model menu comes back in the next session; a .cnf file
+// keeps its eleven lines.
+TEST_F(ResultsWindowTest, TheModelChoicesAreRememberedButNotSaved) {
+    hammerChoice = WaterHammer{FirstEnd::CounterPressure, 0.05, 0.02};
+    triggerMenu("&Model", "Closing time and &friction\u2026");
+    EXPECT_EQ(offeredHammer.closingTime, 0.1);
+    triggerMenu("&Model", "Valve &closing in 0,05 s");
+    triggerMenu("&Model", "Closed &last end (dead end)");
+    const WaterHammer chosen{FirstEnd::Valve, 0.05, 0.02};
+    EXPECT_EQ(form->state().hammer, chosen);
+    EXPECT_EQ(form->state().freeEnd, FreeEnd::Closed);
+
+    // Cancelled, the dialog changes nothing.
+    hammerChoice.reset();
+    triggerMenu("&Model", "Closing time and &friction\u2026");
+    EXPECT_EQ(form->state().hammer, chosen);
+
+    form = std::make_unique<Form1>(QLocale(QLocale::Italian, QLocale::Italy), hooks());
+    EXPECT_EQ(form->state().hammer, chosen);
+    EXPECT_EQ(form->state().freeEnd, FreeEnd::Closed);
+    EXPECT_TRUE(menuItem("&Model", "Valve &closing in 0,05 s")->isChecked());
+    EXPECT_TRUE(menuItem("&Model", "Closed &last end (dead end)")->isChecked());
+    // Checking the restoring end unchecks the dead end.
+    triggerMenu("&Model", "&Restoring free end");
+    EXPECT_FALSE(menuItem("&Model", "Closed &last end (dead end)")->isChecked());
+    EXPECT_EQ(form->state().freeEnd, FreeEnd::Restoring);
+
+    inputAnswers.push_back("water.cnf");
+    click(ctl::CSaveConfig);
+    const QByteArray cnf = velarion::testing::contentsOf(dir.filePath("water.cnf"));
+    EXPECT_EQ(cnf.count("\r\n"), 11);
+    EXPECT_FALSE(cnf.contains("0,05"));
 }
 
 // The note beside the GO buttons: a time step beyond the Courant limit as
