@@ -81,6 +81,7 @@ TEST_F(InstallTest, LaysOutEveryFileWhereTheDesktopLooksForIt) {
         "usr/share/doc/velarion/results-energy.png",
         "usr/share/doc/velarion/results-envelope.png",
         "usr/share/doc/velarion/results-profile.png",
+        "usr/share/doc/velarion/results-water-hammer.png",
         "usr/share/doc/velarion/results-window.png",
         "usr/share/doc/velarion/window-fresh.png",
         "usr/share/icons/hicolor/scalable/apps/velarion.svg",
