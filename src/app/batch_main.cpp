@@ -254,7 +254,7 @@ QString outputProblem(const BatchHost& host, const BatchOptions& options) {
 // the segments of --csv-segments exist, every output can be written.
 bool checkBeforeRun(BatchHost& host, const BatchOptions& options, QString& error) {
     const NumberText numbers(options.locale);
-    if (options.checkBoxes && !checkBoxesRead(host, numbers, options.run, error)) {
+    if (options.checkBoxes && !checkBoxesRead(host, numbers, options.run, options.hammer, error)) {
         return false;
     }
     if (!checkCsvSegments(options, host, numbers, error)) {

@@ -450,8 +450,9 @@ bool parseBatchOptions(const QStringList& arguments, BatchOptions& options, QStr
     parser.addOption({"check-boxes",
                       "Reads every box the run reads (after --config and --box) as the run "
                       "reads it, checks the outputs, and exits without running: status 0 when "
-                      "all is sound, 64 naming the first box that does not read. With "
-                      "--save-config the file is written only then."});
+                      "all is sound, 64 naming the first box that does not read (or a valve "
+                      "with TP other than 0). With --save-config the file is written only "
+                      "then."});
     if (!parser.parse(arguments)) {
         error = parser.errorText();
         return false;

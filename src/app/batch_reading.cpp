@@ -46,11 +46,24 @@ void readEach(WindowOps& host, const NumberText& numbers, BatchRun run) {
     }
 }
 
+// What the run refuses of the water hammer with these boxes: a valve with a
+// counter pressure, friction in a pipe without a diameter. The boxes read.
+void checkHammer(WindowOps& host, const NumberText& numbers, const WaterHammer& hammer) {
+    const ParameterReader reader(host, numbers);
+    Parameters p;
+    p.V0 = reader.GiveMeDouble(ctl::TV0);
+    p.DeltaT = reader.GiveMeDouble(ctl::TDeltaT);
+    p.P = reader.GiveMeDouble(ctl::TP) * 10000;
+    reader.refuseImpossibleHammer(p, hammer);
+}
+
 }  // namespace
 
-bool checkBoxesRead(WindowOps& host, const NumberText& numbers, BatchRun run, QString& error) {
+bool checkBoxesRead(WindowOps& host, const NumberText& numbers, BatchRun run,
+                    const WaterHammer& hammer, QString& error) {
     try {
         readEach(host, numbers, run);
+        checkHammer(host, numbers, hammer);
         return true;
     } catch (const RunFailure& failure) {
         error = asMessageLine(failure.message());

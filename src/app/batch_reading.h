@@ -13,8 +13,11 @@
 namespace velarion {
 
 // Reads each box that `run` converts, by the rule that run converts it with
-// (a whole number, a Double, a decimal number) under `numbers`' locale.
-// False, with the first box that does not read in `error`.
-bool checkBoxesRead(WindowOps& host, const NumberText& numbers, BatchRun run, QString& error);
+// (a whole number, a Double, a decimal number) under `numbers`' locale, and
+// checks them against the first end and the friction of `hammer` as the run
+// will (a valve refuses a counter pressure). False, with the first box that
+// does not read, or the refusal, in `error`.
+bool checkBoxesRead(WindowOps& host, const NumberText& numbers, BatchRun run,
+                    const WaterHammer& hammer, QString& error);
 
 }  // namespace velarion

@@ -240,6 +240,11 @@ TEST_F(BatchChecksTest, TheClassicWaterHammerIsVerified) {
     const Result pushed = run(classic + QStringList{"--box", "TP=1"});
     EXPECT_EQ(pushed.exitCode, 2);
     EXPECT_TRUE(pushed.err.contains("P must be 0")) << pushed.err.toStdString();
+    // --check-boxes, as a sweep asks before its runs, refuses it at once.
+    const Result checked = run(classic + QStringList{"--box", "TP=1", "--check-boxes"});
+    EXPECT_EQ(checked.exitCode, 64);
+    EXPECT_TRUE(checked.err.startsWith("velarion-batch: a valve holds segment 0"))
+        << checked.err.toStdString();
 }
 
 TEST_F(BatchChecksTest, BadCommandLinesAreRefused) {
