@@ -184,6 +184,9 @@ void BatchHost::endProgress() {
 }
 
 MessageAnswer BatchHost::messageBox(const MessageRequest& request) {
+    if (request.icon == MessageIcon::Critical || request.icon == MessageIcon::Exclamation) {
+        lastError_ = request;
+    }
     const bool question = request.buttons == MessageButtons::YesNo;
     if (question && accepted_.contains(request.text)) {
         return MessageAnswer::Yes;

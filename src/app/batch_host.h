@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <optional>
 
 namespace velarion {
 
@@ -56,6 +57,8 @@ class BatchHost : public WindowOps {
     void silenceMessage(const QString& text) { silenced_.append(text); }
 
     const QString& status() const { return status_; }
+    // The last error or warning a message box reported, if any.
+    const std::optional<MessageRequest>& lastError() const { return lastError_; }
     // Clears the progress line before other output follows.
     void endProgress();
 
@@ -77,6 +80,7 @@ class BatchHost : public WindowOps {
     QHash<QString, QString> texts_;
     QHash<QString, bool> ticks_;
     QString status_;
+    std::optional<MessageRequest> lastError_;
     QStringList accepted_;
     QStringList silenced_;
     bool drawProgress_ = false;

@@ -6,20 +6,26 @@
 #include "batch_outputs.h"
 #include "batch_reading.h"
 #include "config/config_commands.h"
+#include "model/kernel.h"
 #include "model/number_text.h"
 #include "output/library_versions.h"
 #include "output/whole_file.h"
 #include "plot_loader.h"
 #include "results/excel_export.h"
+#include "results/form_record.h"
+#include "results/psi_csv.h"
+#include "results/results_file.h"
 #include "runs/double_run.h"
 #include "runs/form_state.h"
 #include "runs/girotondo_run.h"
 #include "runs/precision_run.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QRegularExpression>
 
 #include <unistd.h>
 
@@ -27,6 +33,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -106,11 +113,17 @@ int exitStatus(RunOutcome outcome) {
     return kExitFailed;
 }
 
+// How a run ended, and the threads it shared its levels between.
+struct RunEnd {
+    RunOutcome outcome = RunOutcome::Failed;
+    int threads = 1;
+};
+
 // Runs with the export wired in: it writes to the working directory,
 // says so in one line and records whether it failed.
 template <class Run>
-RunOutcome runExporting(BatchHost& host, FormState& form, const NumberText& numbers,
-                        bool& exportFailed, bool keepEnvelope) {
+RunEnd runExporting(BatchHost& host, FormState& form, const NumberText& numbers,
+                    bool& exportFailed, bool keepEnvelope) {
     Run run(host, form, numbers);
     if constexpr (requires { run.setEnvelope(true); }) {
         run.setEnvelope(keepEnvelope);
@@ -125,26 +138,83 @@ RunOutcome runExporting(BatchHost& host, FormState& form, const NumberText& numb
                          qPrintable(QFileInfo(path).absolutePath()));
         }
     });
-    return run.run();
+    const RunOutcome outcome = run.run();
+    return {outcome, run.threads()};
 }
 
-RunOutcome runSimulation(BatchHost& host, const BatchOptions& options, FormState& form,
-                         const NumberText& numbers, bool& exportFailed) {
+// The Girotondo run keeps its envelope only for the files that need it.
+bool needsEnvelope(const BatchOptions& options) {
+    if (!options.envelope.empty() || !options.results.empty()) {
+        return true;
+    }
+    for (const OutputFile& file : options.plot) {
+        if (options.pageOf(file) == PlotPage::Envelope) {
+            return true;
+        }
+    }
+    return false;
+}
+
+RunEnd runSimulation(BatchHost& host, const BatchOptions& options, FormState& form,
+                     const NumberText& numbers, bool& exportFailed) {
     form.freeEnd = options.freeEnd;
     form.hammer = options.hammer;
     form.threads = options.threads;
-    // The Girotondo run keeps its envelope only for the files that need it.
-    const bool envelope =
-        options.envelope.has_value() || (options.plot && options.plotPage == PlotPage::Envelope);
+    const bool envelope = needsEnvelope(options);
     switch (options.run) {
         case BatchRun::Girotondo:
             return runExporting<GirotondoRun>(host, form, numbers, exportFailed, envelope);
-        case BatchRun::Precision:
-            return PrecisionRun(host, form, numbers).run();
+        case BatchRun::Precision: {
+            PrecisionRun run(host, form, numbers);
+            const RunOutcome outcome = run.run();
+            return {outcome, run.threads()};
+        }
         case BatchRun::Double:
             break;
     }
     return runExporting<DoubleRun>(host, form, numbers, exportFailed, envelope);
+}
+
+// An argument as a shell reads it back: quoted unless it is plain.
+QString shellWord(const QString& word) {
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_./=:,+@%-]+$"));
+    if (plain.match(word).hasMatch()) {
+        return word;
+    }
+    QString quoted = word;
+    quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+RunProvenance provenanceOf(const BatchOptions& options, int threads) {
+    QStringList words;
+    for (const QString& argument : options.arguments) {
+        words << shellWord(argument);
+    }
+    return {QStringLiteral("velarion-batch"),
+            velarionVersion(),
+            QString::fromLatin1(kernelName()),
+            threads,
+            QDateTime::currentDateTimeUtc().toString(Qt::ISODate),
+            words.join(QLatin1Char(' '))};
+}
+
+// What the run left, as the files after it take it: psi where it lies,
+// or the decimal run's texts; with the boxes as typed at its start.
+std::optional<RunRecord> recordOfRun(const BatchHost& host, const BatchOptions& options,
+                                     const FormState& form, const NumberText& numbers,
+                                     const RunEnd& end) {
+    std::optional<RunRecord> record = options.run == BatchRun::Precision
+                                          ? recordOfDecimalRun(form, host, numbers)
+                                          : recordViewOfForm(form);
+    if (record) {
+        record->outcome = end.outcome;
+        if (end.outcome == RunOutcome::Failed && host.lastError()) {
+            record->message = failureOf(*host.lastError());
+        }
+        record->provenance = provenanceOf(options, end.threads);
+    }
+    return record;
 }
 
 int simulate(BatchHost& host, const BatchOptions& options) {
@@ -158,15 +228,23 @@ int simulate(BatchHost& host, const BatchOptions& options) {
     host.silenceMessage(QString::fromLatin1(kExcelSaved));
     bool exportFailed = false;
     FormState form;
+    const auto typed = typedBoxes(host);
     BatchHost::setRunUnderWay(true);
-    const RunOutcome outcome = runSimulation(host, options, form, numbers, exportFailed);
+    const RunEnd end = runSimulation(host, options, form, numbers, exportFailed);
     BatchHost::setRunUnderWay(false);
     host.endProgress();
     printOutputs(host, options.run, isStdoutTaken(options) ? stderr : stdout);
-    const bool resultsWritten = writeResults(form, options);
+    bool resultsWritten = true;
+    if (hasResults(options)) {
+        std::optional<RunRecord> record = recordOfRun(host, options, form, numbers, end);
+        if (record) {
+            record->boxes = typed;
+        }
+        resultsWritten = writeResults(record ? &*record : nullptr, &form, options);
+    }
     const bool unstable = options.run != BatchRun::Precision &&
-                          warnIfUnstable(form, numbers, outcome == RunOutcome::Failed);
-    const int status = exitStatus(outcome);
+                          warnIfUnstable(form, numbers, end.outcome == RunOutcome::Failed);
+    const int status = exitStatus(end.outcome);
     if (status == 0 && options.compareDouble) {
         if (const int compared = printDoubleComparison(host, form, numbers); compared != 0) {
             return compared;
@@ -264,6 +342,48 @@ bool checkBeforeRun(BatchHost& host, const BatchOptions& options, QString& error
     return error.isEmpty();
 }
 
+// `status`; the application's destructor would wait for ever for a drawing
+// thread that never started, so then the process ends here.
+int finishPlotting(int status) {
+    if (const PlotModule* plot = loadedPlotModule(); plot != nullptr && plot->threadsStuck()) {
+        std::fflush(stderr);
+        _exit(status);
+    }
+    return status;
+}
+
+// --from: the files of a saved run, without a run.
+int writeSavedRun(const BatchOptions& options) {
+    const auto outputs = plannedOutputs(options, false, false);
+    if (QString problem = collidingOutputs(outputs); !problem.isEmpty()) {
+        return usageError(problem);
+    }
+    if (const QString problem = refusedOutput(outputs); !problem.isEmpty()) {
+        return usageError(problem);
+    }
+    QString error;
+    const std::optional<RunRecord> record = readResultsFile(*options.from, error);
+    if (!record) {
+        error.chop(error.endsWith(QLatin1Char('.')) ? 1 : 0);
+        std::fprintf(stderr, "velarion-batch: --from: %s\n", qPrintable(error));
+        return kExitResultsNotRead;
+    }
+    if (const QStringList refused = outputsOfRows(options);
+        record->run == RunKind::Precision && !refused.isEmpty()) {
+        return usageError(QStringLiteral("%1: %2 holds a precision run, which leaves no rows in psi")
+                              .arg(listed(refused), *options.from));
+    }
+    if (!options.csvSegments.isEmpty() &&
+        !parseSegmentList(options.csvSegments, record->lastSegment, error)) {
+        error.chop(error.endsWith(QLatin1Char('.')) ? 1 : 0);
+        return usageError(QStringLiteral("--csv-segments: %1").arg(error));
+    }
+    // The charts draw from the window's state, a copy of the rows.
+    const std::optional<FormState> form =
+        options.plot.empty() ? std::nullopt : formOfRecord(*record);
+    return writeResults(&*record, form ? &*form : nullptr, options) ? 0 : kExitOutputFailed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -294,6 +414,9 @@ int main(int argc, char** argv) {
         return usageError(problem);
     }
     QLocale::setDefault(options.locale);
+    if (options.from) {
+        return finishPlotting(finish(writeSavedRun(options)));
+    }
     BatchHost host(options.locale);
     host.setTones(options.tones);
     if (options.config && !LoadConfig(host, *options.config)) {
@@ -318,12 +441,5 @@ int main(int argc, char** argv) {
         refused != 0) {
         return finish(refused);
     }
-    const int status = finish(simulate(host, options));
-    // The application's destructor would wait for ever for a drawing thread
-    // that never started.
-    if (const PlotModule* plot = loadedPlotModule(); plot != nullptr && plot->threadsStuck()) {
-        std::fflush(stderr);
-        _exit(status);
-    }
-    return status;
+    return finishPlotting(finish(simulate(host, options)));
 }

@@ -9,6 +9,7 @@
 #include "results/envelope_table.h"
 #include "results/excel_export.h"
 #include "results/psi_csv.h"
+#include "results/results_file.h"
 #include "runs/parameter_reader.h"
 
 #include <QDir>
@@ -16,62 +17,10 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <optional>
-#include <utility>
 
 namespace velarion {
 
 namespace {
-
-bool writeCsv(const FormState& form, const BatchOptions& options) {
-    QString error;
-    if (exportPsiCsv(form, options.csvSegments, *options.csv, error)) {
-        return true;
-    }
-    std::fprintf(stderr, "velarion-batch: --csv: %s\n", qPrintable(error));
-    return false;
-}
-
-bool writePlot(const FormState& form, const BatchOptions& options) {
-    QString error;
-    const PlotModule* plot = loadedPlotModule();
-    if (!form.psiRows) {
-        error = QStringLiteral("No run has left rows in psi.");
-    } else if (plot == nullptr) {
-        error = QStringLiteral("the chart module was not loaded");
-    } else if (plot->write(form, options.locale, *options.plot, error, options.plotPage)) {
-        return true;
-    }
-    std::fprintf(stderr, "velarion-batch: --plot: %s\n", qPrintable(error));
-    return false;
-}
-
-bool writeEnergy(const FormState& form, const BatchOptions& options) {
-    QString error;
-    EnergyRecord computed;
-    const EnergyRecord& energy = energyOfRun(form, computed);
-    if (!writeEnergyCsv(form, energy, *options.energy, error)) {
-        std::fprintf(stderr, "velarion-batch: --energy: %s\n", qPrintable(error));
-        return false;
-    }
-    if (energy.levels() > static_cast<std::int64_t>(energy.kept().size())) {
-        std::fprintf(stderr,
-                     "velarion-batch: warning: --energy: the file holds levels 1 to %lld of "
-                     "%lld; the energy of the later levels was checked but not kept\n",
-                     static_cast<long long>(energy.kept().size()),
-                     static_cast<long long>(energy.levels()));
-    }
-    return true;
-}
-
-bool writeEnvelope(const FormState& form, const BatchOptions& options) {
-    QString error;
-    if (writeEnvelopeCsv(form, *options.envelope, error)) {
-        return true;
-    }
-    std::fprintf(stderr, "velarion-batch: --envelope: %s\n", qPrintable(error));
-    return false;
-}
 
 QString descriptorName(int descriptor) {
     switch (descriptor) {
@@ -88,11 +37,67 @@ bool isDescriptor(const OutputTarget& target, int descriptor) {
     return target.kind == OutputTarget::Kind::Descriptor && target.descriptor == descriptor;
 }
 
+// The energy of levels beyond the kept ones was checked but is in no file.
+void warnOfUnkeptEnergy(const RunRecord& record, const BatchOptions& options) {
+    const auto kept = static_cast<long long>(record.energy.kept().size());
+    const auto levels = static_cast<long long>(record.energy.levels());
+    if (levels <= kept) {
+        return;
+    }
+    const long long every = options.energyEvery;
+    std::fprintf(stderr,
+                 "velarion-batch: warning: --energy: the file holds levels %lld to %lld of %lld; "
+                 "the energy of the later levels was checked but not kept\n",
+                 every, kept / every * every, levels);
+}
+
 }  // namespace
+
+bool writeCsvFile(const FinishedRun& run, const OutputFile& file, const BatchOptions& options,
+                  QString& error) {
+    return exportPsiCsv(run.record, options.csvSegments, file.path, error);
+}
+
+bool writeEnergyFile(const FinishedRun& run, const OutputFile& file, const BatchOptions& options,
+                     QString& error) {
+    if (!writeEnergyCsv(run.record, file.path, error, options.energyEvery)) {
+        return false;
+    }
+    warnOfUnkeptEnergy(run.record, options);
+    return true;
+}
+
+bool writeEnvelopeFile(const FinishedRun& run, const OutputFile& file, const BatchOptions&,
+                       QString& error) {
+    return writeEnvelopeCsv(run.record, file.path, error);
+}
+
+bool writeResultsFileOf(const FinishedRun& run, const OutputFile& file, const BatchOptions&,
+                        QString& error) {
+    return writeResultsFile(run.record, file.path, error);
+}
+
+bool writePlotFileOf(const FinishedRun& run, const OutputFile& file, const BatchOptions& options,
+                     QString& error) {
+    const PlotModule* plot = loadedPlotModule();
+    if (plot == nullptr) {
+        error = QStringLiteral("the chart module was not loaded");
+        return false;
+    }
+    if (run.form == nullptr) {
+        error = QStringLiteral("there is not enough memory for the rows to draw");
+        return false;
+    }
+    return plot->write(*run.form, run.record.envelope, options.locale, file.path, error,
+                       options.pageOf(file));
+}
 
 std::vector<PlannedOutput> plannedOutputs(const BatchOptions& options, bool logTicked,
                                           bool exportTicked) {
     std::vector<PlannedOutput> rows;
+    if (options.from) {
+        rows.push_back({QStringLiteral("--from"), *options.from});
+    }
     if (logTicked) {
         rows.push_back(
             {QString::fromLatin1(RunLog::kFileName), QString::fromLatin1(RunLog::kFileName)});
@@ -101,20 +106,17 @@ std::vector<PlannedOutput> plannedOutputs(const BatchOptions& options, bool logT
     if (exportTicked && options.run != BatchRun::Precision) {
         rows.push_back({QString::fromLatin1(kExcelFileName), QString::fromLatin1(kExcelFileName)});
     }
-    const std::pair<const char*, const std::optional<QString>&> files[] = {
-        {"--csv", options.csv},
-        {"--plot", options.plot},
-        {"--energy", options.energy},
-        {"--envelope", options.envelope}};
-    for (const auto& [what, file] : files) {
-        if (file) {
-            rows.push_back({QString::fromLatin1(what), *file});
+    for (const BatchOption& option : batchOptions()) {
+        if (option.isOutput()) {
+            for (const OutputFile& file : options.*option.files) {
+                rows.push_back({optionName(option), file.path});
+            }
         }
     }
     const QString standardOutput = QStringLiteral("/dev/stdout");
     if (options.verify) {
         rows.push_back({QStringLiteral("--verify"), standardOutput});
-    } else if (!isStdoutTaken(options)) {
+    } else if (!options.from && !isStdoutTaken(options)) {
         rows.push_back({QStringLiteral("the standard output"), standardOutput});
     }
     return rows;
@@ -154,8 +156,22 @@ QString collidingOutputs(const std::vector<PlannedOutput>& outputs) {
 }
 
 bool isStdoutTaken(const BatchOptions& options) {
-    for (const auto* file : {&options.csv, &options.energy, &options.envelope}) {
-        if (*file && isDescriptor(resolveOutputTarget(**file), STDOUT_FILENO)) {
+    for (const BatchOption& option : batchOptions()) {
+        if (!option.isOutput() || !option.streams) {
+            continue;
+        }
+        for (const OutputFile& file : options.*option.files) {
+            if (isDescriptor(resolveOutputTarget(file.path), STDOUT_FILENO)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool hasResults(const BatchOptions& options) {
+    for (const BatchOption& option : batchOptions()) {
+        if (option.isOutput() && !(options.*option.files).empty()) {
             return true;
         }
     }
@@ -182,19 +198,20 @@ bool checkCsvSegments(const BatchOptions& options, WindowOps& host, const Number
     return false;
 }
 
-bool writeResults(const FormState& form, const BatchOptions& options) {
+bool writeResults(const RunRecord* record, const FormState* form, const BatchOptions& options) {
     bool written = true;
-    if (options.csv) {
-        written = writeCsv(form, options) && written;
-    }
-    if (options.energy) {
-        written = writeEnergy(form, options) && written;
-    }
-    if (options.envelope) {
-        written = writeEnvelope(form, options) && written;
-    }
-    if (options.plot) {
-        written = writePlot(form, options) && written;
+    for (const BatchOption& option : batchOptions()) {
+        if (!option.isOutput()) {
+            continue;
+        }
+        for (const OutputFile& file : options.*option.files) {
+            QString error = QStringLiteral("No run has left rows in psi yet.");
+            if (record == nullptr || !option.write({*record, form}, file, options, error)) {
+                std::fprintf(stderr, "velarion-batch: %s: %s\n", qPrintable(optionName(option)),
+                             qPrintable(error));
+                written = false;
+            }
+        }
     }
     return written;
 }

@@ -1,12 +1,13 @@
 #pragma once
 
 // The files velarion-batch writes, checked before the run and written after
-// it.
+// it (or from a saved run).
 
 #include "batch_options.h"
 
 #include "model/number_text.h"
 #include "runs/form_state.h"
+#include "runs/run_record.h"
 #include "runs/window_ops.h"
 
 #include <QString>
@@ -15,7 +16,28 @@
 
 namespace velarion {
 
-// One file that the run is going to write: what writes it, and where.
+// A run as its files are written from it: its record, and the window's
+// state that the charts of --plot are drawn from (null when it cannot be
+// had: no memory for a copy of a saved run's rows).
+struct FinishedRun {
+    const RunRecord& record;
+    const FormState* form;
+};
+
+// The writers of the outputs' rows (batch_options.cpp).
+bool writeCsvFile(const FinishedRun& run, const OutputFile& file, const BatchOptions& options,
+                  QString& error);
+bool writeEnergyFile(const FinishedRun& run, const OutputFile& file, const BatchOptions& options,
+                     QString& error);
+bool writeEnvelopeFile(const FinishedRun& run, const OutputFile& file, const BatchOptions& options,
+                       QString& error);
+bool writeResultsFileOf(const FinishedRun& run, const OutputFile& file, const BatchOptions& options,
+                        QString& error);
+bool writePlotFileOf(const FinishedRun& run, const OutputFile& file, const BatchOptions& options,
+                     QString& error);
+
+// One file that the run is going to write (or, for --from, read): what
+// names it, and where.
 struct PlannedOutput {
     QString what;  // "LogFile.txt", "--csv", ...
     QString path;
@@ -23,7 +45,8 @@ struct PlannedOutput {
 
 // Every file of this run, one row per output; the standard output is a
 // row too (the output boxes, or --verify's table, or the output streaming
-// there), since a file that replaced it would lose what was printed.
+// there), since a file that replaced it would lose what was printed; with
+// --from the file it reads is a row, which no output may replace.
 // `logTicked` and `exportTicked` are CLogFile and CLogFileExc.
 std::vector<PlannedOutput> plannedOutputs(const BatchOptions& options, bool logTicked,
                                           bool exportTicked);
@@ -42,6 +65,9 @@ QString collidingOutputs(const std::vector<PlannedOutput>& outputs);
 // the output boxes then go to stderr, so the file comes alone.
 bool isStdoutTaken(const BatchOptions& options);
 
+// True when a file is to be written after the run.
+bool hasResults(const BatchOptions& options);
+
 // Refuses, before the run, a --csv-segments list with a segment the run
 // will not have: the last one is the number in TINDICE_MATRICE2 now. A box
 // that does not convert is left for the run to refuse. False, with the
@@ -49,10 +75,9 @@ bool isStdoutTaken(const BatchOptions& options);
 bool checkCsvSegments(const BatchOptions& options, WindowOps& host, const NumberText& numbers,
                       QString& error);
 
-// Writes the --csv, --energy, --envelope and --plot files asked for (also
-// after a stopped or failed run that left rows in psi), the picture last, so
-// that a picture that cannot be drawn costs no other file; false when one
-// could not be written, with the reason on stderr.
-bool writeResults(const FormState& form, const BatchOptions& options);
+// Writes the files of the outputs asked for, in the table's order, the
+// picture last; false when one could not be written, with the reason on
+// stderr. Without a record (the run left no rows) each is refused so.
+bool writeResults(const RunRecord* record, const FormState* form, const BatchOptions& options);
 
 }  // namespace velarion

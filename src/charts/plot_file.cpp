@@ -27,8 +27,9 @@ namespace velarion {
 
 namespace {
 
-std::vector<std::unique_ptr<QChart>> pageCharts(const FormState& form, const QLocale& locale,
-                                                PlotPage page) {
+std::vector<std::unique_ptr<QChart>> pageCharts(const FormState& form,
+                                                const std::optional<EnvelopeExtremes>& envelope,
+                                                const QLocale& locale, PlotPage page) {
     const int lastRow = form.psiRows ? form.psiRows->lastRow : 0;
     std::vector<std::unique_ptr<QChart>> charts;
     switch (page) {
@@ -44,9 +45,9 @@ std::vector<std::unique_ptr<QChart>> pageCharts(const FormState& form, const QLo
             charts.push_back(charts::profileChart(form, locale, lastRow));
             break;
         case PlotPage::Envelope: {
-            charts::EnvelopeCharts envelope = charts::envelopeCharts(form, locale);
-            charts.push_back(std::move(envelope.displacement));
-            charts.push_back(std::move(envelope.stress));
+            charts::EnvelopeCharts pair = charts::envelopeCharts(form, envelope, locale);
+            charts.push_back(std::move(pair.displacement));
+            charts.push_back(std::move(pair.stress));
             break;
         }
         case PlotPage::Energy:
@@ -102,9 +103,10 @@ QList<QPointF> thinnedToColumns(const QList<QPointF>& points, int columns) {
 
 // The charts stacked in one scene, which owns them, each line thinned to
 // what the picture can show.
-void stackCharts(QGraphicsScene& scene, const FormState& form, const QLocale& locale,
+void stackCharts(QGraphicsScene& scene, const FormState& form,
+                 const std::optional<EnvelopeExtremes>& envelope, const QLocale& locale,
                  PlotPage page) {
-    std::vector<std::unique_ptr<QChart>> charts = pageCharts(form, locale, page);
+    std::vector<std::unique_ptr<QChart>> charts = pageCharts(form, envelope, locale, page);
     const QSize size = pageSize(charts.size());
     const qreal height = qreal(size.height()) / charts.size();
     for (std::size_t i = 0; i < charts.size(); ++i) {
@@ -152,11 +154,12 @@ QByteArray pngBytes(QGraphicsScene& scene) {
 }
 
 // The picture's bytes, or why there are none.
-QByteArray drawnPicture(const FormState& form, const QLocale& locale, const QString& path,
-                        PlotPage page, QString& reason) {
+QByteArray drawnPicture(const FormState& form, const std::optional<EnvelopeExtremes>& envelope,
+                        const QLocale& locale, const QString& path, PlotPage page,
+                        QString& reason) {
     try {
         QGraphicsScene scene;
-        stackCharts(scene, form, locale, page);
+        stackCharts(scene, form, envelope, locale, page);
         const QByteArray bytes = isSvgFileName(path) ? svgBytes(scene) : pngBytes(scene);
         if (bytes.isEmpty()) {
             reason = QStringLiteral("the picture could not be drawn");
@@ -245,11 +248,12 @@ bool runOnPoolThread(const std::function<void()>& draw, QString& reason) {
 
 // The picture is encoded in memory first, so a file that cannot take it is
 // reported with the system's reason and keeps its old contents.
-bool writePlotFile(const FormState& form, const QLocale& locale, const QString& path,
-                   QString& error, PlotPage page) {
+bool writePlotFile(const FormState& form, const std::optional<EnvelopeExtremes>& envelope,
+                   const QLocale& locale, const QString& path, QString& error, PlotPage page) {
     QString reason;
     QByteArray bytes;
-    runOnPoolThread([&] { bytes = drawnPicture(form, locale, path, page, reason); }, reason);
+    runOnPoolThread([&] { bytes = drawnPicture(form, envelope, locale, path, page, reason); },
+                    reason);
     if (bytes.isEmpty()) {
         error = QStringLiteral("The plot %1 could not be drawn: %2.")
                     .arg(QDir::toNativeSeparators(path), reason);

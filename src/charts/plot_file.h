@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/envelope.h"
 #include "runs/form_state.h"
 
 #include <QByteArray>
@@ -52,13 +53,15 @@ bool writePictureFile(const QString& path, const QByteArray& bytes, const QStrin
                       QString& error);
 
 // Renders the charts of `page` offscreen into a PNG or an SVG, chosen by
-// the extension; a profile shows the last stored row, and each line keeps
-// at most four points a pixel column. Draws on a thread of Qt's global
+// the extension; a profile shows the last stored row, the envelope page
+// draws `envelope` (a run read back from a file keeps its envelope only
+// so), and each line keeps at most four points a pixel column. Draws on a thread of Qt's global
 // pool, where Qt's raster engine starts no threads of its own. Needs a
 // QApplication. False, with the path and the reason in `error`, when the
 // picture cannot be drawn or the file cannot be written.
-bool writePlotFile(const FormState& form, const QLocale& locale, const QString& path,
-                   QString& error, PlotPage page = PlotPage::Time);
+bool writePlotFile(const FormState& form, const std::optional<EnvelopeExtremes>& envelope,
+                   const QLocale& locale, const QString& path, QString& error,
+                   PlotPage page = PlotPage::Time);
 
 // True once writePlotFile() could not start its thread: Qt's global pool
 // then waits for that thread for ever, also when the application object is

@@ -16,11 +16,10 @@ __attribute__((visibility("default"))) QCoreApplication* velarion_plot_make_appl
     return new QApplication(argc, argv);
 }
 
-__attribute__((visibility("default"))) bool velarion_plot_write(const FormState& form,
-                                                                const QLocale& locale,
-                                                                const QString& path, QString& error,
-                                                                PlotPage page) {
-    return writePlotFile(form, locale, path, error, page);
+__attribute__((visibility("default"))) bool velarion_plot_write(
+    const FormState& form, const std::optional<EnvelopeExtremes>& envelope, const QLocale& locale,
+    const QString& path, QString& error, PlotPage page) {
+    return writePlotFile(form, envelope, locale, path, error, page);
 }
 
 __attribute__((visibility("default"))) bool velarion_plot_threads_stuck() {

@@ -21,8 +21,9 @@ using PlotMakeApplication = QCoreApplication* (*)(int& argc, char** argv);
 
 // writePlotFile of charts/plot_file.h.
 inline constexpr char kPlotWrite[] = "velarion_plot_write";
-using PlotWrite = bool (*)(const FormState& form, const QLocale& locale, const QString& path,
-                           QString& error, PlotPage page);
+using PlotWrite = bool (*)(const FormState& form, const std::optional<EnvelopeExtremes>& envelope,
+                           const QLocale& locale, const QString& path, QString& error,
+                           PlotPage page);
 
 // plotThreadsStuck of charts/plot_file.h.
 inline constexpr char kPlotThreadsStuck[] = "velarion_plot_threads_stuck";

@@ -325,41 +325,49 @@ void showProfileRow(QChart& chart, const FormState& form, int row) {
 
 namespace {
 
-// Calls `use` with the envelope of the run in psi, when there is one: the
-// Girotondo run's only when it kept one.
-template <class Use>
-void withEnvelope(const FormState& form, Use use) {
+// The extremes of the run in psi, when it has an envelope: the Girotondo
+// run's only when it kept one.
+std::optional<EnvelopeExtremes> extremesOfRun(const FormState& form) {
     if (!form.psiRows) {
-        return;
+        return std::nullopt;
     }
+    const Parameters& p = form.psiRows->parameters;
     if (form.psiRows->run == RunKind::Girotondo) {
-        if (!form.girotondoEnvelope.isEmpty()) {
-            use(form.girotondoEnvelope);
+        if (form.girotondoEnvelope.isEmpty()) {
+            return std::nullopt;
         }
-        return;
+        return extremesOf(form.girotondoEnvelope, p);
     }
     const Envelope envelope = envelopeFromPsi(form);
-    if (!envelope.isEmpty()) {
-        use(envelope);
+    if (envelope.isEmpty()) {
+        return std::nullopt;
     }
+    return extremesOf(envelope, p);
 }
 
 }  // namespace
 
 EnvelopeCharts envelopeCharts(const FormState& form, const QLocale& locale) {
+    return envelopeCharts(form, extremesOfRun(form), locale);
+}
+
+EnvelopeCharts envelopeCharts(const FormState& form,
+                              const std::optional<EnvelopeExtremes>& extremes,
+                              const QLocale& locale) {
     std::vector<QPointF> lowDisplacement, highDisplacement, lowStress, highStress;
-    withEnvelope(form, [&](const Envelope& envelope) {
+    if (form.psiRows && extremes) {
         const double* rest = form.psi.row(0);
-        const Parameters& p = form.psiRows->parameters;
-        for (int s = 0; s <= envelope.lastSegment(); ++s) {
-            lowDisplacement.emplace_back(rest[s], envelope.minDisplacement(s));
-            highDisplacement.emplace_back(rest[s], envelope.maxDisplacement(s));
-            if (s < envelope.lastSegment()) {
-                lowStress.emplace_back(rest[s], envelope.minStress(s, p));
-                highStress.emplace_back(rest[s], envelope.maxStress(s, p));
+        const int M = form.psiRows->lastSegment;
+        for (int s = 0; s <= M; ++s) {
+            const auto i = static_cast<std::size_t>(s);
+            lowDisplacement.emplace_back(rest[s], extremes->minDisplacement[i]);
+            highDisplacement.emplace_back(rest[s], extremes->maxDisplacement[i]);
+            if (s < M) {
+                lowStress.emplace_back(rest[s], extremes->minStress[i]);
+                highStress.emplace_back(rest[s], extremes->maxStress[i]);
             }
         }
-    });
+    }
     EnvelopeCharts charts{
         newChart(QStringLiteral("Envelope of the displacement from rest"), locale),
         newChart(QStringLiteral("Envelope of the stress (positive in compression)"), locale)};

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 namespace velarion::charts {
 
@@ -31,6 +32,12 @@ struct EnvelopeCharts {
     std::unique_ptr<QChart> stress;
 };
 EnvelopeCharts envelopeCharts(const FormState& form, const QLocale& locale);
+// The same charts of given extremes (none: empty charts), along the rest
+// positions of the run in psi: for a run read back from a file, whose
+// envelope comes with it.
+EnvelopeCharts envelopeCharts(const FormState& form,
+                              const std::optional<EnvelopeExtremes>& extremes,
+                              const QLocale& locale);
 // Why the envelope charts are empty after a Girotondo run; empty otherwise.
 QString envelopeNote(const FormState& form);
 // Kinetic, strain, work and total energy per unit area against time.

@@ -128,6 +128,10 @@ std::span<const KernelVariant> kernelVariants() {
     return variants;
 }
 
+const char* kernelName() {
+    return chooseVariant().name;
+}
+
 bool updateRow(const double* current, const double* previous, double* target, int M,
                const KernelFactors& f) {
     static const UpdateRowFunction chosen = chooseVariant().update;

@@ -120,6 +120,8 @@ struct KernelVariant {
 // Every vectorised variant in this binary, widest first; updateRow runs the
 // first supported one. The last ("baseline") runs on any processor.
 std::span<const KernelVariant> kernelVariants();
+// The name of the variant updateRow runs on this processor.
+const char* kernelName();
 
 // Index of the first infinite or NaN value of row[0..M], or -1.
 int firstNonFinite(const double* row, int M);

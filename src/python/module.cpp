@@ -115,27 +115,6 @@ void applyBoxes(HeadlessHost& host, const py::dict& boxes) {
     }
 }
 
-std::vector<std::pair<QString, QString>> boxTexts(const HeadlessHost& host) {
-    std::vector<std::pair<QString, QString>> texts;
-    for (const QString& name : HeadlessHost::parameterBoxNames()) {
-        texts.emplace_back(name, host.text(name.toStdString()));
-    }
-    for (const auto box : {ctl::CLogFile, ctl::CLogFileExc}) {
-        texts.emplace_back(controlName(box),
-                           host.isTicked(box) ? QStringLiteral("1") : QStringLiteral("0"));
-    }
-    return texts;
-}
-
-const char* kernelName() {
-    for (const KernelVariant& variant : kernelVariants()) {
-        if (variant.supported) {
-            return variant.name;
-        }
-    }
-    return "baseline";
-}
-
 py::object pythonValue(const std::variant<QString, double, long long>& value) {
     if (const auto* t = std::get_if<QString>(&value)) {
         return py::str(t->toStdString());
@@ -255,59 +234,10 @@ py::dict attributesOf(const RunRecord& record) {
     return attrs;
 }
 
-// The decimal run's positions as its texts and as doubles, rows 0 to the
-// last whole one.
-std::optional<RunRecord> recordOfDecimalRun(const FormState& form, const HeadlessHost& host) {
-    const PsiText& texts = form.psiText;
-    if (texts.empty()) {
-        return std::nullopt;
-    }
-    RunRecord r;
-    r.run = RunKind::Precision;
-    r.freeEnd = form.freeEnd;
-    r.hammer = form.hammer;
-    r.parameters = form.parameters;
-    const NumberText numbers(QLocale::c());
-    // The run's own A, F, B and L0 are decimal: as their boxes show them.
-    for (const auto& [box, value] :
-         {std::pair{ctl::TA, &Parameters::A}, std::pair{ctl::TF, &Parameters::F},
-          std::pair{ctl::TB, &Parameters::B}, std::pair{ctl::TL0, &Parameters::L0}}) {
-        r.parameters.*value = numbers.toDouble(host.text(box)).value_or(0);
-    }
-    r.lastSegment = texts.lastColumn();
-    int last = -1;
-    for (int j = 0; j <= texts.lastRow(); ++j) {
-        if (texts.text(j, r.lastSegment).isEmpty()) {
-            break;
-        }
-        last = j;
-    }
-    r.lastRow = last;
-    auto cells = std::make_shared<TextMatrix>();
-    cells->rows = last + 1;
-    cells->columns = r.lastSegment + 1;
-    auto positions = std::make_shared<Matrix>(Matrix::tryCreate(
-        static_cast<std::size_t>(last + 1), static_cast<std::size_t>(r.lastSegment) + 1));
-    for (int j = 0; j <= last; ++j) {
-        for (int s = 0; s <= r.lastSegment; ++s) {
-            cells->cells.push_back(texts.text(j, s));
-            positions->row(static_cast<std::size_t>(j))[s] =
-                numbers.toDouble(cells->cells.back()).value_or(std::nan(""));
-        }
-    }
-    r.positionTexts = std::move(cells);
-    if (last >= 0) {
-        r.positions = std::move(positions);
-    }
-    return r;
-}
-
 QString failureMessage(const HeadlessHost& host) {
     for (auto it = host.messages().rbegin(); it != host.messages().rend(); ++it) {
-        if (it->icon == MessageIcon::Critical || it->icon == MessageIcon::Exclamation) {
-            return it->text == it->title || it->text.isEmpty() ? it->detail
-                   : it->detail.isEmpty()                      ? it->text
-                                          : it->text + QStringLiteral(" ") + it->detail;
+        if (const QString failure = failureOf(*it); !failure.isEmpty()) {
+            return failure;
         }
     }
     return host.status();
@@ -355,7 +285,7 @@ py::dict runModel(const std::string& kind, const py::dict& model, std::optional<
     form.threads = threads.value_or(0);
     const NumberText numbers(QLocale::c());
     const QString logPath = QString::fromStdString(logFile.value_or("LogFile.txt"));
-    const auto started = boxTexts(host);
+    const auto started = typedBoxes(host);
     RunOutcome outcome = RunOutcome::Failed;
     std::optional<RunRecord> record;
     int took = 1;
@@ -372,7 +302,7 @@ py::dict runModel(const std::string& kind, const py::dict& model, std::optional<
             outcome = run.run();
         }
         took = run.threads();
-        record = recordOfDecimalRun(form, host);
+        record = recordOfDecimalRun(form, host, numbers);
     }
     if (host.interruption_) {
         throw *host.interruption_;

@@ -29,10 +29,10 @@ const EnergyRecord& energyOfRun(const FormState& form, EnergyRecord& computed) {
     return computed;
 }
 
-bool writeEnergyCsv(const FormState& form, const EnergyRecord& energy, const QString& path,
-                    QString& error) {
-    if (!form.psiRows) {
-        error = QStringLiteral("No run has left rows in psi yet.");
+bool writeEnergyCsv(const RunRecord& record, const QString& path, QString& error,
+                    std::int64_t every) {
+    if (record.run == RunKind::Precision) {
+        error = QStringLiteral("The precision run computes no energy.");
         return false;
     }
     CsvWriter csv(path);
@@ -42,18 +42,19 @@ bool writeEnergyCsv(const FormState& form, const EnergyRecord& energy, const QSt
     }
     // Friction's loss and the valve's work only when the pipe has them, so
     // that the seed's model keeps its columns.
-    const bool flows = !form.psiRows->hammer.isSeeds();
+    const bool flows = !record.hammer.isSeeds();
     QStringList header{"level", "time", "kinetic", "strain", "work", "energy"};
     if (flows) {
         header << "dissipated"
                << "valve_work";
     }
     csv.writeRecord(header);
-    const double DeltaT = form.psiRows->parameters.DeltaT;
-    std::int64_t level = 0;
-    for (const LevelEnergy& e : energy.kept()) {
-        ++level;
-        const double record[] = {static_cast<double>(level),
+    const double DeltaT = record.parameters.DeltaT;
+    const auto kept = record.energy.kept();
+    const auto levels = static_cast<std::int64_t>(kept.size());
+    for (std::int64_t level = every; level <= levels; level += every) {
+        const LevelEnergy& e = kept[static_cast<std::size_t>(level - 1)];
+        const double fields[] = {static_cast<double>(level),
                                  static_cast<double>(level) * DeltaT,
                                  e.kinetic,
                                  e.strain,
@@ -61,7 +62,7 @@ bool writeEnergyCsv(const FormState& form, const EnergyRecord& energy, const QSt
                                  e.total(),
                                  e.dissipated,
                                  e.valveWork};
-        csv.writeRecord(std::span<const double>(record, flows ? 8 : 6));
+        csv.writeRecord(std::span<const double>(fields, flows ? 8 : 6));
     }
     if (!csv.commit()) {
         error = csv.errorText();

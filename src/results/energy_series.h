@@ -4,6 +4,7 @@
 
 #include "model/energy.h"
 #include "runs/form_state.h"
+#include "runs/run_record.h"
 
 #include <QString>
 
@@ -16,13 +17,15 @@ namespace velarion {
 // snapshots. Empty when psi holds no rows of a run.
 const EnergyRecord& energyOfRun(const FormState& form, EnergyRecord& computed);
 
-// Writes the energy as CSV: the header level,time,kinetic,strain,work,energy
-// and one row per kept level, time in seconds and energies in J/m2, with 17
-// significant digits and the decimal point. With a valve or friction two
-// columns follow: dissipated and valve_work, so that energy + dissipated -
-// valve_work stays constant. False, with the reason in
-// `error`, when there is no run or the file cannot be written.
-bool writeEnergyCsv(const FormState& form, const EnergyRecord& energy, const QString& path,
-                    QString& error);
+// Writes the record's energy as CSV: the header
+// level,time,kinetic,strain,work,energy and one row per kept level whose
+// number is a multiple of `every` (1: every level), time in seconds and
+// energies in J/m2, with 17 significant digits and the decimal point. With
+// a valve or friction two columns follow: dissipated and valve_work, so
+// that energy + dissipated - valve_work stays constant. False, with the
+// reason in `error`, when the run computed no energy (the precision run) or
+// the file cannot be written.
+bool writeEnergyCsv(const RunRecord& record, const QString& path, QString& error,
+                    std::int64_t every = 1);
 
 }  // namespace velarion

@@ -5,38 +5,6 @@
 
 namespace velarion {
 
-namespace {
-
-bool writeRows(const Envelope& envelope, const Parameters& p, const QString& path, QString& error) {
-    CsvWriter csv(path);
-    if (!csv.open()) {
-        error = csv.errorText();
-        return false;
-    }
-    csv.writeRecord(
-        QStringList{"segment", "min_displacement", "max_displacement", "min_stress", "max_stress"});
-    const int M = envelope.lastSegment();
-    for (int s = 0; s <= M; ++s) {
-        QStringList fields{QString::number(s),
-                           QString::fromLatin1(csvNumber(envelope.minDisplacement(s))),
-                           QString::fromLatin1(csvNumber(envelope.maxDisplacement(s)))};
-        if (s < M) {
-            fields << QString::fromLatin1(csvNumber(envelope.minStress(s, p)))
-                   << QString::fromLatin1(csvNumber(envelope.maxStress(s, p)));
-        } else {
-            fields << QString() << QString();
-        }
-        csv.writeRecord(fields);
-    }
-    if (!csv.commit()) {
-        error = csv.errorText();
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
-
 Envelope envelopeFromPsi(const FormState& form) {
     Envelope envelope;
     if (!form.psiRows || form.psiRows->run != RunKind::Double ||
@@ -49,25 +17,54 @@ Envelope envelopeFromPsi(const FormState& form) {
     return envelope;
 }
 
-bool writeEnvelopeCsv(const FormState& form, const QString& path, QString& error) {
-    if (!form.psiRows) {
-        error = QStringLiteral("No run has left rows in psi yet.");
+namespace {
+
+// Why a record holds no envelope.
+QString missingEnvelope(RunKind run) {
+    switch (run) {
+        case RunKind::Girotondo:
+            return QStringLiteral("The Girotondo run kept no envelope.");
+        case RunKind::Precision:
+            return QStringLiteral("The precision run keeps no envelope.");
+        case RunKind::Double:
+            break;
+    }
+    return QStringLiteral("There is not enough memory for the envelope.");
+}
+
+}  // namespace
+
+bool writeEnvelopeCsv(const RunRecord& record, const QString& path, QString& error) {
+    if (!record.envelope) {
+        error = missingEnvelope(record.run);
         return false;
     }
-    const Parameters& p = form.psiRows->parameters;
-    if (form.psiRows->run == RunKind::Girotondo) {
-        if (form.girotondoEnvelope.isEmpty()) {
-            error = QStringLiteral("The Girotondo run kept no envelope.");
-            return false;
+    const EnvelopeExtremes& x = *record.envelope;
+    CsvWriter csv(path);
+    if (!csv.open()) {
+        error = csv.errorText();
+        return false;
+    }
+    csv.writeRecord(
+        QStringList{"segment", "min_displacement", "max_displacement", "min_stress", "max_stress"});
+    const int M = record.lastSegment;
+    for (int s = 0; s <= M; ++s) {
+        const auto i = static_cast<std::size_t>(s);
+        QStringList fields{QString::number(s), QString::fromLatin1(csvNumber(x.minDisplacement[i])),
+                           QString::fromLatin1(csvNumber(x.maxDisplacement[i]))};
+        if (s < M) {
+            fields << QString::fromLatin1(csvNumber(x.minStress[i]))
+                   << QString::fromLatin1(csvNumber(x.maxStress[i]));
+        } else {
+            fields << QString() << QString();
         }
-        return writeRows(form.girotondoEnvelope, p, path, error);
+        csv.writeRecord(fields);
     }
-    const Envelope envelope = envelopeFromPsi(form);
-    if (envelope.isEmpty()) {
-        error = QStringLiteral("There is not enough memory for the envelope.");
+    if (!csv.commit()) {
+        error = csv.errorText();
         return false;
     }
-    return writeRows(envelope, p, path, error);
+    return true;
 }
 
 }  // namespace velarion

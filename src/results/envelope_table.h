@@ -4,6 +4,7 @@
 
 #include "model/envelope.h"
 #include "runs/form_state.h"
+#include "runs/run_record.h"
 
 #include <QString>
 
@@ -14,14 +15,13 @@ namespace velarion {
 // cannot be had.
 Envelope envelopeFromPsi(const FormState& form);
 
-// Writes the envelope of the run in psi as CSV: the header
+// Writes the record's envelope as CSV: the header
 // segment,min_displacement,max_displacement,min_stress,max_stress and one
 // row per segment, displacements in metres and stresses in pascals
 // (positive in compression; left empty for the last segment, which has no
-// piece after it), 17 significant digits and the decimal point. The double
-// run's comes from psi; the Girotondo run's only when the run kept it.
-// False, with the reason in `error`, when there is none or the file cannot
-// be written.
-bool writeEnvelopeCsv(const FormState& form, const QString& path, QString& error);
+// piece after it), 17 significant digits and the decimal point. False,
+// with the reason in `error`, when the record holds none (a Girotondo run
+// that did not keep one, the precision run) or the file cannot be written.
+bool writeEnvelopeCsv(const RunRecord& record, const QString& path, QString& error);
 
 }  // namespace velarion

@@ -1,7 +1,8 @@
 #include "psi_csv.h"
 
+#include "form_record.h"
+
 #include "output/csv_writer.h"
-#include "result_series.h"
 
 #include <QRegularExpression>
 
@@ -34,18 +35,18 @@ std::optional<std::vector<int>> parseSegmentList(const QString& text, int lastSe
     return segments;
 }
 
-bool writePsiCsv(const FormState& form, const std::vector<int>& segments, const QString& path,
+bool writePsiCsv(const RunRecord& record, const std::vector<int>& segments, const QString& path,
                  QString& error) {
-    if (!form.psiRows) {
-        error = QStringLiteral("No run has left rows in psi yet.");
+    if (!record.positions) {
+        error = QStringLiteral("The run kept no positions.");
         return false;
     }
     QStringList header{QStringLiteral("row"), QStringLiteral("time (s)")};
     for (const int s : segments) {
-        if (s < 0 || s > form.psiRows->lastSegment) {
+        if (s < 0 || s > record.lastSegment) {
             error = QStringLiteral("Segment %1 is not in psi: segments run from 0 to %2.")
                         .arg(s)
-                        .arg(form.psiRows->lastSegment);
+                        .arg(record.lastSegment);
             return false;
         }
         header << QStringLiteral("psi(j, %1) (m)").arg(s);
@@ -56,15 +57,15 @@ bool writePsiCsv(const FormState& form, const std::vector<int>& segments, const 
         return false;
     }
     csv.writeRecord(header);
-    std::vector<double> record(segments.size() + 2);
-    for (int j = 0; j <= form.psiRows->lastRow; ++j) {
-        const double* row = form.psi.row(static_cast<std::size_t>(j));
-        record[0] = j;
-        record[1] = secondsOfRow(*form.psiRows, j);
+    std::vector<double> fields(segments.size() + 2);
+    for (int j = 0; j <= record.lastRow; ++j) {
+        const double* row = record.positions->row(static_cast<std::size_t>(j));
+        fields[0] = j;
+        fields[1] = record.secondsOfRow(j);
         for (std::size_t i = 0; i < segments.size(); ++i) {
-            record[i + 2] = row[segments[i]];
+            fields[i + 2] = row[segments[i]];
         }
-        csv.writeRecord(record);
+        csv.writeRecord(fields);
     }
     if (!csv.commit()) {
         error = csv.errorText();
@@ -73,16 +74,32 @@ bool writePsiCsv(const FormState& form, const std::vector<int>& segments, const 
     return true;
 }
 
-bool exportPsiCsv(const FormState& form, const QString& segmentList, const QString& path,
-                  QString& error) {
-    if (!form.psiRows) {
+bool writePsiCsv(const FormState& form, const std::vector<int>& segments, const QString& path,
+                 QString& error) {
+    const std::optional<RunRecord> rows = rowsViewOfForm(form);
+    if (!rows) {
         error = QStringLiteral("No run has left rows in psi yet.");
         return false;
     }
-    const int lastSegment = form.psiRows->lastSegment;
+    return writePsiCsv(*rows, segments, path, error);
+}
+
+bool exportPsiCsv(const RunRecord& record, const QString& segmentList, const QString& path,
+                  QString& error) {
+    const int lastSegment = record.lastSegment;
     const auto segments = parseSegmentList(
         segmentList.isEmpty() ? defaultSegmentList(lastSegment) : segmentList, lastSegment, error);
-    return segments && writePsiCsv(form, *segments, path, error);
+    return segments && writePsiCsv(record, *segments, path, error);
+}
+
+bool exportPsiCsv(const FormState& form, const QString& segmentList, const QString& path,
+                  QString& error) {
+    const std::optional<RunRecord> rows = rowsViewOfForm(form);
+    if (!rows) {
+        error = QStringLiteral("No run has left rows in psi yet.");
+        return false;
+    }
+    return exportPsiCsv(*rows, segmentList, path, error);
 }
 
 }  // namespace velarion

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runs/form_state.h"
+#include "runs/run_record.h"
 
 #include <QString>
 
@@ -17,9 +18,14 @@ QString defaultSegmentList(int lastSegment);
 std::optional<std::vector<int>> parseSegmentList(const QString& text, int lastSegment,
                                                  QString& error);
 
-// Writes psi as CSV: a header, then for every stored row its index, its time
-// in seconds and the chosen segments. False, with the path and the reason
-// in `error`, when psi holds no rows of a run or the file cannot be written.
+// Writes the record's positions as CSV: a header, then for every stored row
+// its index, its time in seconds and the chosen segments. False, with the
+// path and the reason in `error`, when it holds no positions or the file
+// cannot be written.
+bool writePsiCsv(const RunRecord& record, const std::vector<int>& segments, const QString& path,
+                 QString& error);
+// The same for the run in psi; "No run has left rows in psi yet." when
+// there is none.
 bool writePsiCsv(const FormState& form, const std::vector<int>& segments, const QString& path,
                  QString& error);
 
@@ -27,6 +33,9 @@ bool writePsiCsv(const FormState& form, const std::vector<int>& segments, const 
 // user typed them (empty for the first and the last), read against the last
 // segment of the run in psi, then writePsiCsv.
 bool exportPsiCsv(const FormState& form, const QString& segmentList, const QString& path,
+                  QString& error);
+// The same for a record.
+bool exportPsiCsv(const RunRecord& record, const QString& segmentList, const QString& path,
                   QString& error);
 
 }  // namespace velarion
