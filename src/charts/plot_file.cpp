@@ -216,7 +216,7 @@ bool hasRoomToDraw() {
 // stack of 2 MB.
 constexpr unsigned kDrawingStackBytes = 2 * 1024 * 1024;
 
-// Runs `draw` on a thread of Qt's global pool and waits for it; false when
+// Runs `draw` on the thread of Qt's global pool and waits for it; false when
 // no thread could be started, with Qt's reason in `reason`.
 bool runOnPoolThread(const std::function<void()>& draw, QString& reason) {
     if (!hasRoomToDraw()) {
@@ -226,6 +226,11 @@ bool runOnPoolThread(const std::function<void()>& draw, QString& reason) {
     QThreadPool* pool = QThreadPool::globalInstance();
     ::mallopt(M_ARENA_MAX, 1);
     pool->setStackSize(kDrawingStackBytes);
+    // Every picture on the same thread, kept: Qt Charts measures its texts
+    // with an item of its own made on the thread that drew first, which
+    // another thread must not touch.
+    pool->setMaxThreadCount(1);
+    pool->setExpiryTimeout(-1);
     QSemaphore done;
     failedThreadStart.clear();
     previousHandler = qInstallMessageHandler(takeThreadStartFailure);
