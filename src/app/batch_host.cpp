@@ -90,7 +90,8 @@ QString messageLine(const MessageRequest& request) {
 
 }  // namespace
 
-BatchHost::BatchHost(const QLocale& locale) : drawProgress_(isatty(STDERR_FILENO) != 0) {
+BatchHost::BatchHost(const QLocale& locale)
+    : numbers_(locale), drawProgress_(isatty(STDERR_FILENO) != 0) {
     for (const auto& box : parameterBoxes()) {
         texts_.insert(controlName(box.name), initialTextOf(box, locale));
     }
@@ -160,20 +161,80 @@ void BatchHost::setTicked(std::string_view checkBox, bool ticked) {
     ticks_[controlName(checkBox)] = ticked;
 }
 
+void BatchHost::setPlainProgress(bool on) {
+    printProgress_ = on && !drawProgress_;
+}
+
 void BatchHost::setProgressWidth(float twips) {
-    if (!drawProgress_) {
+    if (!drawProgress_ && !printProgress_) {
         return;
     }
-    constexpr int kCells = 40;
+    if (!meter_) {
+        using namespace std::chrono_literals;
+        meter_ = std::make_unique<ProgressMeter>(
+            numbers_, drawProgress_ ? ProgressMeter::Clock::duration(100ms)
+                                    : ProgressMeter::Clock::duration(5s));
+    }
     const double fraction = std::clamp(static_cast<double>(twips) / kFullBarWidth, 0.0, 1.0);
+    const auto figures =
+        meter_->update(fraction, text(ctl::TJ).toLongLong(), ProgressMeter::Clock::now());
+    if (!figures) {
+        return;
+    }
+    if (drawProgress_) {
+        drawProgress(fraction, *figures);
+    } else {
+        printProgress(*figures);
+    }
+}
+
+namespace {
+
+// "J = 4250  K = 3": the level, and the cycle of a Girotondo run, whose TK
+// stays empty in the other runs.
+QString levelText(const QString& level, const QString& cycle) {
+    return QStringLiteral("J = ") + level +
+           (cycle.isEmpty() ? QString() : QStringLiteral("  K = ") + cycle);
+}
+
+// "1234 levels/s" (snapshots in a Girotondo run).
+QString rateText(const ProgressFigures& figures, bool girotondo) {
+    return figures.rate +
+           (girotondo ? QStringLiteral(" snapshots/s") : QStringLiteral(" levels/s"));
+}
+
+}  // namespace
+
+void BatchHost::drawProgress(double fraction, const ProgressFigures& figures) {
+    constexpr int kCells = 30;
     const int filled = static_cast<int>(fraction * kCells + 0.5);
-    const QString bar = QString(filled, QChar('#')) + QString(kCells - filled, QChar('.'));
-    // TK counts the cycles of a Girotondo run; it stays empty in a double run.
     const QString cycle = text(ctl::TK);
-    std::fprintf(stderr, "\r[%s] J = %s%s", qPrintable(bar), qPrintable(text(ctl::TJ)),
-                 cycle.isEmpty() ? "" : qPrintable(QStringLiteral("  K = ") + cycle));
+    QString line = QStringLiteral("\r[%1%2] %3  %4")
+                       .arg(QString(filled, QChar('#')), QString(kCells - filled, QChar('.')),
+                            figures.done, levelText(text(ctl::TJ), cycle));
+    if (!figures.rate.isEmpty()) {
+        line += QStringLiteral("  ") + rateText(figures, !cycle.isEmpty());
+    }
+    if (!figures.left.isEmpty()) {
+        line += QStringLiteral("  %1 left").arg(figures.left);
+    }
+    // Clears what a longer line before left.
+    std::fprintf(stderr, "%s\x1b[K", qPrintable(line));
     std::fflush(stderr);
     progressShown_ = true;
+}
+
+void BatchHost::printProgress(const ProgressFigures& figures) {
+    const QString cycle = text(ctl::TK);
+    QStringList parts{figures.done, levelText(text(ctl::TJ), cycle).replace("  ", ", ")};
+    if (!figures.rate.isEmpty()) {
+        parts << rateText(figures, !cycle.isEmpty());
+    }
+    if (!figures.left.isEmpty()) {
+        parts << figures.left + QStringLiteral(" left");
+    }
+    std::fprintf(stderr, "velarion-batch: progress: %s\n", qPrintable(parts.join(", ")));
+    std::fflush(stderr);
 }
 
 void BatchHost::endProgress() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "progress_meter.h"
+
 #include "runs/window_ops.h"
 
 #include <QHash>
@@ -8,12 +10,15 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 
 namespace velarion {
 
 // The window operations for the batch front end: boxes are held in memory,
-// the progress bar is drawn on stderr when it is a terminal, messages go to
+// the progress (a bar, the part done, the rate and the time left) is drawn
+// on stderr when it is a terminal, ten times a second at most, or printed
+// there as a plain line every five seconds when asked for, messages go to
 // stderr one line each, and an interrupt (Ctrl-C) during the run acts as
 // STOP once handleInterrupts() is called; a second one, or one outside the
 // run, ends the process. Each line appended to TLog is printed on stdout as
@@ -46,6 +51,9 @@ class BatchHost : public WindowOps {
     void beep(int frequencyHz, int durationMs) override;
     bool playsTones() const override { return tones_; }
     void setTones(bool on) { tones_ = on; }
+    // Prints the progress as a plain line every five seconds when stderr is
+    // not a terminal (on a terminal it is drawn anyway).
+    void setPlainProgress(bool on);
     std::int64_t tickCountMs() const override;
     bool stopFlag() const override;
     void setStopFlag(bool stop) override;
@@ -83,8 +91,14 @@ class BatchHost : public WindowOps {
     std::optional<MessageRequest> lastError_;
     QStringList accepted_;
     QStringList silenced_;
+    void drawProgress(double fraction, const ProgressFigures& figures);
+    void printProgress(const ProgressFigures& figures);
+
+    NumberText numbers_;
     bool drawProgress_ = false;
+    bool printProgress_ = false;
     bool progressShown_ = false;
+    std::unique_ptr<ProgressMeter> meter_;
     bool stop_ = false;
     bool tones_ = false;
 };

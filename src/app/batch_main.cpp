@@ -122,8 +122,8 @@ struct RunEnd {
 // Runs with the export wired in: it writes to the working directory,
 // says so in one line and records whether it failed.
 template <class Run>
-RunEnd runExporting(BatchHost& host, FormState& form, const NumberText& numbers,
-                    bool& exportFailed, bool keepEnvelope) {
+RunEnd runExporting(BatchHost& host, FormState& form, const NumberText& numbers, bool& exportFailed,
+                    bool keepEnvelope) {
     Run run(host, form, numbers);
     if constexpr (requires { run.setEnvelope(true); }) {
         run.setEnvelope(keepEnvelope);
@@ -370,8 +370,9 @@ int writeSavedRun(const BatchOptions& options) {
     }
     if (const QStringList refused = outputsOfRows(options);
         record->run == RunKind::Precision && !refused.isEmpty()) {
-        return usageError(QStringLiteral("%1: %2 holds a precision run, which leaves no rows in psi")
-                              .arg(listed(refused), *options.from));
+        return usageError(
+            QStringLiteral("%1: %2 holds a precision run, which leaves no rows in psi")
+                .arg(listed(refused), *options.from));
     }
     if (!options.csvSegments.isEmpty() &&
         !parseSegmentList(options.csvSegments, record->lastSegment, error)) {
@@ -419,6 +420,7 @@ int main(int argc, char** argv) {
     }
     BatchHost host(options.locale);
     host.setTones(options.tones);
+    host.setPlainProgress(options.progress);
     if (options.config && !LoadConfig(host, *options.config)) {
         return kExitConfigNotLoaded;
     }

@@ -859,4 +859,20 @@ TEST(BatchHostTones, SkippedUnlessAskedForAndTheWaitsWithThem) {
     EXPECT_GE(endSequenceMs(), 130);
 }
 
+// Off a terminal the progress is silent unless --progress asks for it;
+// then its first line comes at the first pump point, with the part done.
+TEST_F(BatchTest, ProgressLinesOnlyWhenAskedForOffATerminal) {
+    const QStringList levels{
+        "--locale",      "C", "--box", "CLogFile=0", "--box", "TINDICE_MATRICE1=300", "--box",
+        "Tnitertemp=300"};
+    const Result quiet = run(levels);
+    ASSERT_EQ(quiet.exitCode, 0) << quiet.err.toStdString();
+    EXPECT_EQ(quiet.err, "");
+    const Result told = run(levels + QStringList{"--progress"});
+    ASSERT_EQ(told.exitCode, 0) << told.err.toStdString();
+    EXPECT_TRUE(told.err.startsWith("velarion-batch: progress: 3.3 %, J = 10\n"))
+        << told.err.toStdString();
+    EXPECT_TRUE(told.out.contains("TJ = 300\n")) << told.out.toStdString();
+}
+
 }  // namespace
