@@ -30,6 +30,14 @@ double orderOf(double coarser, double finer, int ratio) {
     return ratio == 2 ? std::log2(coarser / finer) : std::log(coarser / finer) / std::log(ratio);
 }
 
+// An order with two decimals, in the locale's notation as every other
+// number of the table.
+QString orderText(double order, const NumberText& numbers) {
+    QLocale locale = numbers.locale();
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(order, 'f', 2);
+}
+
 void printGrids(const Verification& v, const NumberText& numbers) {
     std::printf(
         "segments\tDeltaT (s)\tlevels\tlargest error\tRMS error\torder (largest)\t"
@@ -41,9 +49,8 @@ void printGrids(const Verification& v, const NumberText& numbers) {
             const VerificationGrid& coarser = v.grids[k - 1];
             orders =
                 QStringLiteral("\t%1\t%2")
-                    .arg(QString::number(orderOf(coarser.largestError, g.largestError, v.ratio),
-                                         'f', 2),
-                         QString::number(orderOf(coarser.rmsError, g.rmsError, v.ratio), 'f', 2));
+                    .arg(orderText(orderOf(coarser.largestError, g.largestError, v.ratio), numbers),
+                         orderText(orderOf(coarser.rmsError, g.rmsError, v.ratio), numbers));
         }
         std::printf("%d\t%s\t%lld\t%s\t%s%s\n", g.segments, qPrintable(numbers.brief(g.DeltaT)),
                     static_cast<long long>(g.levels), qPrintable(numbers.brief(g.largestError)),
@@ -63,8 +70,7 @@ void printExactComparison(const Verification& v, const NumberText& numbers) {
         std::printf("(%s)\n", qPrintable(v.exactNote));
     }
     printGrids(v, numbers);
-    std::printf("observed order of accuracy: %s\n",
-                qPrintable(QString::number(v.rmsOrder, 'f', 2)));
+    std::printf("observed order of accuracy: %s\n", qPrintable(orderText(v.rmsOrder, numbers)));
 }
 
 void printIndexRow(const char* quantity, const ConvergenceIndex& index, const NumberText& numbers) {
@@ -72,7 +78,7 @@ void printIndexRow(const char* quantity, const ConvergenceIndex& index, const Nu
                 qPrintable(numbers.general(index.values[1])),
                 qPrintable(numbers.general(index.values[2])));
     if (index.why.isEmpty()) {
-        std::printf("\t%s\t%s\t%s %%", qPrintable(QString::number(index.order, 'f', 2)),
+        std::printf("\t%s\t%s\t%s %%", qPrintable(orderText(index.order, numbers)),
                     qPrintable(numbers.general(index.extrapolated)),
                     qPrintable(numbers.brief(twoDigits(100 * index.gci))));
     } else {
@@ -99,9 +105,9 @@ void printQuote(const char* quantity, const char* unit, const ConvergenceIndex& 
 
 void printConvergenceIndex(const Verification& v, const NumberText& numbers) {
     std::printf(
-        "Grid convergence index (Roache; refinement ratio %d, safety factor 1.25) of the "
+        "Grid convergence index (Roache; refinement ratio %d, safety factor %s) of the "
         "peaks over every level:\n",
-        v.ratio);
+        v.ratio, qPrintable(numbers.brief(1.25)));
     std::printf(
         "quantity\tcase\trefinement 1\trefinement 2\torder\textrapolated\tGCI (fine)\t"
         "exact\n");

@@ -187,6 +187,22 @@ TEST_F(BatchChecksTest, VerifyComparesThreeGridsWithTheExactSolution) {
                        "three grids"))
         << r.out.toStdString();
 
+    // Under a locale with a decimal comma every number of the table has it.
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.start(VELARION_BATCH_PATH, {"--locale", "it_IT", "--box", "TP=1", "--verify"});
+    ASSERT_TRUE(process.waitForFinished(120000));
+    ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    const Result italian{process.exitCode(),
+                         QString::fromLocal8Bit(process.readAllStandardOutput()), QString()};
+    EXPECT_TRUE(italian.out.contains("\n40000\t2,5E-07\t120\t")) << italian.out.toStdString();
+    EXPECT_FALSE(italian.out.contains(QRegularExpression(R"(\d\.\d)")))
+        << italian.out.toStdString();
+    EXPECT_TRUE(QRegularExpression(R"(\nobserved order of accuracy: \d,\d\d\n$)")
+                    .match(italian.out)
+                    .hasMatch())
+        << italian.out.toStdString();
+
     // Without a counter pressure there is no wave: the index alone.
     const Result noPressure = run({"--verify"});
     EXPECT_EQ(noPressure.exitCode, 0);
