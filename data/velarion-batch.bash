@@ -1,13 +1,14 @@
 # bash completion for velarion-batch: its options, the names --box takes
-# and 1 or 0 for a check box, the runs, the plot pages, the locales, and file
-# or directory names where an option takes one. The options, their value
+# and 1 or 0 for a check box, the runs, the plot pages (also as --plot's
+# PAGE: in front of a file), the ends, the locales, and file or directory
+# names where an option takes one. The options, their value
 # names (<FILE>, <DIR> ...) and the box names are read from velarion-batch
 # --help, so an option added there completes here as it is.
 
 _velarion_batch()
 {
     local cur prev words cword split
-    _init_completion -s -n = || return
+    _init_completion -s -n =: || return
 
     local help
     help=$("${words[0]}" --help 2>/dev/null) || return
@@ -40,6 +41,26 @@ _velarion_batch()
                 ;;
             PAGE)
                 COMPREPLY=($(compgen -W 'time profile envelope energy' -- "$cur"))
+                ;;
+            "[PAGE:]FILE")
+                local page=""
+                if [[ $cur == @(time|profile|envelope|energy):* ]]; then
+                    page=${cur%%:*}:
+                    cur=${cur#*:}
+                fi
+                _filedir '@(png|svg)'
+                COMPREPLY=("${COMPREPLY[@]/#/$page}")
+                if [[ -z $page ]]; then
+                    COMPREPLY+=($(compgen -W 'time: profile: envelope: energy:' -- "$cur"))
+                    compopt -o nospace
+                fi
+                ;;
+            END)
+                case $prev in
+                    --first-end) COMPREPLY=($(compgen -W 'counter-pressure closed valve:' -- "$cur")) ;;
+                    --last-end) COMPREPLY=($(compgen -W 'seed restoring closed' -- "$cur")) ;;
+                    *) COMPREPLY=($(compgen -W 'seed restoring' -- "$cur")) ;;
+                esac
                 ;;
             NAME=TEXT)
                 if [[ $cur != *=* ]]; then

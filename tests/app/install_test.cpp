@@ -75,6 +75,7 @@ TEST_F(InstallTest, LaysOutEveryFileWhereTheDesktopLooksForIt) {
         "usr/bin/velarion-sweep",
         "usr/share/applications/velarion.desktop",
         "usr/share/bash-completion/completions/velarion-batch",
+        "usr/share/bash-completion/completions/velarion-sweep",
         "usr/share/doc/velarion/LICENSE",
         "usr/share/doc/velarion/README.md",
         "usr/share/doc/velarion/guide.md",
@@ -242,7 +243,8 @@ TEST_F(InstallTest, TheManPagesCoverEveryOptionAndRenderCleanly) {
 
 // Completes `line` (the cursor at its end) with the completion script
 // `completion`; the candidates, sorted and joined by blanks.
-std::string complete(const QString& completion, const QString& line, const QString& directory) {
+std::string complete(const QString& completion, const QString& line, const QString& directory,
+                     const QString& function = QStringLiteral("_velarion_batch")) {
     const QString script = QStringLiteral(R"(
 source /usr/share/bash-completion/bash_completion
 source "$1"
@@ -251,9 +253,10 @@ COMP_POINT=${#COMP_LINE}
 read -ra COMP_WORDS <<<"$COMP_LINE"
 [[ $COMP_LINE == *" " ]] && COMP_WORDS+=("")
 COMP_CWORD=$(( ${#COMP_WORDS[@]} - 1 ))
-_velarion_batch "${COMP_WORDS[0]}" "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD-1]}" 2>/dev/null
+"$3" "${COMP_WORDS[0]}" "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD-1]}" 2>/dev/null
 printf '%s\n' "${COMPREPLY[@]}")");
-    const Output out = runProgram("bash", {"-c", script, "bash", completion, line}, directory);
+    const Output out =
+        runProgram("bash", {"-c", script, "bash", completion, line, function}, directory);
     QStringList candidates = out.out.split('\n', Qt::SkipEmptyParts);
     candidates.sort();
     return candidates.join(' ').toStdString();
@@ -281,6 +284,27 @@ TEST_F(InstallTest, BashCompletionOffersOptionsBoxesRunsAndFiles) {
     QFile(work.filePath("base.cnf")).open(QIODevice::WriteOnly);
     EXPECT_EQ(complete(batch + " --config ", work.path()), "base.cnf runs");
     EXPECT_EQ(complete(batch + " -C ", work.path()), "runs");
+    QFile(work.filePath("a.png")).open(QIODevice::WriteOnly);
+    EXPECT_EQ(complete(batch + " --plot ", work.path()),
+              "a.png energy: envelope: profile: runs time:");
+    EXPECT_EQ(complete(batch + " --plot energy:", work.path()), "energy:a.png energy:runs");
+    EXPECT_EQ(complete(batch + " --first-end c", work.path()), "closed counter-pressure");
+    EXPECT_EQ(complete(batch + " --last-end ", work.path()), "closed restoring seed");
+}
+
+// The sweep's completion: its options, a base file, then the box names of
+// the velarion-batch beside it.
+TEST_F(InstallTest, BashCompletionOfTheSweep) {
+    const QString sweep = usr("bin/velarion-sweep");
+    const auto complete = [&](const QString& line) {
+        return ::complete(usr("share/bash-completion/completions/velarion-sweep"), line,
+                          work.path(), QStringLiteral("_velarion_sweep"));
+    };
+    QFile(work.filePath("base.cnf")).open(QIODevice::WriteOnly);
+    EXPECT_EQ(complete(sweep + " --"), "--force --help --results --slurm --version --wait");
+    EXPECT_EQ(complete(sweep + " -o out "), "base.cnf");
+    EXPECT_EQ(complete(sweep + " base.cnf TV"), "TV0 TVFase");
+    EXPECT_EQ(complete(sweep + " -a --re"), "--results");
 }
 
 }  // namespace

@@ -210,6 +210,7 @@ TEST_F(SweepTest, RefusesWithItsStatusBeforeMakingAnything) {
         // What each run is given must make a run, and the sweep's own stay its own.
         {{"-a", "--csv", "-a", "other.csv", "base.cnf", "TP", "1"}, 64, "-a --csv"},
         {{"-a", "-C", "-a", "elsewhere", "base.cnf", "TP", "1"}, 64, "-a -C"},
+        {{"-a", "--results=x.nc", "base.cnf", "TP", "1"}, 64, "-a --results"},
         {{"-a", "--threads", "-a", "1", "-a", "--threads=2", "base.cnf", "TP", "1"},
          64,
          "--threads is given more than once"},
@@ -260,6 +261,36 @@ TEST_F(SweepTest, SweepsThePrecisionRun) {
 // and displacement in size over the pipe) and its instability warning: a
 // 100-segment column with the seed's free end is unstable within 3000
 // levels, not within 500.
+// With --results every run also leaves its results file, from which
+// velarion-batch writes that run's own psi.csv again; the precision run's
+// too. The sweep tells the version of the velarion-batch it runs.
+TEST_F(SweepTest, ResultsLeaveEachRunsFile) {
+    const Result r = sweep({"-o", "out", "--results", "base.cnf", "TP", "0", "1"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    for (const QString folder : {"out/1-TP=0", "out/2-TP=1"}) {
+        ASSERT_EQ(batch({"--from", folder + "/run.nc", "--csv", "again.csv"}), 0)
+            << folder.toStdString();
+        EXPECT_EQ(read("again.csv"), read(folder + "/psi.csv")) << folder.toStdString();
+    }
+    const Result precision = sweep({"-o", "p", "--results", "-a", "--run", "-a", "precision", "-a",
+                                    "--box", "-a", "TINDICE_MATRICE2=20", "base.cnf", "TP", "1"});
+    ASSERT_EQ(precision.exitCode, 0) << precision.err.toStdString();
+    EXPECT_TRUE(QFileInfo(path("p/1-TP=1/run.nc")).size() > 0);
+
+    QProcess version;
+    version.setProcessEnvironment(env);
+    version.start(VELARION_SWEEP_PATH, {"--version"});
+    ASSERT_TRUE(version.waitForFinished(10000));
+    QProcess batchVersion;
+    batchVersion.start(VELARION_BATCH_PATH, {"--version"});
+    ASSERT_TRUE(batchVersion.waitForFinished(10000));
+    const QString batchLine = QString::fromLatin1(batchVersion.readAllStandardOutput());
+    ASSERT_TRUE(batchLine.startsWith("velarion-batch ")) << batchLine.toStdString();
+    EXPECT_EQ(QString::fromLatin1(version.readAllStandardOutput()).section(' ', 1),
+              batchLine.section(' ', 1));
+    EXPECT_EQ(version.exitCode(), 0);
+}
+
 TEST_F(SweepTest, SummarisesTheEnvelopeAndTheInstability) {
     const Result r =
         sweep({"-o", "out", "-a", "--box", "-a", "TINDICE_MATRICE2=100", "-a", "--box", "-a",
