@@ -640,7 +640,7 @@ bool writeResultsFile(const RunRecord& record, const QString& path, QString& err
     }
     QString reason;
     if (!writeWholeFile(path, file, reason)) {
-        error = reason;
+        error = QStringLiteral("The results file %1 could not be written: %2.").arg(path, reason);
         return false;
     }
     return true;

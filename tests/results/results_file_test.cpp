@@ -242,7 +242,8 @@ TEST_F(ResultsFileTest, AFailedWriteKeepsTheOldFile) {
     ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), path("full.nc")));
     QString error;
     EXPECT_FALSE(writeResultsFile(*recordOfForm(form), path("full.nc"), error));
-    EXPECT_TRUE(error.contains("No space left on device")) << error.toStdString();
+    EXPECT_TRUE(error.contains("full.nc could not be written: No space left on device"))
+        << error.toStdString();
     EXPECT_FALSE(writeResultsFile(*recordOfForm(form), path("no/such/kept.nc"), error));
     EXPECT_EQ(velarion::testing::contentsOf(path("kept.nc")), "OLD");
 }
