@@ -160,6 +160,10 @@ void QtWindowOps::beep(int frequencyHz, int durationMs) {
     }
 }
 
+bool QtWindowOps::hasToneHook() const {
+    return static_cast<bool>(hooks_.beep);
+}
+
 bool QtWindowOps::stopFlag() const {
     return form_.StopFlag();
 }

@@ -207,8 +207,8 @@ void ResultsWindow::replaceTimeAndProfile(bool shownOnly) {
     const QSignalBlocker quiet(slider_);
     slider_->setRange(0, lastRow);
     slider_->setValue(lastRow);
-    slider_->setEnabled(form_.psiRows.has_value());
-    play_->setEnabled(lastRow > 0);
+    slider_->setEnabled(form_.psiRows.has_value() && !runUnderWay_);
+    play_->setEnabled(lastRow > 0 && !runUnderWay_);
     rowLabel_->setText(rowCaption(form_, locale_, lastRow));
     summary_->setText(runSummary(form_, locale_));
     summary_->setVisible(form_.psiRows.has_value());
@@ -238,6 +238,15 @@ void ResultsWindow::refresh() {
     envelopeNote_->setText(envelopeNote(form_));
     envelopeNote_->setVisible(!envelopeNote_->text().isEmpty());
     replaceChart(*views_[kEnergy], energyChart(form_, locale_));
+}
+
+void ResultsWindow::setRunUnderWay(bool underWay) {
+    runUnderWay_ = underWay;
+    if (underWay) {
+        play_->setChecked(false);
+        slider_->setEnabled(false);
+        play_->setEnabled(false);
+    }
 }
 
 void ResultsWindow::refreshDuringRun() {

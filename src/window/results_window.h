@@ -37,6 +37,9 @@ class ResultsWindow : public QWidget {
     void refreshDuringRun();
     // A new run starts: the last run's red notice is no longer current.
     void clearInstabilityNotice();
+    // A run under way on its own thread changes the rows: the profile's
+    // slider and Play, which read them, wait for its end (refresh()).
+    void setRunUnderWay(bool underWay);
     // After a decimal run, which leaves psi alone, the window says whose
     // rows the charts show.
     void setAfterDecimalRun(bool afterDecimal) { afterDecimal_ = afterDecimal; }
@@ -80,6 +83,7 @@ class ResultsWindow : public QWidget {
     const FormState& form_;
     QLocale locale_;
     bool afterDecimal_ = false;
+    bool runUnderWay_ = false;
     QElapsedTimer sinceLiveRefresh_;
     QLabel* summary_;
     QLabel* decimal_;
