@@ -2,6 +2,7 @@
 
 #include "caption_fit.h"
 #include "config/config_commands.h"
+#include "file_places.h"
 #include "form1_layout.h"
 #include "guide_window.h"
 #include "hammer_menu.h"
@@ -129,19 +130,6 @@ void endProgramNow() {
 }
 
 }  // namespace
-
-ExcelTarget excelTarget(const QString& programDirectory) {
-    const QString name = QString::fromLatin1(kExcelFileName);
-    const QFileInfo folder(programDirectory);
-    if (folder.isDir() && folder.isWritable()) {
-        return {QDir(programDirectory).filePath(name), QString()};
-    }
-    const QString path = QDir::current().absoluteFilePath(name);
-    return {path,
-            QStringLiteral("It is %1, in the working folder: the program's folder %2 "
-                           "cannot be written.")
-                .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(programDirectory))};
-}
 
 Form1::Form1(const QLocale& locale, Form1Hooks hooks)
     : numbers_(locale),
@@ -383,7 +371,8 @@ void Form1::runAlone() {
     runStarted();
     RunOutcome outcome = RunOutcome::Completed;
     if constexpr (std::is_same_v<Run, PrecisionRun>) {
-        Run run(*ops_, state_, numbers_);
+        Run run(*ops_, state_, numbers_,
+                filePlaces(programDirectory(), hooks_.buildDirectory).logPath);
         outcome = run.run();
     } else {
         outcome = runOnItsThread<Run>();
@@ -397,10 +386,10 @@ template <class Run>
 RunOutcome Form1::runOnItsThread() {
     RunThread thread(*ops_);
     thread.pumped = [this] { atPumpPoint(); };
-    Run run(thread, state_, numbers_);
-    const ExcelTarget target = excelTarget(programDirectory());
-    run.setExport([this, &thread, target] {
-        save_file_excel(thread, state_, numbers_, target.path, target.savedDetail);
+    const FilePlaces places = filePlaces(programDirectory(), hooks_.buildDirectory);
+    Run run(thread, state_, numbers_, places.logPath);
+    run.setExport([this, &thread, places] {
+        save_file_excel(thread, state_, numbers_, places.excelPath, places.excelDetail);
     });
     // The Girotondo run keeps its envelope only for an open results window.
     if constexpr (requires { run.setEnvelope(true); }) {

@@ -44,18 +44,10 @@ struct Form1Hooks {
     QString settingsFile;
     // The folder the program lies in; empty: the running program's.
     QString programDirectory;
+    // The folder the build puts the program in; empty: this build's. A
+    // program elsewhere is an installed one (file_places.h).
+    QString buildDirectory;
 };
-
-// Where LogFile.xls goes, and what the success box adds below its text.
-struct ExcelTarget {
-    QString path;
-    QString savedDetail;
-};
-
-// Beside the program while its folder can be written; otherwise (an
-// installed program) in the working folder, where LogFile.txt goes, and the
-// success box then names the file.
-ExcelTarget excelTarget(const QString& programDirectory);
 
 class GuideWindow;
 class ResultsWindow;

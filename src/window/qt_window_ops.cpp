@@ -179,6 +179,8 @@ MessageAnswer showMessageBox(QWidget* parent, const MessageRequest& request) {
     if (!request.detail.isEmpty()) {
         box.setInformativeText(request.detail);
     }
+    box.setStatusTip(request.tip);
+    box.setToolTip(request.tip);
     const int answer = box.exec();
     if (!yesNo)
         return MessageAnswer::Ok;

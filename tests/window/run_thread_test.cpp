@@ -256,6 +256,7 @@ class SameAsOnTheWindowsThread : public RunThreadTest {
                         int stopAtPump) {
         Form1Hooks h = hooks();
         h.programDirectory = dir.path();
+        h.buildDirectory = dir.path();  // LogFile.xls beside the program, as designed
         std::vector<QString> seen;
         h.messageBox = [&](const MessageRequest& r) {
             seen.push_back(described(r));
