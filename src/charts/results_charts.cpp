@@ -1,5 +1,6 @@
 #include "results_charts.h"
 
+#include "model/number_text.h"
 #include "results/energy_series.h"
 #include "results/envelope_table.h"
 #include "results/model_text.h"
@@ -458,10 +459,17 @@ QString runSummary(const FormState& form, const QLocale& locale) {
         return QStringLiteral("No run has left rows in psi yet.");
     }
     const PsiRows& rows = *form.psiRows;
-    return QStringLiteral("%1, %2: rows 0 to %3 of psi, segments 0 to %4. %5")
-        .arg(runName(rows.run), outcomeName(rows.outcome), locale.toString(rows.lastRow),
-             locale.toString(rows.lastSegment),
-             modelSentence(rows.freeEnd, rows.hammer, NumberText(locale)));
+    const NumberText numbers(locale);
+    return QStringLiteral("%1, %2: rows 0 to %3 of psi, segments 0 to %4. ")
+               .arg(runName(rows.run), outcomeName(rows.outcome), locale.toString(rows.lastRow),
+                    locale.toString(rows.lastSegment)) +
+           QStringLiteral(
+               "Simulated time %1 s (level %2); the column %3 m long (%4 pieces of %5 m).\n")
+               .arg(numbers.brief(simulatedSeconds(rows)),
+                    QString::number(levelOfRow(rows, rows.lastRow)),
+                    numbers.brief(columnLength(rows)), QString::number(rows.lastSegment),
+                    numbers.brief(rows.parameters.L0)) +
+           modelSentence(rows.freeEnd, rows.hammer, numbers);
 }
 
 QString courantText(const FormState& form, const QLocale& locale) {

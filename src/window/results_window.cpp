@@ -316,6 +316,10 @@ bool ResultsWindow::showsNoRunYet() const {
     return pages_->currentIndex() == 0;
 }
 
+QString ResultsWindow::summary() const {
+    return summary_->text();
+}
+
 QString ResultsWindow::courantNote() const {
     return courant_->text();
 }

@@ -64,6 +64,7 @@ class ResultsWindow : public QWidget {
     QPushButton* playButton() const { return play_; }
     QSpinBox* speedBox() const { return speed_; }
     bool showsNoRunYet() const;
+    QString summary() const;
     QString courantNote() const;
     QString instabilityNotice() const;
     QString decimalNote() const;
