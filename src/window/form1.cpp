@@ -7,6 +7,7 @@
 #include "guide_window.h"
 #include "hammer_menu.h"
 #include "model/parameter_boxes.h"
+#include "placement.h"
 #include "qt_window_ops.h"
 #include "results/excel_export.h"
 #include "results/psi_csv.h"
@@ -30,6 +31,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QVBoxLayout>
 
@@ -513,11 +515,38 @@ void Form1::showResults() {
     if (!results_) {
         results_ = new ResultsWindow(state_, numbers_.locale(), this);
         results_->setRunUnderWay(running_);
+        placeResults();
     }
     results_->setAfterDecimalRun(lastRunDecimal_);
     results_->refresh();
     results_->show();
     results_->raise();
+}
+
+// STOP and the GO buttons, on the screen.
+QRect Form1::runButtons() const {
+    QRect buttons;
+    for (const auto name : {ctl::CStop, ctl::Command4, ctl::Command2}) {
+        const QWidget* w = control(name);
+        buttons |= QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
+    }
+    return buttons;
+}
+
+// The results window opens beside or below this one where the screen has
+// room, else over the screen's lower part, clear of STOP and the GO buttons.
+void Form1::placeResults() {
+    const QScreen* screen = this->screen();
+    if (screen == nullptr) {
+        return;
+    }
+    // The window manager's frame, as it is around this window.
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const QRect placed =
+        placeBeside(frameGeometry(), runButtons(), results_->size() + frame,
+                    ResultsWindow::kLeastSize + frame, screen->availableGeometry());
+    results_->resize(placed.size() - frame);
+    results_->move(placed.topLeft());
 }
 
 // Checking one last end unchecks the other: only the end that was chosen

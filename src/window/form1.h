@@ -136,6 +136,8 @@ class Form1 : public QWidget {
     void showRunSoFar();
     void exportCsv();
     void showResults();
+    QRect runButtons() const;
+    void placeResults();
     void applyInitialTexts();
     void setTabOrder();
     void buildRunNote(QMenuBar& bar);

@@ -5,6 +5,7 @@
 
 #include <QChartView>
 #include <QFileDialog>
+#include <QGraphicsLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -46,8 +47,12 @@ class ZoomingChartView : public QChartView {
     }
 };
 
-// A view releases its chart when given another, without deleting it.
+// A view releases its chart when given another, without deleting it. The
+// chart keeps little margin, so that the two charts of a tab on a low
+// screen keep height for their lines.
 void replaceChart(QChartView& view, std::unique_ptr<QChart> chart) {
+    chart->setMargins(QMargins(4, 0, 4, 0));
+    chart->layout()->setContentsMargins(2, 2, 2, 2);
     std::unique_ptr<QChart> old(view.chart());
     view.setChart(chart.release());
 }

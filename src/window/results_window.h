@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QLocale>
+#include <QSize>
 #include <QWidget>
 
 #include <functional>
@@ -29,6 +30,9 @@ namespace velarion::window {
 class ResultsWindow : public QWidget {
   public:
     ResultsWindow(const FormState& form, const QLocale& locale, QWidget* parent = nullptr);
+
+    // The smallest size at which every control stays reachable.
+    static constexpr QSize kLeastSize{640, 480};
 
     void refresh();
     // Cheap enough for a pump point: the time series or the profile when
