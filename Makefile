@@ -50,10 +50,12 @@ compare-numpy: deps-dev batch
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target velarion-startup-floor
 	bench/compare_numpy.sh $(BUILD_DIR)/src/app/velarion-batch $(BUILD_DIR)/bench/velarion-startup-floor
 
-# The window and the libraries it links, nothing else.
+# The window and the libraries it links, nothing else. Without a display
+# the program says so and exits with status 1, its only use of 1: the build
+# succeeded all the same, so make does not add an error of its own.
 run: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target velarion
-	$(BUILD_DIR)/src/app/velarion
+	$(BUILD_DIR)/src/app/velarion || [ $$? -eq 1 ]
 
 # $(call sanitized-tests,BUILD DIR,EXTRA CMAKE ARGUMENTS): the whole test
 # suite built in Debug with the given sanitizers, then run.

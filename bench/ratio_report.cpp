@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <thread>
 
 namespace velarion::bench {
 
@@ -31,6 +34,22 @@ std::string withoutRepeats(std::string name) {
     return name;
 }
 }  // namespace
+
+void printMachine() {
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    std::string line, model = "unknown";
+    while (std::getline(cpuinfo, line)) {
+        if (line.rfind("model name", 0) == 0) {
+            model = line.substr(line.find(':') + 2);
+            break;
+        }
+    }
+    std::ifstream loadavg("/proc/loadavg");
+    std::string minute, five, fifteen;
+    loadavg >> minute >> five >> fifteen;
+    std::cout << "Processor: " << model << " (" << std::thread::hardware_concurrency()
+              << " cores); load average: " << minute << " " << five << " " << fifteen << std::endl;
+}
 
 void addRatio(std::string label, std::string slow, std::string fast) {
     ratios().push_back({std::move(label), std::move(slow), std::move(fast)});

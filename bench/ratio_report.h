@@ -9,6 +9,10 @@
 
 namespace velarion::bench {
 
+// The processor's model and the load when the run starts, so that every
+// figure printed names where it was measured.
+void printMachine();
+
 // Registers "slow / fast" pairs of benchmark names whose time ratio is
 // printed at the end, so figures measured in one run can be compared even
 // on a noisy machine. They use processor time; with repetitions the median

@@ -2,11 +2,17 @@
 // cycle of three levels. Measured on the real widgets (offscreen) against
 // the kernel work of one cycle at the default column (M = 9999), both as
 // the run pays it (the text waits for the next repaint) and when the
-// widget is updated every time. And a double run of 2000 levels at the
-// default column with the results window open, which follows the run at its
-// pump points, against the same run with the window closed.
+// widget is updated every time. A double run of 2000 levels at the default
+// column with the results window open, which follows the run at its pump
+// points, against the same run with the window closed. And a long
+// Girotondo run (N = 30000, 30 snapshots, 2.7E+10 cells) from the window
+// with the results window open, against the same run through the batch
+// front end's host, as velarion-batch runs it: elapsed times, since the
+// window's run computes on a thread of its own.
+#include "app/batch_host.h"
 #include "model/kernel.h"
 #include "ratio_report.h"
+#include "runs/girotondo_run.h"
 #include "window/form1.h"
 #include "window/qt_window_ops.h"
 #include "window/results_window.h"
@@ -89,6 +95,61 @@ void doubleRun(benchmark::State& state, bool open) {
     window.resultsWindow()->hide();
 }
 
+// The long Girotondo run's boxes; the restoring free end keeps the column
+// finite over its 2.7 million levels.
+const std::pair<const char*, const char*> kLongGirotondo[] = {
+    {"TN", "30000"}, {"Tnitertemp", "30"}, {"TINDICE_MATRICE1", "30"}, {"CLogFile", "0"}};
+
+void girotondoInWindow(benchmark::State& state) {
+    static QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    velarion::window::Form1 window(QLocale(QLocale::Italian, QLocale::Italy));
+    for (const auto& [box, text] : kLongGirotondo) {
+        if (QString(box) == "CLogFile") {
+            window.controlAs<QCheckBox>(velarion::ctl::CLogFile)->setChecked(false);
+        } else {
+            window.ops().setText(box, QString::fromLatin1(text));
+        }
+    }
+    window.state().freeEnd = velarion::FreeEnd::Restoring;
+    window.mnuResults_Click();
+    for (auto _ : state) {
+        window.controlAs<QPushButton>(velarion::ctl::Command4)->click();
+    }
+    if (!window.ops().text(velarion::ctl::LStatus).startsWith("Elaboration")) {
+        state.SkipWithError("the run did not complete");
+    }
+}
+
+void girotondoInBatchHost(benchmark::State& state) {
+    static QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    const QLocale locale(QLocale::Italian, QLocale::Italy);
+    const velarion::NumberText numbers(locale);
+    for (auto _ : state) {
+        velarion::BatchHost host(locale);
+        for (const auto& [box, text] : kLongGirotondo) {
+            host.assign(QString::fromLatin1(box), QString::fromLatin1(text));
+        }
+        velarion::FormState form;
+        form.freeEnd = velarion::FreeEnd::Restoring;
+        velarion::GirotondoRun run(host, form, numbers);
+        if (run.run() != velarion::RunOutcome::Completed) {
+            state.SkipWithError("the run did not complete");
+        }
+    }
+}
+
+BENCHMARK(girotondoInWindow)
+    ->Name("window/girotondo/N=30000/results=open")
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
+BENCHMARK(girotondoInBatchHost)
+    ->Name("window/girotondo/N=30000/batch")
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
 BENCHMARK_CAPTURE(doubleRun, closed, false)
     ->Name("window/doubleRun/results=closed")
     ->Unit(benchmark::kMillisecond);
@@ -107,6 +168,9 @@ const bool kRatios = [] {
              "window/setTK+widget");
     addRatio("double run, 2000 levels: results window open / closed",
              "window/doubleRun/results=open", "window/doubleRun/results=closed");
+    addRatio("Girotondo N = 30000: window, results open / velarion-batch's host",
+             "window/girotondo/N=30000/results=open/iterations:1/real_time",
+             "window/girotondo/N=30000/batch/iterations:1/real_time");
     return true;
 }();
 
@@ -116,6 +180,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
+    velarion::bench::printMachine();
     velarion::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.printRatios();

@@ -14,6 +14,7 @@
 #include "results/excel_export.h"
 #include "results/form_record.h"
 #include "results/psi_csv.h"
+#include "results/result_series.h"
 #include "results/results_file.h"
 #include "runs/double_run.h"
 #include "runs/form_state.h"
@@ -61,7 +62,24 @@ bool applyBoxes(BatchHost& host, const QStringList& boxes, QString& error) {
     return true;
 }
 
-void printOutputs(const BatchHost& host, BatchRun run, std::FILE* out) {
+// What Ttot and TL0 do not say: the time the rows of psi reach (Ttot counts
+// a third of it in the Girotondo run) and the column's length, which L0 =
+// ltot / 10000 sets whatever the number of segments.
+void printExtent(const FormState& form, const NumberText& numbers, std::FILE* out) {
+    if (!form.psiRows) {
+        return;
+    }
+    const PsiRows& rows = *form.psiRows;
+    std::fprintf(out, "simulated time = %s s (level %lld)\n",
+                 qPrintable(numbers.brief(simulatedSeconds(rows))),
+                 static_cast<long long>(levelOfRow(rows, rows.lastRow)));
+    std::fprintf(out, "column length = %s m (%d pieces of %s m)\n",
+                 qPrintable(numbers.brief(columnLength(rows))), rows.lastSegment,
+                 qPrintable(numbers.brief(rows.parameters.L0)));
+}
+
+void printOutputs(const BatchHost& host, BatchRun run, const FormState& form,
+                  const NumberText& numbers, std::FILE* out) {
     std::vector<std::string_view> boxes{ctl::TA, ctl::TF, ctl::Ttot, ctl::TB, ctl::TL0, ctl::TJ};
     if (run == BatchRun::Girotondo) {
         boxes.push_back(ctl::TK);
@@ -72,6 +90,9 @@ void printOutputs(const BatchHost& host, BatchRun run, std::FILE* out) {
             std::fprintf(out, "%.*s = %s\n", static_cast<int>(box.size()), box.data(),
                          qPrintable(text));
         }
+    }
+    if (run != BatchRun::Precision) {
+        printExtent(form, numbers, out);
     }
     // The precision run leaves "Working..." or "Error!"; the exit status
     // tells the same.
@@ -233,7 +254,7 @@ int simulate(BatchHost& host, const BatchOptions& options) {
     const RunEnd end = runSimulation(host, options, form, numbers, exportFailed);
     BatchHost::setRunUnderWay(false);
     host.endProgress();
-    printOutputs(host, options.run, isStdoutTaken(options) ? stderr : stdout);
+    printOutputs(host, options.run, form, numbers, isStdoutTaken(options) ? stderr : stdout);
     bool resultsWritten = true;
     if (hasResults(options)) {
         std::optional<RunRecord> record = recordOfRun(host, options, form, numbers, end);

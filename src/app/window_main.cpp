@@ -13,8 +13,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
+#include <vector>
 
 namespace {
+
+// The exit status when there is no display to open the window on.
+constexpr int kExitNoDisplay = 1;
 
 // True when Qt has somewhere to show a window: an X or Wayland display, or
 // a platform chosen explicitly (offscreen, for instance).
@@ -85,6 +89,42 @@ void centreOnScreen(QWidget& window) {
     }
 }
 
+// The no-display message, for the check before Qt starts and for a display
+// that Qt cannot open.
+QString& noDisplayMessage() {
+    static QString message;
+    return message;
+}
+
+[[noreturn]] void sayNoDisplay() {
+    std::fputs(qPrintable(noDisplayMessage()), stderr);
+    std::fflush(stderr);
+    std::_Exit(kExitNoDisplay);
+}
+
+// Qt's messages while it opens the display: held back, and printed as Qt
+// would once the display is open. A display that is named but cannot be
+// opened (a stale DISPLAY) makes Qt give up with a fatal message: the
+// program then says what it says without a display, instead of aborting.
+std::vector<QString>& heldMessages() {
+    static std::vector<QString> held;
+    return held;
+}
+
+void holdStartupMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtFatalMsg) {
+        sayNoDisplay();
+    }
+    heldMessages().push_back(qFormatLogMessage(type, context, text));
+}
+
+void printHeldMessages() {
+    for (const QString& message : heldMessages()) {
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+    }
+    heldMessages().clear();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -93,14 +133,17 @@ int main(int argc, char** argv) {
     if (const int answered = answerQuestion(argc, argv, directory); answered >= 0) {
         return std::fflush(stdout) == 0 ? answered : 74;
     }
+    noDisplayMessage() = QStringLiteral(
+                             "velarion: no display to open the window on; velarion-batch runs "
+                             "the simulation without one: %1\n")
+                             .arg(batchProgram(directory));
     if (!displayAvailable()) {
-        std::fprintf(stderr,
-                     "velarion: no display to open the window on; velarion-batch runs the "
-                     "simulation without one: %s\n",
-                     qPrintable(batchProgram(directory)));
-        return 1;
+        sayNoDisplay();
     }
+    const QtMessageHandler qtHandler = qInstallMessageHandler(holdStartupMessage);
     QApplication app(argc, argv);
+    qInstallMessageHandler(qtHandler);
+    printHeldMessages();
     QApplication::setApplicationName(QStringLiteral("Velarion"));
     QApplication::setApplicationVersion(velarion::velarionVersion());
     QGuiApplication::setDesktopFileName(QStringLiteral("velarion"));

@@ -1,5 +1,6 @@
 #include "results_charts.h"
 
+#include "model/number_text.h"
 #include "results/energy_series.h"
 #include "results/envelope_table.h"
 #include "results/model_text.h"
@@ -7,6 +8,7 @@
 #include "results/stability_verdict.h"
 #include "results/verification.h"
 
+#include <QFontMetricsF>
 #include <QLineSeries>
 #include <QPen>
 #include <QValueAxis>
@@ -121,11 +123,48 @@ void keepLabelsReadable(QValueAxis& axis) {
     QObject::connect(&axis, &QValueAxis::rangeChanged, &axis, format);
 }
 
+// The titles a vertical axis may show, longest first, each with the unit:
+// "Displacement (m)", "Displ. (m)", "(m)".
+QStringList titlesWithUnit(const QString& title) {
+    QStringList titles{title};
+    const qsizetype unit = title.lastIndexOf(QStringLiteral(" ("));
+    if (unit <= 0) {
+        return titles;
+    }
+    constexpr int kShortName = 5;
+    const QString name = title.left(unit);
+    if (name.size() > kShortName + 1 && !name.contains(u' ')) {
+        titles << name.left(kShortName) + QStringLiteral(".") + title.mid(unit);
+    }
+    titles << title.mid(unit + 1);
+    return titles;
+}
+
+// The chart cuts an axis title longer than its axis, which would hide the
+// unit in a short chart: the axis shows the longest title that fits.
+void keepTitleFitting(QChart& chart, QValueAxis& axis, const QString& title) {
+    const QStringList titles = titlesWithUnit(title);
+    const auto fit = [&axis, titles](const QRectF& plotArea) {
+        const QFontMetricsF metrics(axis.titleFont());
+        for (const QString& candidate : titles) {
+            if (metrics.horizontalAdvance(candidate) <= plotArea.height() ||
+                candidate == titles.back()) {
+                if (axis.titleText() != candidate) {
+                    axis.setTitleText(candidate);
+                }
+                return;
+            }
+        }
+    };
+    QObject::connect(&chart, &QChart::plotAreaChanged, &axis, fit);
+}
+
 void addAxes(QChart& chart, const QString& xTitle, const QString& yTitle) {
     auto* x = new QValueAxis(&chart);
     auto* y = new QValueAxis(&chart);
     x->setTitleText(xTitle);
     y->setTitleText(yTitle);
+    keepTitleFitting(chart, *y, yTitle);
     chart.addAxis(x, Qt::AlignBottom);
     chart.addAxis(y, Qt::AlignLeft);
     for (QAbstractSeries* series : chart.series()) {
@@ -211,6 +250,64 @@ double stressScale(const FormState& form) {
                : 0;
 }
 
+// Whether two series draw one line: the same times, and values apart by
+// less than a thousandth of the span they cover together, below a pixel.
+bool drawTheSameLine(const QLineSeries& a, const QLineSeries& b) {
+    const QList<QPointF> p = a.points();
+    const QList<QPointF> q = b.points();
+    if (p.isEmpty() || p.size() != q.size()) {
+        return false;
+    }
+    double low = p.front().y(), high = low;
+    for (const QList<QPointF>* points : {&p, &q}) {
+        for (const QPointF& point : *points) {
+            low = std::min(low, point.y());
+            high = std::max(high, point.y());
+        }
+    }
+    const double tolerance = 1e-3 * (high - low);
+    for (qsizetype i = 0; i < p.size(); ++i) {
+        if (p[i].x() != q[i].x() || !(std::abs(p[i].y() - q[i].y()) <= tolerance)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// `later` is drawn over `earlier`: dashed, so that where the two run
+// together both show, and named so when they are one line throughout.
+void showBeneath(QLineSeries& later, const QLineSeries& earlier) {
+    QPen pen = later.pen();
+    pen.setStyle(Qt::DashLine);
+    later.setPen(pen);
+    if (drawTheSameLine(later, earlier)) {
+        // "Total, same as Kinetic (constant within rounding)"
+        const QString flat = QLatin1Char(' ') + kConstantWithinRounding;
+        QString name = later.name();
+        const bool isFlat = name.endsWith(flat);
+        name.chop(isFlat ? flat.size() : 0);
+        QString other = earlier.name();
+        other.chop(other.endsWith(flat) ? flat.size() : 0);
+        later.setName(name + QStringLiteral(", same as ") + other + (isFlat ? flat : QString()));
+    }
+}
+
+// The lines of a chart whose axis holds only part of their values leave it
+// at the top or the bottom: drawn to a few heights of the axis beyond it,
+// not to 1E+300, so that a dashed line still has a length the painter can
+// lay its dashes along.
+void keepNear(QChart& chart, double low, double high) {
+    const double reach = 4 * (high - low);
+    for (QAbstractSeries* abstract : chart.series()) {
+        auto* series = static_cast<QLineSeries*>(abstract);
+        QList<QPointF> points = series->points();
+        for (QPointF& p : points) {
+            p.setY(std::clamp(p.y(), low - reach, high + reach));
+        }
+        series->replace(points);
+    }
+}
+
 // A chart without a legend names its flat series in the title.
 void noteFlatInTitle(QChart& chart) {
     if (!chart.legend()->isVisible()) {
@@ -229,12 +326,14 @@ std::unique_ptr<QChart> displacementChart(const FormState& form, const QLocale& 
     auto chart = newChart(QStringLiteral("Displacement from rest"), locale);
     const int last = form.psiRows ? form.psiRows->lastSegment : 0;
     const double scale = positionScale(form);
-    flattenRounding(
-        *addSeries(*chart, displacementOverTime(form, 0), QStringLiteral("First segment (0)")),
-        scale);
-    flattenRounding(*addSeries(*chart, displacementOverTime(form, last),
-                               QStringLiteral("Last segment (%1)").arg(last)),
-                    scale);
+    QLineSeries* first =
+        addSeries(*chart, displacementOverTime(form, 0), QStringLiteral("First segment (0)"));
+    flattenRounding(*first, scale);
+    QLineSeries* lastOne = addSeries(*chart, displacementOverTime(form, last),
+                                     QStringLiteral("Last segment (%1)").arg(last));
+    flattenRounding(*lastOne, scale);
+    // Until the wave arrives the two segments move alike.
+    showBeneath(*lastOne, *first);
     addAxes(*chart, kTimeAxis, QStringLiteral("Displacement (m)"));
     return chart;
 }
@@ -419,10 +518,14 @@ std::unique_ptr<QChart> energyChart(const FormState& form, const QLocale& locale
         }
     }
     // Each judged against its own size: a run that blew up dwarfs the rest.
-    flattenRounding(*addSeries(*chart, kinetic, QStringLiteral("Kinetic")), 0);
+    QLineSeries* kineticLine = addSeries(*chart, kinetic, QStringLiteral("Kinetic"));
+    flattenRounding(*kineticLine, 0);
     flattenRounding(*addSeries(*chart, strain, QStringLiteral("Strain")), 0);
     flattenRounding(*addSeries(*chart, work, QStringLiteral("Work")), 0);
-    flattenRounding(*addSeries(*chart, total, QStringLiteral("Total")), 0);
+    QLineSeries* totalLine = addSeries(*chart, total, QStringLiteral("Total"));
+    flattenRounding(*totalLine, 0);
+    // With neither strain nor work the total is the kinetic energy.
+    showBeneath(*totalLine, *kineticLine);
     // With a valve or friction, what they took and gave, and the balance
     // that stays put.
     if (form.psiRows && !form.psiRows->hammer.isSeeds()) {
@@ -453,6 +556,7 @@ std::unique_ptr<QChart> energyChart(const FormState& form, const QLocale& locale
         if (high > low && std::isfinite(margin)) {
             fitRange(*static_cast<QValueAxis*>(chart->axes(Qt::Vertical).front()), low - margin,
                      high + margin);
+            keepNear(*chart, low - margin, high + margin);
         }
         chart->setTitle(
             QStringLiteral("%1 (the axis holds the levels before %2)")
@@ -466,10 +570,17 @@ QString runSummary(const FormState& form, const QLocale& locale) {
         return QStringLiteral("No run has left rows in psi yet.");
     }
     const PsiRows& rows = *form.psiRows;
-    return QStringLiteral("%1, %2: rows 0 to %3 of psi, segments 0 to %4. %5")
-        .arg(runName(rows.run), outcomeName(rows.outcome), locale.toString(rows.lastRow),
-             locale.toString(rows.lastSegment),
-             modelSentence(rows.freeEnd, rows.hammer, NumberText(locale)));
+    const NumberText numbers(locale);
+    return QStringLiteral("%1, %2: rows 0 to %3 of psi, segments 0 to %4. ")
+               .arg(runName(rows.run), outcomeName(rows.outcome), locale.toString(rows.lastRow),
+                    locale.toString(rows.lastSegment)) +
+           QStringLiteral(
+               "Simulated time %1 s (level %2); the column %3 m long (%4 pieces of %5 m).\n")
+               .arg(numbers.brief(simulatedSeconds(rows)),
+                    QString::number(levelOfRow(rows, rows.lastRow)),
+                    numbers.brief(columnLength(rows)), QString::number(rows.lastSegment),
+                    numbers.brief(rows.parameters.L0)) +
+           modelSentence(rows.freeEnd, rows.hammer, numbers);
 }
 
 QString courantText(const FormState& form, const QLocale& locale) {

@@ -4,6 +4,9 @@
 #include "model/run_failure.h"
 #include "output/xls_workbook.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -116,8 +119,10 @@ ExportOutcome save_file_excel(WindowOps& ops, const FormState& form, const Numbe
         return ExportOutcome::Failed;
     }
     ops.setBusyCursor(false);
+    // The box's tip names the folder the file went to.
     ops.messageBox({QString::fromLatin1(kExcelSaved), QStringLiteral(" FILE LogFile.xls SAVED!!!"),
-                    MessageIcon::None, MessageButtons::Ok, savedDetail});
+                    MessageIcon::None, MessageButtons::Ok, savedDetail,
+                    QDir::toNativeSeparators(QFileInfo(path).absolutePath())});
     return ExportOutcome::Saved;
 }
 

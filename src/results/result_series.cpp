@@ -14,6 +14,14 @@ double secondsOfRow(const PsiRows& rows, int row) {
     return static_cast<double>(levelOfRow(rows, row)) * rows.parameters.DeltaT;
 }
 
+double simulatedSeconds(const PsiRows& rows) {
+    return secondsOfRow(rows, rows.lastRow);
+}
+
+double columnLength(const PsiRows& rows) {
+    return rows.lastSegment * rows.parameters.L0;
+}
+
 namespace {
 
 // Rows of a run whose columns reach `segment`; none when there is no run.

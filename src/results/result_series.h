@@ -17,6 +17,14 @@ std::int64_t levelOfRow(const PsiRows& rows, int row);
 // The level's time in seconds: level × DeltaT.
 double secondsOfRow(const PsiRows& rows, int row);
 
+// The time of the run's last stored row in seconds: its level × DeltaT. In
+// the Girotondo run about three times Ttot, which counts N × nitertemp
+// time steps.
+double simulatedSeconds(const PsiRows& rows);
+// The column's length at rest, from the first segment to the last: M × L0
+// in metres, L0 being ltot / 10000 whatever M.
+double columnLength(const PsiRows& rows);
+
 // psi(j, segment) − psi(0, segment) in metres against time in seconds, one
 // point per stored row j. Empty when psi holds no rows of a run.
 std::vector<QPointF> displacementOverTime(const FormState& form, int segment);

@@ -19,7 +19,8 @@ struct MessageRequest {
     QString title;
     MessageIcon icon = MessageIcon::None;
     MessageButtons buttons = MessageButtons::Ok;
-    QString detail;  // optional longer explanation shown below the text
+    QString detail;    // optional longer explanation shown below the text
+    QString tip = {};  // optional: the box's status tip, shown as its tool tip too
 };
 
 // What a run may do to the window it belongs to. The Qt window, the batch

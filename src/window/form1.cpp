@@ -2,15 +2,18 @@
 
 #include "caption_fit.h"
 #include "config/config_commands.h"
+#include "file_places.h"
 #include "form1_layout.h"
 #include "guide_window.h"
 #include "hammer_menu.h"
 #include "model/parameter_boxes.h"
+#include "placement.h"
 #include "qt_window_ops.h"
 #include "results/excel_export.h"
 #include "results/psi_csv.h"
 #include "results/stability_verdict.h"
 #include "results_window.h"
+#include "run_thread.h"
 #include "runs/double_run.h"
 #include "runs/girotondo_run.h"
 #include "runs/parameter_reader.h"
@@ -28,6 +31,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QVBoxLayout>
 
@@ -35,6 +39,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <type_traits>
+#include <utility>
 
 namespace velarion::window {
 
@@ -128,19 +133,6 @@ void endProgramNow() {
 
 }  // namespace
 
-ExcelTarget excelTarget(const QString& programDirectory) {
-    const QString name = QString::fromLatin1(kExcelFileName);
-    const QFileInfo folder(programDirectory);
-    if (folder.isDir() && folder.isWritable()) {
-        return {QDir(programDirectory).filePath(name), QString()};
-    }
-    const QString path = QDir::current().absoluteFilePath(name);
-    return {path,
-            QStringLiteral("It is %1, in the working folder: the program's folder %2 "
-                           "cannot be written.")
-                .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(programDirectory))};
-}
-
 Form1::Form1(const QLocale& locale, Form1Hooks hooks)
     : numbers_(locale),
       hooks_(std::move(hooks)),
@@ -148,12 +140,7 @@ Form1::Form1(const QLocale& locale, Form1Hooks hooks)
       client_(new QWidget(this)) {
     if (!hooks_.terminate)
         hooks_.terminate = endProgramNow;
-    // An open results window follows a run at its pump points.
-    ops_->afterEvents = [this] {
-        if (running_ && results_) {
-            results_->refreshDuringRun();
-        }
-    };
+    ops_->afterEvents = [this] { atPumpPoint(); };
     substituteWindowsFonts();
     const WindowSpec& spec = form1Window();
     setObjectName("Form1");
@@ -369,40 +356,105 @@ void Form1::CStop_Click() {
 }
 
 void Form1::Command3_Click() {
+    showRunSoFar();
     ops_->setText(ctl::TLog, QString());
 }
 
 // A run holds the click until it ends; the flag lets closeEvent know that
-// one is under way, and keeps a second one from starting inside it.
+// one is under way, and keeps a second one from starting inside it. The
+// double and Girotondo runs compute on a thread of their own meanwhile, the
+// window drawing and taking clicks; the decimal run, which never lets the
+// window's events in, keeps the window's thread.
 template <class Run>
 void Form1::runAlone() {
     if (running_)
         return;
     running_ = true;
-    // What the last run left is no longer news.
-    lastRunNote_.clear();
-    showRunNote();
-    if (results_) {
-        results_->clearInstabilityNotice();
+    runStarted();
+    RunOutcome outcome = RunOutcome::Completed;
+    if constexpr (std::is_same_v<Run, PrecisionRun>) {
+        Run run(*ops_, state_, numbers_,
+                filePlaces(programDirectory(), hooks_.buildDirectory).logPath);
+        outcome = run.run();
+    } else {
+        outcome = runOnItsThread<Run>();
     }
-    Run run(*ops_, state_, numbers_);
-    if constexpr (requires { run.setExport([] {}); }) {
-        run.setExport([this] {
-            const ExcelTarget target = excelTarget(programDirectory());
-            save_file_excel(*ops_, state_, numbers_, target.path, target.savedDetail);
-        });
-    }
+    running_ = false;
+    lastRunDecimal_ = std::is_same_v<Run, PrecisionRun>;
+    runEnded(outcome);
+}
+
+template <class Run>
+RunOutcome Form1::runOnItsThread() {
+    RunThread thread(*ops_);
+    thread.pumped = [this] { atPumpPoint(); };
+    const FilePlaces places = filePlaces(programDirectory(), hooks_.buildDirectory);
+    Run run(thread, state_, numbers_, places.logPath);
+    run.setExport([this, &thread, places] {
+        save_file_excel(thread, state_, numbers_, places.excelPath, places.excelDetail);
+    });
     // The Girotondo run keeps its envelope only for an open results window.
     if constexpr (requires { run.setEnvelope(true); }) {
         run.setEnvelope(results_ && results_->isVisible());
     }
-    const RunOutcome outcome = run.run();
-    running_ = false;
-    lastRunDecimal_ = std::is_same_v<Run, PrecisionRun>;
+    runThread_ = &thread;
+    RunOutcome outcome = RunOutcome::Completed;
+    thread.run([&] { outcome = run.run(); });
+    runThread_ = nullptr;
+    runDeferred();
+    return outcome;
+}
+
+// What the last run left is no longer news; the results window's charts
+// wait for the run's end.
+void Form1::runStarted() {
+    lastRunNote_.clear();
+    showRunNote();
+    if (results_) {
+        results_->clearInstabilityNotice();
+        results_->setRunUnderWay(true);
+    }
+}
+
+void Form1::runEnded(RunOutcome outcome) {
     noteRunOutcome(outcome);
     if (results_) {
+        results_->setRunUnderWay(false);
         results_->setAfterDecimalRun(lastRunDecimal_);
         results_->refresh();
+    }
+}
+
+void Form1::whenRunWaits(std::function<void()> action) {
+    if (runThread_ && !runThread_->isWaiting()) {
+        deferred_.push_back(std::move(action));
+        return;
+    }
+    action();
+}
+
+void Form1::runDeferred() {
+    const auto actions = std::exchange(deferred_, {});
+    for (const auto& action : actions) {
+        action();
+    }
+}
+
+// What the window did when a run let its events in: the clicks that came
+// meanwhile, then an open results window follows the run.
+void Form1::atPumpPoint() {
+    runDeferred();
+    if (hooks_.pumped) {
+        hooks_.pumped();
+    }
+    if (running_ && results_) {
+        results_->refreshDuringRun();
+    }
+}
+
+void Form1::showRunSoFar() {
+    if (runThread_) {
+        runThread_->showPending();
     }
 }
 
@@ -425,15 +477,22 @@ void Form1::Command1_Click() {
 // The selected entry, not the current one: tabbing into the list makes an
 // entry current without selecting it, and that one the user never chose.
 void Form1::Command5_Click() {
+    showRunSoFar();
     const auto selected = controlAs<QListWidget>(ctl::File1)->selectedItems();
     Command5(*ops_, selected.isEmpty() ? QString() : selected.front()->text());
 }
 
 void Form1::CSaveConfig_Click() {
+    showRunSoFar();
     CSaveConfig(*ops_, [this] { refreshFileList(); });
 }
 
+// The rows of psi hold still only between runs or at a run's pump point.
 void Form1::mnuExportCsv_Click() {
+    whenRunWaits([this] { exportCsv(); });
+}
+
+void Form1::exportCsv() {
     if (!state_.psiRows) {
         ops_->messageBox({QStringLiteral("No run has left rows in psi yet."),
                           QStringLiteral("Export CSV"), MessageIcon::Information,
@@ -449,8 +508,14 @@ void Form1::mnuExportCsv_Click() {
 }
 
 void Form1::mnuResults_Click() {
+    whenRunWaits([this] { showResults(); });
+}
+
+void Form1::showResults() {
     if (!results_) {
         results_ = new ResultsWindow(state_, numbers_.locale(), this);
+        results_->setRunUnderWay(running_);
+        placeResults();
     }
     results_->setAfterDecimalRun(lastRunDecimal_);
     results_->refresh();
@@ -458,27 +523,61 @@ void Form1::mnuResults_Click() {
     results_->raise();
 }
 
+// STOP and the GO buttons, on the screen.
+QRect Form1::runButtons() const {
+    QRect buttons;
+    for (const auto name : {ctl::CStop, ctl::Command4, ctl::Command2}) {
+        const QWidget* w = control(name);
+        buttons |= QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
+    }
+    return buttons;
+}
+
+// The results window opens beside or below this one where the screen has
+// room, else over the screen's lower part, clear of STOP and the GO buttons.
+void Form1::placeResults() {
+    const QScreen* screen = this->screen();
+    if (screen == nullptr) {
+        return;
+    }
+    // The window manager's frame, as it is around this window.
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const QRect placed =
+        placeBeside(frameGeometry(), runButtons(), results_->size() + frame,
+                    ResultsWindow::kLeastSize + frame, screen->availableGeometry());
+    results_->resize(placed.size() - frame);
+    results_->move(placed.topLeft());
+}
+
 // Checking one last end unchecks the other: only the end that was chosen
 // goes back to the seed's.
 void Form1::mnuRestoringFreeEnd_Toggled(bool restoring) {
-    if (restoring || state_.freeEnd == FreeEnd::Restoring) {
-        state_.freeEnd = restoring ? FreeEnd::Restoring : FreeEnd::Seed;
-        rememberModelChoices(state_, *settings_);
-    }
+    whenRunWaits([this, restoring] {
+        if (restoring || state_.freeEnd == FreeEnd::Restoring) {
+            state_.freeEnd = restoring ? FreeEnd::Restoring : FreeEnd::Seed;
+            rememberModelChoices(state_, *settings_);
+        }
+    });
 }
 
 void Form1::mnuClosedLastEnd_Toggled(bool closed) {
-    if (closed || state_.freeEnd == FreeEnd::Closed) {
-        state_.freeEnd = closed ? FreeEnd::Closed : FreeEnd::Seed;
-        rememberModelChoices(state_, *settings_);
-    }
+    whenRunWaits([this, closed] {
+        if (closed || state_.freeEnd == FreeEnd::Closed) {
+            state_.freeEnd = closed ? FreeEnd::Closed : FreeEnd::Seed;
+            rememberModelChoices(state_, *settings_);
+        }
+    });
 }
 
 void Form1::mnuFirstEnd_Triggered(FirstEnd end) {
-    state_.hammer.firstEnd = end;
-    rememberModelChoices(state_, *settings_);
+    whenRunWaits([this, end] {
+        state_.hammer.firstEnd = end;
+        rememberModelChoices(state_, *settings_);
+    });
 }
 
+// The dialog shows the choices in force; what it returns reaches a run on
+// its thread at the run's next pump point.
 void Form1::mnuClosingTimeAndFriction_Click() {
     const auto chosen = hooks_.askClosingTimeAndFriction
                             ? hooks_.askClosingTimeAndFriction(state_.hammer)
@@ -486,11 +585,13 @@ void Form1::mnuClosingTimeAndFriction_Click() {
     if (!chosen) {
         return;
     }
-    state_.hammer.closingTime = chosen->closingTime;
-    state_.hammer.friction = chosen->friction;
-    rememberModelChoices(state_, *settings_);
+    whenRunWaits([this, chosen] {
+        state_.hammer.closingTime = chosen->closingTime;
+        state_.hammer.friction = chosen->friction;
+        rememberModelChoices(state_, *settings_);
+    });
     if (auto* closing = findChild<QAction*>(QStringLiteral("closingValve"))) {
-        closing->setText(closingValveText(state_.hammer.closingTime, numbers_));
+        closing->setText(closingValveText(chosen->closingTime, numbers_));
     }
 }
 

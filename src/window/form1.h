@@ -9,10 +9,12 @@
 #include <QLocale>
 #include <QWidget>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 class QLabel;
 class QMenuBar;
@@ -29,6 +31,9 @@ struct Form1Hooks {
     std::function<std::optional<QString>(const QString& prompt, const QString& title)> inputBox;
     std::function<void(int frequencyHz, int durationMs)> beep;
     std::function<void()> terminate;
+    // Called at each pump point of a run, the run waiting there: where the
+    // window's events reached a run that held the window's thread.
+    std::function<void()> pumped;
     // File → Export CSV…: the file and the segments, given the default ones.
     std::function<std::optional<CsvChoice>(const QString& defaultSegments)> askCsvChoice;
     // Model → Closing time and friction…: the closing time and the friction
@@ -39,21 +44,14 @@ struct Form1Hooks {
     QString settingsFile;
     // The folder the program lies in; empty: the running program's.
     QString programDirectory;
+    // The folder the build puts the program in; empty: this build's. A
+    // program elsewhere is an installed one (file_places.h).
+    QString buildDirectory;
 };
-
-// Where LogFile.xls goes, and what the success box adds below its text.
-struct ExcelTarget {
-    QString path;
-    QString savedDetail;
-};
-
-// Beside the program while its folder can be written; otherwise (an
-// installed program) in the working folder, where LogFile.txt goes, and the
-// success box then names the file.
-ExcelTarget excelTarget(const QString& programDirectory);
 
 class GuideWindow;
 class ResultsWindow;
+class RunThread;
 
 // The main window: its controls built from the layout table, its state and
 // its event handlers.
@@ -71,6 +69,7 @@ class Form1 : public QWidget {
     WindowOps& ops();
     FormState& state() { return state_; }
     const NumberText& numbers() const { return numbers_; }
+    // Set on the window's thread, read by a run on its own.
     bool StopFlag() const { return stopFlag_; }
     void setStopFlag(bool stop) { stopFlag_ = stop; }
     bool running() const { return running_; }
@@ -121,6 +120,24 @@ class Form1 : public QWidget {
     void connectHandlers();
     template <class Run>
     void runAlone();
+    template <class Run>
+    RunOutcome runOnItsThread();
+    // Where the results window learns that a run starts and that it ended.
+    void runStarted();
+    void runEnded(RunOutcome outcome);
+    // Runs `action`, which reads or changes what a run computes with, now
+    // or, while a run computes on its thread, at its next pump point or its
+    // end: where the action's click would have come in.
+    void whenRunWaits(std::function<void()> action);
+    void runDeferred();
+    void atPumpPoint();
+    // Shows what a run on its thread has done so far, before a handler of
+    // the window writes to the same controls.
+    void showRunSoFar();
+    void exportCsv();
+    void showResults();
+    QRect runButtons() const;
+    void placeResults();
     void applyInitialTexts();
     void setTabOrder();
     void buildRunNote(QMenuBar& bar);
@@ -136,8 +153,10 @@ class Form1 : public QWidget {
     ResultsWindow* results_ = nullptr;
     GuideWindow* guide_ = nullptr;
     QHash<QString, QWidget*> controls_;
-    bool stopFlag_ = false;
+    std::atomic<bool> stopFlag_ = false;
     bool running_ = false;
+    RunThread* runThread_ = nullptr;  // the run on its thread, while there is one
+    std::vector<std::function<void()>> deferred_;
     bool lastRunDecimal_ = false;  // the results window says whose charts it shows
     QLabel* runNote_ = nullptr;
     QString lastRunNote_;

@@ -1,6 +1,8 @@
 // The user's guide: where it lies and the window that shows it.
 #include "guide_window.h"
 
+#include "placement.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QUrl>
@@ -29,7 +31,8 @@ GuideWindow::GuideWindow(const QString& path, QWidget* parent) : QTextBrowser(pa
     // The pictures are named relative to the guide, which the source's URL
     // resolves.
     setSource(QUrl::fromLocalFile(path), QTextDocument::MarkdownResource);
-    resize(980, 760);  // the window's picture, 915 wide, fits
+    // The window's picture, 915 wide, fits; a low screen gets the window whole.
+    fitOnScreen(*this, QSize(980, 760));
 }
 
 }  // namespace velarion::window

@@ -160,6 +160,10 @@ void QtWindowOps::beep(int frequencyHz, int durationMs) {
     }
 }
 
+bool QtWindowOps::hasToneHook() const {
+    return static_cast<bool>(hooks_.beep);
+}
+
 bool QtWindowOps::stopFlag() const {
     return form_.StopFlag();
 }
@@ -175,6 +179,8 @@ MessageAnswer showMessageBox(QWidget* parent, const MessageRequest& request) {
     if (!request.detail.isEmpty()) {
         box.setInformativeText(request.detail);
     }
+    box.setStatusTip(request.tip);
+    box.setToolTip(request.tip);
     const int answer = box.exec();
     if (!yesNo)
         return MessageAnswer::Ok;

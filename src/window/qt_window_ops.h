@@ -13,9 +13,10 @@ namespace velarion::window {
 class Form1;
 struct Form1Hooks;
 
-// The window operations on Form1's real widgets. Everything happens on the
-// window's one thread: a repaint is immediate and processEvents runs one
-// pass of the event loop nested inside the running click handler.
+// The window operations on Form1's real widgets, on the window's thread: a
+// repaint is immediate and processEvents runs one pass of the event loop
+// nested inside the running click handler. A run on a thread of its own
+// reaches them through a RunThread.
 class QtWindowOps : public WindowOps {
   public:
     QtWindowOps(Form1& form, const Form1Hooks& hooks);
@@ -32,6 +33,9 @@ class QtWindowOps : public WindowOps {
     std::optional<QString> inputBox(const QString& prompt, const QString& title) override;
     void setBusyCursor(bool busy) override;
     void beep(int frequencyHz, int durationMs) override;
+    // True when the window's owner takes the tones in (a test), not the
+    // sound device.
+    bool hasToneHook() const;
     std::int64_t tickCountMs() const override { return clock_.elapsed(); }
     bool stopFlag() const override;
     void setStopFlag(bool stop) override;

@@ -5,6 +5,7 @@
 
 #include <QChartView>
 #include <QFileDialog>
+#include <QGraphicsLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -46,8 +47,12 @@ class ZoomingChartView : public QChartView {
     }
 };
 
-// A view releases its chart when given another, without deleting it.
+// A view releases its chart when given another, without deleting it. The
+// chart keeps little margin, so that the two charts of a tab on a low
+// screen keep height for their lines.
 void replaceChart(QChartView& view, std::unique_ptr<QChart> chart) {
+    chart->setMargins(QMargins(4, 0, 4, 0));
+    chart->layout()->setContentsMargins(2, 2, 2, 2);
     std::unique_ptr<QChart> old(view.chart());
     view.setChart(chart.release());
 }
@@ -207,8 +212,8 @@ void ResultsWindow::replaceTimeAndProfile(bool shownOnly) {
     const QSignalBlocker quiet(slider_);
     slider_->setRange(0, lastRow);
     slider_->setValue(lastRow);
-    slider_->setEnabled(form_.psiRows.has_value());
-    play_->setEnabled(lastRow > 0);
+    slider_->setEnabled(form_.psiRows.has_value() && !runUnderWay_);
+    play_->setEnabled(lastRow > 0 && !runUnderWay_);
     rowLabel_->setText(rowCaption(form_, locale_, lastRow));
     summary_->setText(runSummary(form_, locale_));
     summary_->setVisible(form_.psiRows.has_value());
@@ -238,6 +243,15 @@ void ResultsWindow::refresh() {
     envelopeNote_->setText(envelopeNote(form_));
     envelopeNote_->setVisible(!envelopeNote_->text().isEmpty());
     replaceChart(*views_[kEnergy], energyChart(form_, locale_));
+}
+
+void ResultsWindow::setRunUnderWay(bool underWay) {
+    runUnderWay_ = underWay;
+    if (underWay) {
+        play_->setChecked(false);
+        slider_->setEnabled(false);
+        play_->setEnabled(false);
+    }
 }
 
 void ResultsWindow::refreshDuringRun() {
@@ -305,6 +319,10 @@ QChart* ResultsWindow::chart(int index) const {
 
 bool ResultsWindow::showsNoRunYet() const {
     return pages_->currentIndex() == 0;
+}
+
+QString ResultsWindow::summary() const {
+    return summary_->text();
 }
 
 QString ResultsWindow::courantNote() const {

@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QLocale>
+#include <QSize>
 #include <QWidget>
 
 #include <functional>
@@ -30,6 +31,9 @@ class ResultsWindow : public QWidget {
   public:
     ResultsWindow(const FormState& form, const QLocale& locale, QWidget* parent = nullptr);
 
+    // The smallest size at which every control stays reachable.
+    static constexpr QSize kLeastSize{640, 480};
+
     void refresh();
     // Cheap enough for a pump point: the time series or the profile when
     // its tab is shown, at most twice a second; the envelope and the
@@ -37,6 +41,9 @@ class ResultsWindow : public QWidget {
     void refreshDuringRun();
     // A new run starts: the last run's red notice is no longer current.
     void clearInstabilityNotice();
+    // A run under way on its own thread changes the rows: the profile's
+    // slider and Play, which read them, wait for its end (refresh()).
+    void setRunUnderWay(bool underWay);
     // After a decimal run, which leaves psi alone, the window says whose
     // rows the charts show.
     void setAfterDecimalRun(bool afterDecimal) { afterDecimal_ = afterDecimal; }
@@ -61,6 +68,7 @@ class ResultsWindow : public QWidget {
     QPushButton* playButton() const { return play_; }
     QSpinBox* speedBox() const { return speed_; }
     bool showsNoRunYet() const;
+    QString summary() const;
     QString courantNote() const;
     QString instabilityNotice() const;
     QString decimalNote() const;
@@ -80,6 +88,7 @@ class ResultsWindow : public QWidget {
     const FormState& form_;
     QLocale locale_;
     bool afterDecimal_ = false;
+    bool runUnderWay_ = false;
     QElapsedTimer sinceLiveRefresh_;
     QLabel* summary_;
     QLabel* decimal_;

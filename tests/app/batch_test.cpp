@@ -102,13 +102,17 @@ TEST_F(BatchTest, PrintsTheOutputBoxesAndWritesTheLog) {
     const Result r = run({"--locale", "it_IT"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 7) << r.out.toStdString();
+    ASSERT_EQ(lines.size(), 9) << r.out.toStdString();
     static const QRegularExpression box(R"(^(TA|TF|Ttot|TB|TL0|TJ) = \S+$)");
     for (int i = 0; i < 6; ++i) {
         EXPECT_TRUE(box.match(lines[i]).hasMatch()) << lines[i].toStdString();
     }
     EXPECT_EQ(lines[5], "TJ = 30");
-    EXPECT_TRUE(lines[6].startsWith("Elaboration : 0,")) << lines[6].toStdString();
+    // What Ttot and TL0 leave unsaid: the time psi reaches and the column's
+    // length, 9999 pieces of ltot / 10000.
+    EXPECT_EQ(lines[6], "simulated time = 3E-05 s (level 30)");
+    EXPECT_EQ(lines[7], "column length = 1,9998 m (9999 pieces of 0,0002 m)");
+    EXPECT_TRUE(lines[8].startsWith("Elaboration : 0,")) << lines[8].toStdString();
     QFile log(logPath());
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_EQ(log.readAll().count("\r\n"), 58);
@@ -298,6 +302,9 @@ TEST_F(BatchTest, GirotondoRunsHeadless) {
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.contains("TJ = 30\nTK = 3\n")) << r.out.toStdString();
     EXPECT_TRUE(read("LogFile.txt").startsWith("1) -6,05"));
+    // Ttot counts N · nitertemp time steps; the rows reach level 3·N·30 − 1.
+    EXPECT_TRUE(r.out.contains("Ttot = 0,00012\n")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("simulated time = 0,000359 s (level 359)\n")) << r.out.toStdString();
 
     const Result failed =
         run({"--locale", "it_IT", "--run", "girotondo", "--box", "Tnitertemp=31"});

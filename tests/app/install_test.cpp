@@ -78,12 +78,16 @@ TEST_F(InstallTest, LaysOutEveryFileWhereTheDesktopLooksForIt) {
         "usr/share/bash-completion/completions/velarion-sweep",
         "usr/share/doc/velarion/LICENSE",
         "usr/share/doc/velarion/README.md",
+        "usr/share/doc/velarion/guide-window.png",
         "usr/share/doc/velarion/guide.md",
+        "usr/share/doc/velarion/notebook-first-steps.png",
         "usr/share/doc/velarion/results-energy.png",
         "usr/share/doc/velarion/results-envelope.png",
         "usr/share/doc/velarion/results-profile.png",
+        "usr/share/doc/velarion/results-unstable.png",
         "usr/share/doc/velarion/results-water-hammer.png",
         "usr/share/doc/velarion/results-window.png",
+        "usr/share/doc/velarion/screen-unstable.png",
         "usr/share/doc/velarion/window-fresh.png",
         "usr/share/icons/hicolor/scalable/apps/velarion.svg",
         "usr/share/man/man1/velarion-batch.1",
@@ -105,6 +109,41 @@ TEST_F(InstallTest, LaysOutEveryFileWhereTheDesktopLooksForIt) {
     EXPECT_EQ(files, expected);
     for (const char* program : {"velarion", "velarion-batch", "velarion-sweep"}) {
         EXPECT_TRUE(QFileInfo(usr("bin/") + program).isExecutable()) << program;
+    }
+}
+
+// The links of a Markdown text that lead to files beside it: its pictures
+// and the pages it points to.
+QStringList localLinks(const QString& markdown) {
+    QStringList links;
+    static const QRegularExpression link(QStringLiteral(R"(\]\(([^)\s]+)\))"));
+    for (auto match = link.globalMatch(markdown); match.hasNext();) {
+        const QString target = match.next().captured(1);
+        if (!target.contains(QStringLiteral("://")) && !target.startsWith('#')) {
+            links << target.section('#', 0, 0);
+        }
+    }
+    return links;
+}
+
+// The installed README and guide show their pictures and reach each other
+// from the documentation folder, and every picture shipped is shown.
+TEST_F(InstallTest, TheDocumentsLinksWorkWhereTheyAreInstalled) {
+    const QDir doc(usr("share/doc/velarion"));
+    QStringList shown;
+    for (const char* name : {"README.md", "guide.md"}) {
+        QFile file(doc.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+        const QStringList links = localLinks(QString::fromUtf8(file.readAll()));
+        EXPECT_FALSE(links.isEmpty()) << name;
+        for (const QString& target : links) {
+            EXPECT_TRUE(QFileInfo(doc.filePath(target)).isFile())
+                << name << " links " << target.toStdString();
+            shown << QFileInfo(target).fileName();
+        }
+    }
+    for (const QString& picture : doc.entryList({"*.png"}, QDir::Files)) {
+        EXPECT_TRUE(shown.contains(picture)) << picture.toStdString() << " is shown nowhere";
     }
 }
 

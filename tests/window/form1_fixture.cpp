@@ -1,7 +1,6 @@
 #include "form1_fixture.h"
 
 #include <QAbstractButton>
-#include <QMetaObject>
 
 namespace velarion::window::testing {
 
@@ -11,18 +10,12 @@ void Form1Fixture::click(std::string_view button) {
     b->click();
 }
 
-void Form1Fixture::queueNext() {
+void Form1Fixture::actAtPump() {
     if (pending_.empty())
         return;
-    QMetaObject::invokeMethod(
-        form.get(),
-        [this] {
-            auto action = std::move(pending_.front());
-            pending_.pop_front();
-            action();
-            queueNext();
-        },
-        Qt::QueuedConnection);
+    auto action = std::move(pending_.front());
+    pending_.pop_front();
+    action();
 }
 
 }  // namespace velarion::window::testing

@@ -58,14 +58,14 @@ class Form1Fixture : public ::testing::Test {
             if (onTerminate)
                 onTerminate();
         };
+        h.pumped = [this] { actAtPump(); };
         return h;
     }
 
-    // Runs the actions one per event pass of the running click: the first
+    // Runs the actions one per pump point of the running click: the first
     // at the run's first pump, the next at the one after, and so on.
     void atPumps(std::vector<std::function<void()>> actions) {
         pending_.assign(actions.begin(), actions.end());
-        queueNext();
     }
 
     // Where the window remembers its Model menu, in the test's directory.
@@ -91,7 +91,7 @@ class Form1Fixture : public ::testing::Test {
     std::function<void()> onTerminate;
 
   private:
-    void queueNext();
+    void actAtPump();
 
     QString oldDir_;
     std::deque<std::function<void()>> pending_;

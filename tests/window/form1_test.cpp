@@ -213,17 +213,29 @@ TEST_F(Form1Test, PrecisionRunFromTheWindowOnlyThroughItsHandler) {
     EXPECT_TRUE(once.startsWith("2) -0,000011\n3) -0,0000165\n"));
 }
 
-// An installed program's folder cannot be written: the spreadsheet then
-// goes to the working folder, and the success box says where it is. A
-// folder that can be written keeps it, with the box as designed.
-TEST_F(Form1Test, LogFileXlsGoesBesideTheProgramOrElseToTheWorkingFolder) {
-    const QTemporaryDir writable;
-    const QString unwritable = dir.filePath("no such folder");
-    for (const auto& [programDirectory, expected] :
-         {std::pair{writable.path(), writable.filePath("LogFile.xls")},
-          std::pair{unwritable, dir.filePath("LogFile.xls")}}) {
+// Run from its build tree, the program writes LogFile.xls beside itself and
+// LogFile.txt in the working folder, as designed. An installed program never
+// writes into its own folder: both go to the working folder, or to the
+// documents folder when that is the root or the program's own; the success
+// box says where, and its tip names the folder.
+TEST_F(Form1Test, TheFilesGoWhereTheUserLooksForThem) {
+    const QTemporaryDir build, installed, home;
+    const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", home.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", QDir(home.path()).filePath(".config").toLocal8Bit());
+    const QString documents = QDir(home.path()).filePath("Documents");
+    struct Case {
+        QString programDirectory, buildDirectory, workingFolder, xlsFolder, logFolder;
+    };
+    for (const Case& c : {Case{build.path(), build.path(), dir.path(), build.path(), dir.path()},
+                          Case{installed.path(), {}, dir.path(), dir.path(), dir.path()},
+                          Case{installed.path(), {}, installed.path(), documents, documents},
+                          Case{installed.path(), {}, "/", documents, documents}}) {
+        SCOPED_TRACE(c.workingFolder.toStdString() + " for " + c.programDirectory.toStdString());
+        ASSERT_TRUE(QDir::setCurrent(c.workingFolder));
         Form1Hooks h = hooks();
-        h.programDirectory = programDirectory;
+        h.programDirectory = c.programDirectory;
+        h.buildDirectory = c.buildDirectory;
         h.messageBox = [this](const MessageRequest& r) {
             messages.push_back(r);
             return r.buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
@@ -235,14 +247,21 @@ TEST_F(Form1Test, LogFileXlsGoesBesideTheProgramOrElseToTheWorkingFolder) {
         ASSERT_EQ(messages.size(), 2u);
         EXPECT_EQ(messages[1].text, "File LogFile.xls Saved!!!");
         EXPECT_EQ(messages[1].title, " FILE LogFile.xls SAVED!!!");
-        EXPECT_GT(QFileInfo(expected).size(), 0) << expected.toStdString();
-        if (programDirectory == unwritable) {
-            EXPECT_TRUE(messages[1].detail.contains(expected)) << messages[1].detail.toStdString();
+        EXPECT_EQ(messages[1].tip, c.xlsFolder);
+        const QString xls = QDir(c.xlsFolder).filePath("LogFile.xls");
+        EXPECT_GT(QFileInfo(xls).size(), 0);
+        EXPECT_GT(QFileInfo(QDir(c.logFolder).filePath("LogFile.txt")).size(), 0);
+        if (c.buildDirectory.isEmpty()) {
+            EXPECT_TRUE(messages[1].detail.contains(xls)) << messages[1].detail.toStdString();
+            EXPECT_TRUE(QDir(installed.path()).isEmpty()) << "the program's own folder";
         } else {
             EXPECT_EQ(messages[1].detail, "");
-            EXPECT_FALSE(QFile::exists(dir.filePath("LogFile.xls")));
         }
+        QFile::remove(xls);
+        QFile::remove(QDir(c.logFolder).filePath("LogFile.txt"));
     }
+    qputenv("HOME", oldHome);
+    qputenv("XDG_CONFIG_HOME", oldConfig);
 }
 
 TEST_F(Form1Test, GirotondoStopsAtTheTenthSnapshot) {

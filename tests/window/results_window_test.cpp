@@ -211,6 +211,24 @@ TEST_F(ResultsWindowTest, NoticesAreThoseOfTheLastRunAndTheBoxesNow) {
     EXPECT_TRUE(text(ctl::LStatus).startsWith("Elaboration : "));
 }
 
+// The summary says how long the run simulated and how long the column is,
+// in units: Ttot of a Girotondo run counts a third of the time steps, and
+// L0 is ltot / 10000 whatever the number of pieces.
+TEST_F(ResultsWindowTest, TheSummarySaysWhatTheRunCovered) {
+    triggerMenu("&Model", "&Restoring free end");
+    // 100 pieces of ltot / 10000; the Girotondo rows reach level 3·4·30 − 1
+    // while Ttot counts 4·30 time steps.
+    set(ctl::TINDICE_MATRICE2, "100");
+    beeps.clear();
+    click(ctl::Command4);
+    EXPECT_EQ(text(ctl::Ttot), "0,00012");
+    EXPECT_EQ(openResults()->summary(),
+              "Girotondo run, completed: rows 0 to 30 of psi, segments 0 to 100. Simulated "
+              "time 0,000359 s (level 359); the column 0,02 m long (100 pieces of 0,0002 m).\n"
+              "Counter pressure at segment 0, reservoir (restoring free end) at segment M, no "
+              "friction.");
+}
+
 // The Girotondo run keeps its envelope while the results window is open.
 TEST_F(ResultsWindowTest, TheGirotondoRunKeepsItsEnvelopeForAnOpenResultsWindow) {
     beeps.clear();
