@@ -456,12 +456,14 @@ EnvelopeCharts envelopeCharts(const FormState& form,
     std::vector<QPointF> lowDisplacement, highDisplacement, lowStress, highStress;
     if (form.psiRows && extremes) {
         const double* rest = form.psi.row(0);
-        const int M = form.psiRows->lastSegment;
-        for (int s = 0; s <= M; ++s) {
+        // A saved run's envelope is as long as its own rows.
+        const int last = std::min(form.psiRows->lastSegment,
+                                  static_cast<int>(extremes->minDisplacement.size()) - 1);
+        for (int s = 0; s <= last; ++s) {
             const auto i = static_cast<std::size_t>(s);
             lowDisplacement.emplace_back(rest[s], extremes->minDisplacement[i]);
             highDisplacement.emplace_back(rest[s], extremes->maxDisplacement[i]);
-            if (s < M) {
+            if (s < last) {
                 lowStress.emplace_back(rest[s], extremes->minStress[i]);
                 highStress.emplace_back(rest[s], extremes->maxStress[i]);
             }
@@ -618,6 +620,54 @@ QString rowCaption(const FormState& form, const QLocale& locale, int row) {
         .arg(locale.toString(row),
              locale.toString(static_cast<qlonglong>(levelOfRow(*form.psiRows, row))),
              locale.toString(secondsOfRow(*form.psiRows, row), 'g', 6));
+}
+
+namespace {
+
+// The axis's range widened to hold `other`'s, on round numbers.
+void widenRange(QValueAxis& axis, const QValueAxis& other) {
+    fitRange(axis, std::min(axis.min(), other.min()), std::max(axis.max(), other.max()));
+}
+
+}  // namespace
+
+void overlayRun(QChart& chart, const QChart& other, const QString& label) {
+    const auto xAxes = chart.axes(Qt::Horizontal);
+    const auto yAxes = chart.axes(Qt::Vertical);
+    const auto otherX = other.axes(Qt::Horizontal);
+    const auto otherY = other.axes(Qt::Vertical);
+    if (xAxes.isEmpty() || yAxes.isEmpty()) {
+        return;
+    }
+    auto* x = static_cast<QValueAxis*>(xAxes.front());
+    auto* y = static_cast<QValueAxis*>(yAxes.front());
+    // Colours apart from the theme's first ones, which the shown run has.
+    static const QColor kColours[] = {QColor(0xd9, 0x5f, 0x02), QColor(0x75, 0x70, 0xb3),
+                                      QColor(0xe7, 0x29, 0x8a), QColor(0x66, 0x66, 0x66),
+                                      QColor(0xa6, 0x76, 0x1d), QColor(0x1b, 0x9e, 0x77),
+                                      QColor(0x00, 0x00, 0x00)};
+    std::size_t next = 0;
+    for (QAbstractSeries* abstract : other.series()) {
+        const auto* from = qobject_cast<const QLineSeries*>(abstract);
+        if (!from) {
+            continue;
+        }
+        auto* series = new QLineSeries(&chart);
+        series->setName(QStringLiteral("%1: %2").arg(label, from->name()));
+        series->replace(from->points());
+        QPen pen(kColours[next++ % std::size(kColours)]);
+        pen.setWidthF(2);
+        pen.setStyle(Qt::DashLine);
+        series->setPen(pen);
+        chart.addSeries(series);
+        series->attachAxis(x);
+        series->attachAxis(y);
+    }
+    if (!otherX.isEmpty() && !otherY.isEmpty() && !other.series().isEmpty()) {
+        widenRange(*x, *static_cast<const QValueAxis*>(otherX.front()));
+        widenRange(*y, *static_cast<const QValueAxis*>(otherY.front()));
+    }
+    chart.legend()->setVisible(true);
 }
 
 }  // namespace velarion::charts

@@ -47,6 +47,11 @@ std::unique_ptr<QChart> energyChart(const FormState& form, const QLocale& locale
 // chart's title) ends with this.
 extern const QString kConstantWithinRounding;
 
+// Draws the lines of `other`, a chart of the same kind made from a second
+// run, into `chart`: dashed, in colours of their own, each named
+// "label: its name", with the axes widened to hold both runs.
+void overlayRun(QChart& chart, const QChart& other, const QString& label);
+
 // Which run the rows come from, how it ended, which levels they hold, and
 // its ends and friction.
 QString runSummary(const FormState& form, const QLocale& locale);

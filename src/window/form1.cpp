@@ -10,7 +10,9 @@
 #include "placement.h"
 #include "qt_window_ops.h"
 #include "results/excel_export.h"
+#include "results/form_record.h"
 #include "results/psi_csv.h"
+#include "results/results_file.h"
 #include "results/stability_verdict.h"
 #include "results_window.h"
 #include "run_thread.h"
@@ -377,7 +379,10 @@ void Form1::runAlone() {
                 filePlaces(programDirectory(), hooks_.buildDirectory).logPath);
         outcome = run.run();
     } else {
-        outcome = runOnItsThread<Run>();
+        // The boxes as typed when the run starts, for Save Results….
+        RunStart start{typedBoxes(*ops_)};
+        outcome = runOnItsThread<Run>(start);
+        lastRunStart_ = std::move(start);
     }
     running_ = false;
     lastRunDecimal_ = std::is_same_v<Run, PrecisionRun>;
@@ -385,7 +390,7 @@ void Form1::runAlone() {
 }
 
 template <class Run>
-RunOutcome Form1::runOnItsThread() {
+RunOutcome Form1::runOnItsThread(RunStart& start) {
     RunThread thread(*ops_);
     thread.pumped = [this] { atPumpPoint(); };
     const FilePlaces places = filePlaces(programDirectory(), hooks_.buildDirectory);
@@ -401,17 +406,19 @@ RunOutcome Form1::runOnItsThread() {
     RunOutcome outcome = RunOutcome::Completed;
     thread.run([&] { outcome = run.run(); });
     runThread_ = nullptr;
+    start.threads = run.threads();
     runDeferred();
     return outcome;
 }
 
 // What the last run left is no longer news; the results window's charts
-// wait for the run's end.
+// wait for the run's end, and a saved run it showed gives way to it.
 void Form1::runStarted() {
     lastRunNote_.clear();
     showRunNote();
     if (results_) {
         results_->clearInstabilityNotice();
+        results_->showRunInPsi();
         results_->setRunUnderWay(true);
     }
 }
@@ -493,17 +500,19 @@ void Form1::mnuExportCsv_Click() {
 }
 
 void Form1::exportCsv() {
-    if (!state_.psiRows) {
+    // The run the results window shows: a saved one while it shows one.
+    const FormState& shown = results_ ? results_->shownRun() : state_;
+    if (!shown.psiRows) {
         ops_->messageBox({QStringLiteral("No run has left rows in psi yet."),
                           QStringLiteral("Export CSV"), MessageIcon::Information,
                           MessageButtons::Ok, QString()});
         return;
     }
-    const QString segments = defaultSegmentList(state_.psiRows->lastSegment);
+    const QString segments = defaultSegmentList(shown.psiRows->lastSegment);
     const auto choice =
         hooks_.askCsvChoice ? hooks_.askCsvChoice(segments) : askCsvChoice(this, segments);
     if (choice) {
-        exportPsiCsv(*ops_, state_, *choice);
+        exportPsiCsv(*ops_, shown, *choice);
     }
 }
 
@@ -511,7 +520,7 @@ void Form1::mnuResults_Click() {
     whenRunWaits([this] { showResults(); });
 }
 
-void Form1::showResults() {
+ResultsWindow& Form1::showResults() {
     if (!results_) {
         results_ = new ResultsWindow(state_, numbers_.locale(), this);
         results_->setRunUnderWay(running_);
@@ -521,6 +530,88 @@ void Form1::showResults() {
     results_->refresh();
     results_->show();
     results_->raise();
+    return *results_;
+}
+
+void Form1::mnuSaveResults_Click() {
+    const QString title = QStringLiteral("Save Results");
+    if (refusedWhileRunning(title)) {
+        return;
+    }
+    if (!state_.psiRows) {
+        ops_->messageBox({QStringLiteral("No run has left rows in psi yet."), title,
+                          MessageIcon::Information, MessageButtons::Ok, QString()});
+        return;
+    }
+    const QString path = hooks_.askResultsPath ? hooks_.askResultsPath(ResultsDialog::Save)
+                                               : askResultsPath(this, ResultsDialog::Save);
+    if (path.isEmpty()) {
+        return;
+    }
+    QString error;
+    const std::optional<RunRecord> record = recordOfLastRun(state_, lastRunStart_);
+    if (!record) {
+        error = QStringLiteral("There is no memory for a copy of the run's rows.");
+    } else if (writeResultsFile(*record, path, error)) {
+        return;
+    }
+    ops_->messageBox({QStringLiteral("The results file was not written."), title,
+                      MessageIcon::Exclamation, MessageButtons::Ok, error});
+}
+
+std::optional<SavedRun> Form1::readSavedRunAsked(ResultsDialog dialog, const QString& title) {
+    const QString path =
+        hooks_.askResultsPath ? hooks_.askResultsPath(dialog) : askResultsPath(this, dialog);
+    if (path.isEmpty()) {
+        return std::nullopt;
+    }
+    QString error;
+    std::optional<SavedRun> run = readSavedRun(path, error);
+    if (!run) {
+        ops_->messageBox({QStringLiteral("The results file was not opened."), title,
+                          MessageIcon::Exclamation, MessageButtons::Ok, error});
+    }
+    return run;
+}
+
+// A run under way owns psi and the results window: the results file is
+// saved or opened between runs.
+bool Form1::refusedWhileRunning(const QString& title) {
+    if (!running_) {
+        return false;
+    }
+    ops_->messageBox({QStringLiteral("A run is under way."), title, MessageIcon::Information,
+                      MessageButtons::Ok, QString()});
+    return true;
+}
+
+void Form1::mnuOpenResults_Click() {
+    const QString title = QStringLiteral("Open Results");
+    if (refusedWhileRunning(title)) {
+        return;
+    }
+    if (std::optional<SavedRun> run = readSavedRunAsked(ResultsDialog::Open, title)) {
+        showResults().showSavedRun(std::move(*run));
+    }
+}
+
+// The file is read at once; it is drawn over the run where that run waits.
+void Form1::mnuCompareWith_Click() {
+    std::optional<SavedRun> read =
+        readSavedRunAsked(ResultsDialog::Compare, QStringLiteral("Compare With"));
+    if (!read) {
+        return;
+    }
+    auto run = std::make_shared<SavedRun>(std::move(*read));
+    whenRunWaits([this, run] { showResults().compareWith(std::move(*run)); });
+}
+
+void Form1::mnuClearComparison_Click() {
+    whenRunWaits([this] {
+        if (results_) {
+            results_->clearComparison();
+        }
+    });
 }
 
 // STOP and the GO buttons, on the screen.

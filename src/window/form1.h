@@ -2,6 +2,7 @@
 
 #include "form1_menu.h"
 #include "model/number_text.h"
+#include "results_files_menu.h"
 #include "runs/form_state.h"
 #include "runs/window_ops.h"
 
@@ -39,6 +40,9 @@ struct Form1Hooks {
     // Model → Closing time and friction…: the closing time and the friction
     // factor, given the current ones; nothing when cancelled.
     std::function<std::optional<WaterHammer>(const WaterHammer& current)> askClosingTimeAndFriction;
+    // File → Save Results…, Open Results…, Compare With…: the file; empty
+    // when cancelled.
+    std::function<QString(ResultsDialog)> askResultsPath;
     // The file that remembers the Model menu's choices (INI); empty: the
     // user's settings.
     QString settingsFile;
@@ -87,6 +91,12 @@ class Form1 : public QWidget {
     void mnuExportCsv_Click();
     void mnuQuit_Click() { close(); }
     void mnuResults_Click();
+    // The last run saved as a results file; a saved one shown in the
+    // results window, or drawn over the run shown there, and no longer.
+    void mnuSaveResults_Click();
+    void mnuOpenResults_Click();
+    void mnuCompareWith_Click();
+    void mnuClearComparison_Click();
     // The ends and the friction of the runs to come, remembered for the
     // next session; a run under way keeps its own.
     void mnuRestoringFreeEnd_Toggled(bool restoring);
@@ -120,8 +130,9 @@ class Form1 : public QWidget {
     void connectHandlers();
     template <class Run>
     void runAlone();
+    // The threads the run took go into `start`.
     template <class Run>
-    RunOutcome runOnItsThread();
+    RunOutcome runOnItsThread(RunStart& start);
     // Where the results window learns that a run starts and that it ended.
     void runStarted();
     void runEnded(RunOutcome outcome);
@@ -135,7 +146,8 @@ class Form1 : public QWidget {
     // the window writes to the same controls.
     void showRunSoFar();
     void exportCsv();
-    void showResults();
+    // The results window, made and shown.
+    ResultsWindow& showResults();
     QRect runButtons() const;
     void placeResults();
     void applyInitialTexts();
@@ -144,6 +156,11 @@ class Form1 : public QWidget {
     void showRunNote();
     // What the run that just ended leaves in the note.
     void noteRunOutcome(RunOutcome outcome);
+    // Tells the user, under `title`, when a run is under way.
+    bool refusedWhileRunning(const QString& title);
+    // A saved run read for Open Results… or Compare With…; the reason told
+    // when it cannot be.
+    std::optional<SavedRun> readSavedRunAsked(ResultsDialog dialog, const QString& title);
 
     NumberText numbers_;
     Form1Hooks hooks_;
@@ -158,6 +175,7 @@ class Form1 : public QWidget {
     RunThread* runThread_ = nullptr;  // the run on its thread, while there is one
     std::vector<std::function<void()>> deferred_;
     bool lastRunDecimal_ = false;  // the results window says whose charts it shows
+    RunStart lastRunStart_;        // of the run in psi, for Save Results…
     QLabel* runNote_ = nullptr;
     QString lastRunNote_;
     std::unique_ptr<QSettings> settings_;

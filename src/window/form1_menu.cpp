@@ -19,6 +19,7 @@ QMenuBar* buildForm1MenuBar(Form1& form) {
     auto* bar = new QMenuBar(&form);
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
     file->addAction(QStringLiteral("&Export CSV\u2026"), &form, &Form1::mnuExportCsv_Click);
+    addResultsFileItems(*file, form);
     file->addSeparator();
     file->addAction(QStringLiteral("&Quit"), &form, &Form1::mnuQuit_Click);
     QMenu* view = bar->addMenu(QStringLiteral("&View"));

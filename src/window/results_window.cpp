@@ -84,6 +84,7 @@ ResultsWindow::ResultsWindow(const FormState& form, const QLocale& locale, QWidg
       decimal_(wrappingLabel(this)),
       courant_(wrappingLabel(this)),
       instability_(wrappingLabel(this)),
+      comparison_(wrappingLabel(this)),
       pages_(new QStackedWidget(this)),
       tabs_(new QTabWidget(this)),
       envelopeNote_(wrappingLabel(this)),
@@ -103,6 +104,8 @@ ResultsWindow::ResultsWindow(const FormState& form, const QLocale& locale, QWidg
     layout->addWidget(courant_);
     instability_->setStyleSheet(QStringLiteral("QLabel { color: #c00000; font-weight: bold; }"));
     layout->addWidget(instability_);
+    comparison_->hide();
+    layout->addWidget(comparison_);
 
     auto* noRun = new QLabel(QStringLiteral("No run yet: press a GO button."), this);
     noRun->setAlignment(Qt::AlignCenter);
@@ -196,53 +199,132 @@ ResultsWindow::ResultsWindow(const FormState& form, const QLocale& locale, QWidg
 }
 
 void ResultsWindow::replaceTimeAndProfile(bool shownOnly) {
-    const int lastRow = form_.psiRows ? form_.psiRows->lastRow : 0;
+    const int lastRow = shownRun().psiRows ? shownRun().psiRows->lastRow : 0;
     const int tab = tabs_->currentIndex();
     if (!shownOnly || tab == kTimeTab) {
-        replaceChart(*views_[kDisplacement], displacementChart(form_, locale_));
-        replaceChart(*views_[kStress], stressChart(form_, locale_));
+        replaceChart(*views_[kDisplacement], displacementChart(shownRun(), locale_));
+        replaceChart(*views_[kStress], stressChart(shownRun(), locale_));
         // The stress at a valve comes first.
         auto* column = static_cast<QVBoxLayout*>(chartBoxes_[kTimeTab]->layout());
         column->removeWidget(views_[kStress]);
-        column->insertWidget(stressLeads(form_) ? 0 : 1, views_[kStress], 1);
+        column->insertWidget(stressLeads(shownRun()) ? 0 : 1, views_[kStress], 1);
+        overlayComparison({kDisplacement, kStress});
     }
     if (!shownOnly || tab == kProfileTab) {
-        replaceChart(*views_[kProfile], profileChart(form_, locale_, lastRow));
+        replaceChart(*views_[kProfile], profileChart(shownRun(), locale_, lastRow));
     }
     const QSignalBlocker quiet(slider_);
     slider_->setRange(0, lastRow);
     slider_->setValue(lastRow);
-    slider_->setEnabled(form_.psiRows.has_value() && !runUnderWay_);
+    slider_->setEnabled(shownRun().psiRows.has_value() && !runUnderWay_);
     play_->setEnabled(lastRow > 0 && !runUnderWay_);
-    rowLabel_->setText(rowCaption(form_, locale_, lastRow));
-    summary_->setText(runSummary(form_, locale_));
-    summary_->setVisible(form_.psiRows.has_value());
-    pages_->setCurrentIndex(form_.psiRows ? 1 : 0);
+    rowLabel_->setText(rowCaption(shownRun(), locale_, lastRow));
+    summary_->setText(runSummary(shownRun(), locale_));
+    summary_->setVisible(shownRun().psiRows.has_value());
+    pages_->setCurrentIndex(shownRun().psiRows ? 1 : 0);
 }
 
 void ResultsWindow::refresh() {
     play_->setChecked(false);
     replaceTimeAndProfile(false);
-    if (afterDecimal_ && form_.psiRows) {
+    if (afterDecimal_ && shownRun().psiRows) {
         decimal_->setText(
             QStringLiteral("The decimal run leaves psi alone: these charts show the last %1.")
-                .arg(form_.psiRows->run == RunKind::Girotondo
+                .arg(shownRun().psiRows->run == RunKind::Girotondo
                          ? QStringLiteral("Girotondo run")
                          : QStringLiteral("double-precision run")));
     } else {
         decimal_->clear();
     }
     decimal_->setVisible(!decimal_->text().isEmpty());
-    courant_->setText(courantText(form_, locale_));
+    courant_->setText(courantText(shownRun(), locale_));
     courant_->setVisible(!courant_->text().isEmpty());
-    instability_->setText(charts::instabilityNotice(form_, locale_));
+    instability_->setText(charts::instabilityNotice(shownRun(), locale_));
     instability_->setVisible(!instability_->text().isEmpty());
-    EnvelopeCharts envelope = envelopeCharts(form_, locale_);
+    EnvelopeCharts envelope = opened_ ? envelopeCharts(opened_->form, opened_->envelope, locale_)
+                                      : envelopeCharts(form_, locale_);
     replaceChart(*views_[kEnvelopeDisplacement], std::move(envelope.displacement));
     replaceChart(*views_[kEnvelopeStress], std::move(envelope.stress));
-    envelopeNote_->setText(envelopeNote(form_));
+    envelopeNote_->setText(
+        opened_
+            ? (opened_->envelope ? QString()
+                                 : QStringLiteral("%1 holds no envelope.").arg(opened_->fileName))
+            : envelopeNote(form_));
     envelopeNote_->setVisible(!envelopeNote_->text().isEmpty());
-    replaceChart(*views_[kEnergy], energyChart(form_, locale_));
+    replaceChart(*views_[kEnergy], energyChart(shownRun(), locale_));
+    overlayComparison({kEnvelopeDisplacement, kEnvelopeStress, kEnergy});
+    showTitleAndComparison();
+}
+
+void ResultsWindow::showSavedRun(SavedRun run) {
+    opened_ = std::move(run);
+    afterDecimal_ = false;
+    refresh();
+}
+
+void ResultsWindow::showRunInPsi() {
+    if (opened_) {
+        opened_.reset();
+        refresh();
+    }
+}
+
+void ResultsWindow::compareWith(SavedRun run) {
+    compared_ = std::move(run);
+    refresh();
+}
+
+void ResultsWindow::clearComparison() {
+    if (compared_) {
+        compared_.reset();
+        refresh();
+    }
+}
+
+QString ResultsWindow::comparisonNote() const {
+    return comparison_->isHidden() ? QString() : comparison_->text();
+}
+
+void ResultsWindow::overlayComparison(std::initializer_list<int> charts) {
+    if (!compared_ || !shownRun().psiRows) {
+        return;
+    }
+    const FormState& other = compared_->form;
+    for (const int index : charts) {
+        std::unique_ptr<QChart> drawn;
+        switch (index) {
+            case kDisplacement:
+                drawn = displacementChart(other, locale_);
+                break;
+            case kStress:
+                drawn = stressChart(other, locale_);
+                break;
+            case kEnvelopeDisplacement:
+                drawn = envelopeCharts(other, compared_->envelope, locale_).displacement;
+                break;
+            case kEnvelopeStress:
+                drawn = envelopeCharts(other, compared_->envelope, locale_).stress;
+                break;
+            case kEnergy:
+                drawn = energyChart(other, locale_);
+                break;
+            default:
+                continue;
+        }
+        overlayRun(*views_[index]->chart(), *drawn, compared_->fileName);
+    }
+}
+
+void ResultsWindow::showTitleAndComparison() {
+    setWindowTitle(opened_ ? QStringLiteral("Velarion - Results - %1").arg(opened_->fileName)
+                           : QStringLiteral("Velarion - Results"));
+    if (compared_) {
+        comparison_->setText(QStringLiteral("Dashed, compared with %1: %2")
+                                 .arg(compared_->fileName, runSummary(compared_->form, locale_)));
+    } else {
+        comparison_->clear();
+    }
+    comparison_->setVisible(compared_.has_value());
 }
 
 void ResultsWindow::setRunUnderWay(bool underWay) {
@@ -271,8 +353,8 @@ void ResultsWindow::clearInstabilityNotice() {
 }
 
 void ResultsWindow::showProfile(int row) {
-    showProfileRow(*views_[kProfile]->chart(), form_, row);
-    rowLabel_->setText(rowCaption(form_, locale_, row));
+    showProfileRow(*views_[kProfile]->chart(), shownRun(), row);
+    rowLabel_->setText(rowCaption(shownRun(), locale_, row));
 }
 
 void ResultsWindow::play(bool on) {

@@ -22,6 +22,15 @@ class QTimer;
 
 namespace velarion::window {
 
+// A run read back from a results file, as the charts read it.
+struct SavedRun {
+    FormState form;
+    // Its envelope as the file keeps it: the Girotondo run's cannot be taken
+    // from its rows.
+    std::optional<EnvelopeExtremes> envelope;
+    QString fileName;  // named in titles and legends
+};
+
 // "Velarion - Results": the charts of the last double-precision or
 // Girotondo run that left rows in psi, whatever its outcome, in four tabs:
 // the time series, the profile (animated through the stored rows), the
@@ -47,6 +56,22 @@ class ResultsWindow : public QWidget {
     // After a decimal run, which leaves psi alone, the window says whose
     // rows the charts show.
     void setAfterDecimalRun(bool afterDecimal) { afterDecimal_ = afterDecimal; }
+
+    // Shows a run read back from a file instead of the one in psi, until
+    // showRunInPsi(); the title names the file.
+    void showSavedRun(SavedRun run);
+    // Back to the run in psi: a run starts.
+    void showRunInPsi();
+    // The run whose charts are shown: the saved one, else the one in psi.
+    const FormState& shownRun() const { return opened_ ? opened_->form : form_; }
+    bool showsSavedRun() const { return opened_.has_value(); }
+    // Draws a second saved run over the time series, the envelope and the
+    // energy, its lines dashed and named after its file, until
+    // clearComparison(); it stays through runs.
+    void compareWith(SavedRun run);
+    void clearComparison();
+    bool hasComparison() const { return compared_.has_value(); }
+    QString comparisonNote() const;
 
     // Resets the zoom of the charts on the tab shown.
     void resetZoom();
@@ -84,8 +109,13 @@ class ResultsWindow : public QWidget {
     // The time series and the profile, or only those of the tab shown.
     void replaceTimeAndProfile(bool shownOnly);
     QChartView* newView();
+    // The compared run's lines over the charts of `charts` (indices).
+    void overlayComparison(std::initializer_list<int> charts);
+    void showTitleAndComparison();
 
     const FormState& form_;
+    std::optional<SavedRun> opened_;
+    std::optional<SavedRun> compared_;
     QLocale locale_;
     bool afterDecimal_ = false;
     bool runUnderWay_ = false;
@@ -94,6 +124,7 @@ class ResultsWindow : public QWidget {
     QLabel* decimal_;
     QLabel* courant_;
     QLabel* instability_;    // red, shown only for an unstable run
+    QLabel* comparison_;     // which run the dashed lines are
     QStackedWidget* pages_;  // "No run yet" or the tabs
     QTabWidget* tabs_;
     QChartView* views_[kCharts];

@@ -52,6 +52,10 @@ class Form1Fixture : public ::testing::Test {
             offeredHammer = current;
             return hammerChoice;
         };
+        h.askResultsPath = [this](ResultsDialog dialog) {
+            askedResults.push_back(dialog);
+            return resultsPath;
+        };
         h.settingsFile = settingsFile();
         h.terminate = [this] {
             ++terminations;
@@ -87,6 +91,8 @@ class Form1Fixture : public ::testing::Test {
     QString offeredSegments;
     std::optional<WaterHammer> hammerChoice;  // what the closing time dialog is told
     WaterHammer offeredHammer;
+    QString resultsPath;  // what Save/Open Results… and Compare With… are told
+    std::vector<ResultsDialog> askedResults;
     int terminations = 0;
     std::function<void()> onTerminate;
 

@@ -1,6 +1,7 @@
 #include "window/results_window.h"
 #include "charts/results_charts.h"
 #include "form1_fixture.h"
+#include "results/results_file.h"
 
 #include <QChart>
 #include <QChartView>
@@ -310,6 +311,150 @@ TEST_F(ResultsWindowTest, ExportAndSaveWriteIntoAPipeAndRefuseADanglingLink) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].detail, "link.cnf is a symbolic link to gone.cnf, which does not exist");
     EXPECT_FALSE(QFile::exists(dir.filePath("gone.cnf")));
+}
+
+namespace {
+
+QList<QList<QPointF>> linesOf(const QChart* chart) {
+    QList<QList<QPointF>> lines;
+    for (const QAbstractSeries* series : chart->series()) {
+        lines.append(static_cast<const QLineSeries*>(series)->points());
+    }
+    return lines;
+}
+
+QByteArray bytesOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+}  // namespace
+
+// Two runs saved, the first reopened while the second is in psi: the same
+// lines on every chart and the same CSV as when it was the last run; the
+// second drawn over it, dashed and named after its file, until cleared; the
+// next run shows itself again.
+TEST_F(ResultsWindowTest, RunsAreSavedReopenedAndCompared) {
+    set(ctl::TINDICE_MATRICE2, "100");
+    set(ctl::Tnitertemp, "900");
+    set(ctl::TINDICE_MATRICE1, "900");
+    ResultsWindow* results = openResults();
+    click(ctl::Command2);
+    enum { kTime, kStress, kEnvDisp, kEnvStress, kEnergy };
+    const int charts[] = {0, 1, 3, 4, 5};
+    QList<QList<QList<QPointF>>> seedLines, restoringLines;
+    for (int c : charts) {
+        seedLines.append(linesOf(results->chart(c)));
+    }
+    csvChoice = CsvChoice{dir.filePath("seed.csv"), "0,50,100"};
+    triggerMenu("&File", "&Export CSV\u2026");
+    resultsPath = dir.filePath("seed.nc");
+    triggerMenu("&File", "&Save Results\u2026");
+    ASSERT_TRUE(messages.empty()) << messages[0].detail.toStdString();
+
+    QString error;
+    const auto record = readResultsFile(resultsPath, error);
+    ASSERT_TRUE(record) << error.toStdString();
+    EXPECT_EQ(record->provenance.program, "velarion");
+    EXPECT_EQ(record->lastRow, 900);
+    EXPECT_TRUE(std::find(record->boxes.begin(), record->boxes.end(),
+                          std::pair<QString, QString>("TINDICE_MATRICE2", "100")) !=
+                record->boxes.end());
+
+    triggerMenu("&Model", "&Restoring free end");
+    click(ctl::Command2);
+    for (int c : charts) {
+        restoringLines.append(linesOf(results->chart(c)));
+    }
+    ASSERT_FALSE(restoringLines[kTime] == seedLines[kTime]);
+    resultsPath = dir.filePath("restoring.nc");
+    triggerMenu("&File", "&Save Results\u2026");
+
+    resultsPath = dir.filePath("seed.nc");
+    triggerMenu("&File", "&Open Results\u2026");
+    ASSERT_TRUE(messages.empty()) << messages[0].detail.toStdString();
+    EXPECT_EQ(results->windowTitle(), "Velarion - Results - seed.nc");
+    EXPECT_TRUE(results->showsSavedRun());
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(linesOf(results->chart(charts[i])), seedLines[i]) << "chart " << charts[i];
+    }
+    csvChoice = CsvChoice{dir.filePath("reopened.csv"), "0,50,100"};
+    triggerMenu("&File", "&Export CSV\u2026");
+    EXPECT_EQ(bytesOf(dir.filePath("reopened.csv")), bytesOf(dir.filePath("seed.csv")));
+
+    resultsPath = dir.filePath("restoring.nc");
+    triggerMenu("&File", "&Compare With\u2026");
+    ASSERT_TRUE(messages.empty()) << messages[0].detail.toStdString();
+    for (int i : {kTime, kStress, kEnvDisp, kEnvStress, kEnergy}) {
+        const QChart* chart = results->chart(charts[i]);
+        const auto lines = linesOf(chart);
+        const auto shown = seedLines[i].size();
+        ASSERT_EQ(lines.size(), shown + restoringLines[i].size()) << "chart " << charts[i];
+        EXPECT_EQ(lines.mid(0, shown), seedLines[i]);
+        EXPECT_EQ(lines.mid(shown), restoringLines[i]) << "chart " << charts[i];
+        const auto* compared = static_cast<const QLineSeries*>(chart->series().at(shown));
+        EXPECT_TRUE(compared->name().startsWith("restoring.nc: "))
+            << compared->name().toStdString();
+        EXPECT_EQ(compared->pen().style(), Qt::DashLine);
+    }
+    EXPECT_TRUE(results->comparisonNote().contains("restoring.nc"));
+
+    triggerMenu("&File", "C&lear comparison");
+    EXPECT_EQ(linesOf(results->chart(0)), seedLines[kTime]);
+    EXPECT_TRUE(results->comparisonNote().isEmpty());
+
+    click(ctl::Command2);
+    EXPECT_EQ(results->windowTitle(), "Velarion - Results");
+    EXPECT_EQ(linesOf(results->chart(0)), restoringLines[kTime]);
+    EXPECT_EQ(askedResults.size(), 4u);
+}
+
+// A file that is not a results file, an empty one and a truncated one each
+// get one message naming the file and why; what the window shows stays.
+TEST_F(ResultsWindowTest, FilesThatAreNotResultsAreRefusedNamingTheFile) {
+    triggerMenu("&File", "&Save Results\u2026");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "No run has left rows in psi yet.");
+    EXPECT_TRUE(askedResults.empty());
+    messages.clear();
+
+    set(ctl::TINDICE_MATRICE2, "100");
+    click(ctl::Command2);
+    ResultsWindow* results = openResults();
+    const auto before = linesOf(results->chart(0));
+    resultsPath = dir.filePath("good.nc");
+    triggerMenu("&File", "&Save Results\u2026");
+    const QByteArray good = bytesOf(resultsPath);
+    ASSERT_GT(good.size(), 1000);
+
+    const auto writeFile = [this](const char* name, const QByteArray& bytes) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    };
+    const struct {
+        QString path;
+        const char* why;
+    } bad[] = {{writeFile("table.nc", "row,time (s),psi 0\r\n0,0,0\r\n"), "not a NetCDF file"},
+               {writeFile("empty.nc", QByteArray()), "not a NetCDF file"},
+               {writeFile("cut.nc", good.left(good.size() / 2)), "damaged"},
+               {dir.filePath("missing.nc"), "does not exist"}};
+    for (const auto& file : bad) {
+        for (const char* item : {"&Open Results\u2026", "&Compare With\u2026"}) {
+            messages.clear();
+            resultsPath = file.path;
+            triggerMenu("&File", item);
+            ASSERT_EQ(messages.size(), 1u) << file.path.toStdString();
+            EXPECT_EQ(messages[0].icon, MessageIcon::Exclamation);
+            EXPECT_TRUE(messages[0].detail.startsWith(file.path))
+                << messages[0].detail.toStdString();
+            EXPECT_TRUE(messages[0].detail.contains(file.why)) << messages[0].detail.toStdString();
+            EXPECT_EQ(results->windowTitle(), "Velarion - Results");
+            EXPECT_FALSE(results->hasComparison());
+            EXPECT_EQ(linesOf(results->chart(0)), before);
+        }
+    }
 }
 
 }  // namespace
