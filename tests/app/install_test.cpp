@@ -81,6 +81,7 @@ TEST_F(InstallTest, LaysOutEveryFileWhereTheDesktopLooksForIt) {
         "usr/share/doc/velarion/guide-window.png",
         "usr/share/doc/velarion/guide.md",
         "usr/share/doc/velarion/notebook-first-steps.png",
+        "usr/share/doc/velarion/results-compared.png",
         "usr/share/doc/velarion/results-energy.png",
         "usr/share/doc/velarion/results-envelope.png",
         "usr/share/doc/velarion/results-profile.png",
