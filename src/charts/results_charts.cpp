@@ -585,6 +585,16 @@ QString runSummary(const FormState& form, const QLocale& locale) {
            modelSentence(rows.freeEnd, rows.hammer, numbers);
 }
 
+QString comparisonSummary(const FormState& form, const QString& fileName, const QLocale& locale) {
+    if (!form.psiRows) {
+        return fileName;
+    }
+    const PsiRows& rows = *form.psiRows;
+    return QStringLiteral("Dashed: %1, %2, %3. %4")
+        .arg(fileName, runName(rows.run).toLower(), outcomeName(rows.outcome),
+             modelSentence(rows.freeEnd, rows.hammer, NumberText(locale)));
+}
+
 QString courantText(const FormState& form, const QLocale& locale) {
     if (!form.psiRows) {
         return QString();

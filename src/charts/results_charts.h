@@ -55,6 +55,9 @@ void overlayRun(QChart& chart, const QChart& other, const QString& label);
 // Which run the rows come from, how it ended, which levels they hold, and
 // its ends and friction.
 QString runSummary(const FormState& form, const QLocale& locale);
+// The run drawn dashed over another, in one line where it fits: its file,
+// its kind and outcome, and its ends and friction.
+QString comparisonSummary(const FormState& form, const QString& fileName, const QLocale& locale);
 // The Courant number of the run in psi, with a note when it exceeds 1.
 QString courantText(const FormState& form, const QLocale& locale);
 // Why the run in psi is unstable, one sentence; empty when its energy

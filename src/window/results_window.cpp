@@ -319,8 +319,7 @@ void ResultsWindow::showTitleAndComparison() {
     setWindowTitle(opened_ ? QStringLiteral("Velarion - Results - %1").arg(opened_->fileName)
                            : QStringLiteral("Velarion - Results"));
     if (compared_) {
-        comparison_->setText(QStringLiteral("Dashed, compared with %1: %2")
-                                 .arg(compared_->fileName, runSummary(compared_->form, locale_)));
+        comparison_->setText(comparisonSummary(compared_->form, compared_->fileName, locale_));
     } else {
         comparison_->clear();
     }

@@ -398,6 +398,8 @@ TEST_F(ResultsWindowTest, RunsAreSavedReopenedAndCompared) {
         EXPECT_EQ(compared->pen().style(), Qt::DashLine);
     }
     EXPECT_TRUE(results->comparisonNote().contains("restoring.nc"));
+    EXPECT_TRUE(results->comparisonNote().contains("restoring free end"))
+        << results->comparisonNote().toStdString();
 
     triggerMenu("&File", "C&lear comparison");
     EXPECT_EQ(linesOf(results->chart(0)), seedLines[kTime]);
