@@ -133,9 +133,8 @@ void doubleRun(benchmark::State& state, bool readAfter) {
             break;
         }
         if (readAfter) {
-            EnergyRecord computed;
-            const EnergyRecord& energy = energyOfRun(form, computed);
-            const Envelope envelope = envelopeFromPsi(form);
+            const EnergyRecord& energy = energyOfRun(form);
+            const Envelope& envelope = envelopeOfRun(form);
             benchmark::DoNotOptimize(energy.instability());
             benchmark::DoNotOptimize(envelope.maxDisplacement(0));
         }

@@ -430,18 +430,11 @@ std::optional<EnvelopeExtremes> extremesOfRun(const FormState& form) {
     if (!form.psiRows) {
         return std::nullopt;
     }
-    const Parameters& p = form.psiRows->parameters;
-    if (form.psiRows->run == RunKind::Girotondo) {
-        if (form.girotondoEnvelope.isEmpty()) {
-            return std::nullopt;
-        }
-        return extremesOf(form.girotondoEnvelope, p);
-    }
-    const Envelope envelope = envelopeFromPsi(form);
+    const Envelope& envelope = envelopeOfRun(form);
     if (envelope.isEmpty()) {
         return std::nullopt;
     }
-    return extremesOf(envelope, p);
+    return extremesOf(envelope, form.psiRows->parameters);
 }
 
 }  // namespace
@@ -500,8 +493,7 @@ QString envelopeNote(const FormState& form) {
 
 std::unique_ptr<QChart> energyChart(const FormState& form, const QLocale& locale) {
     auto chart = newChart(QStringLiteral("Energy per unit area of the section"), locale);
-    EnergyRecord computed;
-    const EnergyRecord& energy = energyOfRun(form, computed);
+    const EnergyRecord& energy = energyOfRun(form);
     std::vector<QPointF> kinetic, strain, work, total, dissipated, valveWork, balance;
     if (form.psiRows) {
         const double deltaT = form.psiRows->parameters.DeltaT;

@@ -3,17 +3,18 @@
 
 #include "output/csv_writer.h"
 
+#include <atomic>
+
 namespace velarion {
 
-const EnergyRecord& energyOfRun(const FormState& form, EnergyRecord& computed) {
-    computed = EnergyRecord();
-    if (!form.psiRows) {
-        return computed;
-    }
+namespace {
+
+std::atomic<std::uint64_t> passesOverPsi{0};
+
+EnergyRecord energyFromPsi(const FormState& form) {
+    ++passesOverPsi;
     const PsiRows& rows = *form.psiRows;
-    if (rows.run == RunKind::Girotondo) {
-        return form.girotondoEnergy;
-    }
+    EnergyRecord computed;
     EnergyFlows flows(rows.parameters, rows.freeEnd, rows.hammer);
     for (int J = 1; J <= rows.lastRow; ++J) {
         const double* before = form.psi.row(static_cast<std::size_t>(J - 1));
@@ -27,6 +28,29 @@ const EnergyRecord& energyOfRun(const FormState& form, EnergyRecord& computed) {
         computed.placeGrowth(before, now, rows.lastSegment, rows.parameters);
     }
     return computed;
+}
+
+}  // namespace
+
+const EnergyRecord& energyOfRun(const FormState& form) {
+    static const EnergyRecord none;
+    if (!form.psiRows) {
+        return none;
+    }
+    const PsiRows& rows = *form.psiRows;
+    if (rows.run == RunKind::Girotondo) {
+        return form.girotondoEnergy;
+    }
+    DerivedFromPsi& derived = form.derived;
+    if (!derived.energy || derived.energyThroughRow != rows.lastRow) {
+        derived.energy = energyFromPsi(form);
+        derived.energyThroughRow = rows.lastRow;
+    }
+    return *derived.energy;
+}
+
+std::uint64_t energyPassesOverPsi() {
+    return passesOverPsi;
 }
 
 bool writeEnergyCsv(const RunRecord& record, const QString& path, QString& error,

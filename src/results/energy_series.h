@@ -8,14 +8,20 @@
 
 #include <QString>
 
+#include <cstdint>
+
 namespace velarion {
 
 // The energy of every level the run in psi computed, from level 1 on: the
-// double run's computed into `computed` from its rows of psi, pairing row
-// J - 1 with row J; the Girotondo run's as the run recorded it, where it
-// lies (it can hold millions of levels), since psi keeps only its
-// snapshots. Empty when psi holds no rows of a run.
-const EnergyRecord& energyOfRun(const FormState& form, EnergyRecord& computed);
+// double run's from its rows of psi, pairing row J - 1 with row J,
+// computed once and kept in the form for its other readers; the Girotondo
+// run's as the run recorded it, where it lies (it can hold millions of
+// levels), since psi keeps only its snapshots. Empty when psi holds no rows
+// of a run. It lasts until the form's psi next changes.
+const EnergyRecord& energyOfRun(const FormState& form);
+
+// How many times this process computed an energy from rows of psi.
+std::uint64_t energyPassesOverPsi();
 
 // Writes the record's energy as CSV: the header
 // level,time,kinetic,strain,work,energy and one row per kept level whose

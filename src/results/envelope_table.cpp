@@ -17,6 +17,22 @@ Envelope envelopeFromPsi(const FormState& form) {
     return envelope;
 }
 
+const Envelope& envelopeOfRun(const FormState& form) {
+    static const Envelope none;
+    if (!form.psiRows) {
+        return none;
+    }
+    if (form.psiRows->run == RunKind::Girotondo) {
+        return form.girotondoEnvelope;
+    }
+    DerivedFromPsi& derived = form.derived;
+    if (!derived.envelope || derived.envelopeThroughRow != form.psiRows->lastRow) {
+        derived.envelope = envelopeFromPsi(form);
+        derived.envelopeThroughRow = form.psiRows->lastRow;
+    }
+    return *derived.envelope;
+}
+
 namespace {
 
 // Why a record holds no envelope.

@@ -15,6 +15,12 @@ namespace velarion {
 // cannot be had.
 Envelope envelopeFromPsi(const FormState& form);
 
+// The envelope of the run in psi: the double run's from psi, computed once
+// and kept in the form for its other readers; the Girotondo run's as the
+// run kept it (empty when it kept none). It lasts until the form's psi next
+// changes.
+const Envelope& envelopeOfRun(const FormState& form);
+
 // Writes the record's envelope as CSV: the header
 // segment,min_displacement,max_displacement,min_stress,max_stress and one
 // row per segment, displacements in metres and stresses in pascals

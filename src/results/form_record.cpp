@@ -32,13 +32,8 @@ RunRecord recordOfRows(const PsiRows& rows) {
 // The energy and the envelope of the run in psi.
 void addEnergyAndEnvelope(const FormState& form, RunRecord& r) {
     const PsiRows& rows = *form.psiRows;
-    EnergyRecord computed;
-    r.energy = energyOfRun(form, computed);
-    if (rows.run == RunKind::Girotondo) {
-        if (!form.girotondoEnvelope.isEmpty()) {
-            r.envelope = extremesOf(form.girotondoEnvelope, rows.parameters);
-        }
-    } else if (const Envelope envelope = envelopeFromPsi(form); !envelope.isEmpty()) {
+    r.energy = energyOfRun(form);
+    if (const Envelope& envelope = envelopeOfRun(form); !envelope.isEmpty()) {
         r.envelope = extremesOf(envelope, rows.parameters);
     }
 }

@@ -50,10 +50,8 @@ std::optional<InstabilityVerdict> instabilityOfRun(const FormState& form) {
     if (!form.psiRows) {
         return std::nullopt;
     }
-    EnergyRecord computed;
     const PsiRows& rows = *form.psiRows;
-    return judgeStability(rows.parameters, rows.freeEnd, rows.lastSegment,
-                          energyOfRun(form, computed));
+    return judgeStability(rows.parameters, rows.freeEnd, rows.lastSegment, energyOfRun(form));
 }
 
 QString courantWarning(const Parameters& p, const NumberText& numbers) {

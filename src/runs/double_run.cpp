@@ -118,6 +118,7 @@ void DoubleRun::fillFirstRows() {
     refuseNonFiniteFirstRows(form_.psi.row(0), form_.psi.row(1), M_);
     form_.psiRows =
         PsiRows{RunKind::Double, p, M_, 1, std::nullopt, factors_.freeEnd, form_.hammer};
+    form_.derived = DerivedFromPsi();
 }
 
 // A team shares the levels when one is chosen for the row. A kept matrix

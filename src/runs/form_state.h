@@ -27,6 +27,18 @@ struct PsiRows {
     WaterHammer hammer;                 // its first end and friction
 };
 
+// What the readers of a double run derive from its rows of psi: computed
+// the first time one asks and kept while psi holds the same rows, so that
+// however many outputs, checks and charts read the energy and the envelope
+// of a run, psi is walked once for each. The row each reaches tells
+// whether it is current; a run clears both when it stores new rows.
+struct DerivedFromPsi {
+    std::optional<EnergyRecord> energy;
+    int energyThroughRow = -1;
+    std::optional<Envelope> envelope;
+    int envelopeThroughRow = -1;
+};
+
 // Everything a run leaves in the window: it lasts as long as the window.
 struct FormState {
     std::int32_t IndiceMatrice1 = 1000;
@@ -44,10 +56,6 @@ struct FormState {
     int threads = 0;
     Parameters parameters;
     Matrix psi;
-    // The three rotating rows of the Girotondo run (one row each).
-    Matrix psiGiro0;
-    Matrix psiGiro1;
-    Matrix psiGiro2;
     // The texts of the arbitrary-precision run.
     PsiText psiText;
     std::optional<PsiRows> psiRows;  // empty: psi holds no rows of a run
@@ -57,6 +65,8 @@ struct FormState {
     // double run's follow from psi.
     EnergyRecord girotondoEnergy;
     Envelope girotondoEnvelope;
+    // A cache, so readers that hold the form const fill it.
+    mutable DerivedFromPsi derived;
 };
 
 // Records how the run that stored psi's rows ended; rows left by an earlier

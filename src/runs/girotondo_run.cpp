@@ -108,13 +108,14 @@ void GirotondoRun::createArrays() {
         throw RunFailure(
             QStringLiteral("There is not enough memory for psi(%1, %2).").arg(rows).arg(M));
     }
-    form_.psiGiro0 = std::move(giro0);
-    form_.psiGiro1 = std::move(giro1);
-    form_.psiGiro2 = std::move(giro2);
+    psiGiro0_ = std::move(giro0);
+    psiGiro1_ = std::move(giro1);
+    psiGiro2_ = std::move(giro2);
     form_.psi = std::move(psi);
     form_.psiRows.reset();
     form_.girotondoEnergy = EnergyRecord();
     form_.girotondoEnvelope = Envelope();
+    form_.derived = DerivedFromPsi();
 }
 
 void GirotondoRun::readParameters() {
@@ -133,8 +134,8 @@ void GirotondoRun::fillInitialRows() {
         throw RunFailure(segmentLimitReason(M_));
     }
     const Parameters& p = form_.parameters;
-    double* giro0 = form_.psiGiro0.row(0);
-    double* giro1 = form_.psiGiro1.row(0);
+    double* giro0 = psiGiro0_.row(0);
+    double* giro1 = psiGiro1_.row(0);
     layOutAtRest(form_.psi.row(0), M_, p.L0);
     std::copy_n(form_.psi.row(0), M_ + 1, giro0);
     if (M_ > kLastSegmentLimit) {
@@ -158,9 +159,9 @@ void GirotondoRun::fillInitialRows() {
     ParameterReader(ops_, numbers_).refuseImpossibleUpdate(form_.parameters);
     sums_.assign(static_cast<std::size_t>(energyBlockCount(M_)), EnergySums{});
     startEnvelope();
-    update(form_.psiGiro1, form_.psiGiro0, form_.psiGiro2);
+    update(psiGiro1_, psiGiro0_, psiGiro2_);
     if (keepEnvelope_) {
-        form_.girotondoEnvelope.add(form_.psiGiro2.row(0));
+        form_.girotondoEnvelope.add(psiGiro2_.row(0));
     }
     startTiles();
 }
@@ -180,8 +181,8 @@ void GirotondoRun::startTiles() {
     }
     try {
         tiles_ = std::make_unique<RotatingTiles>(
-            *team_, std::array{form_.psiGiro0.row(0), form_.psiGiro1.row(0), form_.psiGiro2.row(0)},
-            M_, factors_, tileDepth_, keepEnvelope_ ? &form_.girotondoEnvelope : nullptr);
+            *team_, std::array{psiGiro0_.row(0), psiGiro1_.row(0), psiGiro2_.row(0)}, M_, factors_,
+            tileDepth_, keepEnvelope_ ? &form_.girotondoEnvelope : nullptr);
     } catch (const std::bad_alloc&) {
         team_.reset();
     }
@@ -193,12 +194,12 @@ void GirotondoRun::startEnvelope() {
         return;
     }
     Envelope& envelope = form_.girotondoEnvelope;
-    if (!envelope.start(form_.psiGiro0.row(0), M_)) {
+    if (!envelope.start(psiGiro0_.row(0), M_)) {
         throw RunFailure(QStringLiteral("There is not enough memory for the envelope of %1 "
                                         "segments.")
                              .arg(M_ + 1));
     }
-    envelope.add(form_.psiGiro1.row(0));
+    envelope.add(psiGiro1_.row(0));
 }
 
 bool GirotondoRun::takeSnapshots() {
@@ -254,14 +255,14 @@ void GirotondoRun::cycles(int lastK) {
 void GirotondoRun::cycle() {
     int done = 0;
     try {
-        update(form_.psiGiro2, form_.psiGiro1, form_.psiGiro0);
+        update(psiGiro2_, psiGiro1_, psiGiro0_);
         ++done;
-        update(form_.psiGiro0, form_.psiGiro2, form_.psiGiro1);
+        update(psiGiro0_, psiGiro2_, psiGiro1_);
         ++done;
-        update(form_.psiGiro1, form_.psiGiro0, form_.psiGiro2);
+        update(psiGiro1_, psiGiro0_, psiGiro2_);
     } catch (const RunFailure&) {
         if (keepEnvelope_) {
-            const Matrix* completed[] = {&form_.psiGiro0, &form_.psiGiro1};
+            const Matrix* completed[] = {&psiGiro0_, &psiGiro1_};
             for (int i = 0; i < done; ++i) {
                 form_.girotondoEnvelope.add(completed[i]->row(0));
             }
@@ -269,8 +270,7 @@ void GirotondoRun::cycle() {
         throw;
     }
     if (keepEnvelope_) {
-        form_.girotondoEnvelope.add3(form_.psiGiro0.row(0), form_.psiGiro1.row(0),
-                                     form_.psiGiro2.row(0));
+        form_.girotondoEnvelope.add3(psiGiro0_.row(0), psiGiro1_.row(0), psiGiro2_.row(0));
     }
 }
 
@@ -363,7 +363,7 @@ void GirotondoRun::stepQuietly(std::int64_t from, int count, bool envelope) {
 }
 
 double* GirotondoRun::giroRow(std::int64_t level) {
-    Matrix* rows[] = {&form_.psiGiro0, &form_.psiGiro1, &form_.psiGiro2};
+    Matrix* rows[] = {&psiGiro0_, &psiGiro1_, &psiGiro2_};
     return rows[level % 3]->row(0);
 }
 
@@ -422,7 +422,7 @@ void GirotondoRun::storeSnapshot(int J) {
     if (tiles_ && tiles_->holdsRows()) {
         tiles_->copyLevel(level_, into);
     } else {
-        std::copy_n(form_.psiGiro2.row(0), M_ + 1, into);
+        std::copy_n(psiGiro2_.row(0), M_ + 1, into);
     }
     form_.psiRows->lastRow = J;
 }

@@ -43,6 +43,10 @@ class GirotondoRun {
 
     // The threads the last run shared its cycles between.
     int threads() const { return team_ ? team_->parts() : 1; }
+    // Rotating row 0, 1 or 2 as the last run left it.
+    const Matrix& rotatingRow(int i) const {
+        return i == 0 ? psiGiro0_ : (i == 1 ? psiGiro1_ : psiGiro2_);
+    }
 
   private:
     RunOutcome runSteps();
@@ -77,6 +81,10 @@ class GirotondoRun {
     RunControl control_;
     RunLog log_;
     KernelFactors factors_;
+    // The three rotating rows (one row each), allocated with psi.
+    Matrix psiGiro0_;
+    Matrix psiGiro1_;
+    Matrix psiGiro2_;
     int M_ = 0;
     std::int64_t level_ = 0;  // the newest level computed
     std::function<void()> export_;

@@ -4,6 +4,7 @@
 // with plain loops, not by the code under test.
 #include "results/energy_series.h"
 #include "results/envelope_table.h"
+#include "results/form_record.h"
 #include "results/stability_verdict.h"
 #include "results/verification.h"
 #include "support/run_fixture.h"
@@ -112,9 +113,7 @@ TEST_F(RunChecksTest, TheRestoringFreeEndConservesTheEnergyInBothRuns) {
         const std::vector<double> plain = plainEnergies();
         ASSERT_EQ(plain.size(), 3000u);
         EXPECT_LT(largestDrift(plain), 1e-10) << TP;
-
-        EnergyRecord computed;
-        const EnergyRecord fromPsi = energyOfRun(form, computed);
+        const EnergyRecord fromPsi = energyOfRun(form);
         ASSERT_EQ(fromPsi.levels(), 3000) << TP;
         EXPECT_FALSE(fromPsi.instability()) << TP;
         for (std::size_t k = 0; k < plain.size(); ++k) {
@@ -124,13 +123,42 @@ TEST_F(RunChecksTest, TheRestoringFreeEndConservesTheEnergyInBothRuns) {
         // The Girotondo levels are the double run's levels 1 to 2999.
         setLongGirotondo(TP);
         ASSERT_EQ(runGirotondo(), RunOutcome::Completed) << TP;
-        const EnergyRecord recorded = energyOfRun(form, computed);
+        const EnergyRecord recorded = energyOfRun(form);
         ASSERT_EQ(recorded.levels(), 2999) << TP;
         EXPECT_FALSE(recorded.instability()) << TP;
         for (std::size_t k = 0; k < recorded.kept().size(); ++k) {
             ASSERT_NEAR(recorded.kept()[k].total(), plain[k], 1e-12 * plain[k]) << TP << " " << k;
         }
     }
+}
+
+// Every reader of a double run's energy (the instability verdict, the
+// record that its files are written from) shares one pass over psi; the
+// next run, of as many rows, is read afresh.
+TEST_F(RunChecksTest, TheEnergyOfARunIsComputedOnceForAllItsReaders) {
+    form.freeEnd = FreeEnd::Restoring;
+    setLongColumn("0");
+    ASSERT_EQ(runDouble(), RunOutcome::Completed);
+    const std::uint64_t before = energyPassesOverPsi();
+    EXPECT_FALSE(instabilityOfRun(form));
+    const std::optional<RunRecord> record = recordViewOfForm(form);
+    ASSERT_TRUE(record);
+    EXPECT_FALSE(instabilityOfRun(form));
+    EXPECT_EQ(energyPassesOverPsi() - before, 1u);
+    EXPECT_EQ(record->energy.levels(), 3000);
+    ASSERT_TRUE(record->envelope);
+
+    setLongColumn("1");
+    ASSERT_EQ(runDouble(), RunOutcome::Completed);
+    const std::vector<double> plain = plainEnergies();
+    const EnergyRecord& energy = energyOfRun(form);
+    EXPECT_EQ(energyPassesOverPsi() - before, 2u);
+    ASSERT_EQ(energy.kept().size(), plain.size());
+    for (std::size_t k = 0; k < plain.size(); ++k) {
+        ASSERT_NEAR(energy.kept()[k].total(), plain[k], 1e-12 * std::abs(plain[k])) << k;
+    }
+    // The counter pressure of 10000 Pa compresses the first piece now.
+    EXPECT_GT(recordViewOfForm(form)->envelope->maxStress[0], 5000);
 }
 
 // With the seed's free end the column of 100 pieces blows up; the run is

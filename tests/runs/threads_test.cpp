@@ -56,8 +56,10 @@ class ThreadsTest : public RunFixture {
         r.calls = window.calls;
         r.log = logBytes();
         appendBits(r.psi, form.psi);
-        for (const Matrix* row : {&form.psiGiro0, &form.psiGiro1, &form.psiGiro2}) {
-            appendBits(r.rotating, *row);
+        if constexpr (requires { run.rotatingRow(0); }) {
+            for (int i = 0; i < 3; ++i) {
+                appendBits(r.rotating, run.rotatingRow(i));
+            }
         }
         const EnergyRecord& energy = form.girotondoEnergy;
         for (const LevelEnergy& e : energy.kept()) {

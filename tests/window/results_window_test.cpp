@@ -1,6 +1,7 @@
 #include "window/results_window.h"
 #include "charts/results_charts.h"
 #include "form1_fixture.h"
+#include "results/energy_series.h"
 #include "results/results_file.h"
 
 #include <QChart>
@@ -107,6 +108,11 @@ TEST_F(ResultsWindowTest, AnUnstableRunIsNoticedAndTheRestoringEndCuresIt) {
     const QString notice = results->instabilityNotice();
     EXPECT_TRUE(notice.startsWith("Unstable from level ")) << notice.toStdString();
     EXPECT_TRUE(notice.endsWith("(Model \u2192 Restoring free end).")) << notice.toStdString();
+    // Drawing the run again reads the energy and the envelope it kept.
+    const std::uint64_t passes = energyPassesOverPsi();
+    results->refresh();
+    results->refresh();
+    EXPECT_EQ(energyPassesOverPsi(), passes);
     // The status line keeps its own text.
     EXPECT_TRUE(form->ops().text(ctl::LStatus).startsWith("Elaboration : "));
 
