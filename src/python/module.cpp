@@ -291,10 +291,10 @@ py::dict runModel(const std::string& kind, const py::dict& model, std::optional<
     int took = 1;
     if (kind == "double") {
         outcome = runOn<DoubleRun>(host, form, numbers, logPath, envelope, took);
-        record = recordOfForm(form);
+        record = recordTakingPsi(form);
     } else if (kind == "girotondo") {
         outcome = runOn<GirotondoRun>(host, form, numbers, logPath, envelope, took);
-        record = recordOfForm(form);
+        record = recordTakingPsi(form);
     } else {
         PrecisionRun run(host, form, numbers, logPath);
         {

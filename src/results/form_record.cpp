@@ -61,6 +61,18 @@ std::optional<RunRecord> recordOfForm(const FormState& form) {
     return r;
 }
 
+std::optional<RunRecord> recordTakingPsi(FormState& form) {
+    if (!form.psiRows) {
+        return std::nullopt;
+    }
+    RunRecord r = recordOfRows(*form.psiRows);
+    addEnergyAndEnvelope(form, r);
+    r.positions = std::make_shared<const Matrix>(std::exchange(form.psi, Matrix()));
+    form.psiRows.reset();
+    form.derived = DerivedFromPsi();
+    return r;
+}
+
 std::optional<RunRecord> rowsViewOfForm(const FormState& form) {
     if (!form.psiRows) {
         return std::nullopt;

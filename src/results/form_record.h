@@ -19,6 +19,10 @@ namespace velarion {
 // when psi holds no rows of a run, or the memory cannot be had.
 std::optional<RunRecord> recordOfForm(const FormState& form);
 
+// recordOfForm without the copy: the record takes psi over once the energy
+// and the envelope are computed from it, and the form is left without rows.
+std::optional<RunRecord> recordTakingPsi(FormState& form);
+
 // The rows of the run in psi as a record, without its energy and envelope
 // and without a copy: its positions are psi where it lies, so it lasts only
 // while `form` does and its psi is not replaced. Nothing when psi holds no

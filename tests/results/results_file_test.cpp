@@ -84,6 +84,13 @@ TEST_F(ResultsFileTest, ARunReadsBackBitForBit) {
     const auto back = readResultsFile(path("double.nc"), error);
     ASSERT_TRUE(back) << error.toStdString();
     expectSameRecord(*record, *back);
+    // Taking psi over gives the same record without a copy of its rows.
+    const double* cells = form.psi.row(0);
+    const auto taken = recordTakingPsi(form);
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(taken->positions->row(0), cells);
+    expectSameRecord(*back, *taken);
+    EXPECT_FALSE(form.psiRows);
     EXPECT_EQ(back->boxes, record->boxes);
     EXPECT_EQ(back->provenance.commandLine, record->provenance.commandLine);
     EXPECT_EQ(back->provenance.kernel, "avx2");
