@@ -128,8 +128,12 @@ void girotondoInBatchHost(benchmark::State& state) {
     const velarion::NumberText numbers(locale);
     for (auto _ : state) {
         velarion::BatchHost host(locale);
+        QString error;
         for (const auto& [box, text] : kLongGirotondo) {
-            host.assign(QString::fromLatin1(box), QString::fromLatin1(text));
+            if (!host.assign(QString::fromLatin1(box), QString::fromLatin1(text), error)) {
+                state.SkipWithError(qPrintable(error));
+                return;
+            }
         }
         velarion::FormState form;
         form.freeEnd = velarion::FreeEnd::Restoring;
