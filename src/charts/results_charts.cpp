@@ -485,8 +485,8 @@ QString envelopeNote(const FormState& form) {
     if (form.psiRows && form.psiRows->run == RunKind::Girotondo &&
         form.girotondoEnvelope.isEmpty()) {
         return QStringLiteral(
-            "The Girotondo run keeps its envelope only while this window is open: run it again "
-            "to see the envelope.");
+            "The Girotondo run keeps its envelope only when View \u2192 Girotondo envelope is "
+            "ticked: tick it and run again to see the envelope.");
     }
     return QString();
 }

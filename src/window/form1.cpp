@@ -124,6 +124,9 @@ QWidget* newWidgetOf(const ControlSpec& spec, QWidget* parent) {
 // The width the menu bar's four menus take, left of the run note.
 constexpr int kMenuWidth = 220;
 
+// Where the settings keep View → Girotondo envelope.
+const QString kGirotondoEnvelopeKey = QStringLiteral("view/girotondoEnvelope");
+
 // What the program does when the window is closed during a run: it ends at
 // once, so no code of the run resumes. Log records are written unbuffered,
 // one whole record per write, so everything already written is on disk and
@@ -169,6 +172,7 @@ Form1::Form1(const QLocale& locale, Form1Hooks hooks)
             : std::make_unique<QSettings>(hooks_.settingsFile, QSettings::IniFormat);
     state_.hammer.closingTime = kDefaultClosingTime;
     restoreModelChoices(state_, *settings_);
+    keepGirotondoEnvelope_ = settings_->value(kGirotondoEnvelopeKey, false).toBool();
     QMenuBar* menuBar = buildForm1MenuBar(*this);
     frame->setMenuBar(menuBar);
     frame->addWidget(client_);
@@ -398,9 +402,11 @@ RunOutcome Form1::runOnItsThread(RunStart& start) {
     run.setExport([this, &thread, places] {
         save_file_excel(thread, state_, numbers_, places.excelPath, places.excelDetail);
     });
-    // The Girotondo run keeps its envelope only for an open results window.
+    // The envelope of every Girotondo level costs a pass over the rows for
+    // every three levels, so it is kept only when asked for, as
+    // velarion-batch's --envelope does; the double run's follows from psi.
     if constexpr (requires { run.setEnvelope(true); }) {
-        run.setEnvelope(results_ && results_->isVisible());
+        run.setEnvelope(keepGirotondoEnvelope_);
     }
     runThread_ = &thread;
     RunOutcome outcome = RunOutcome::Completed;
@@ -638,6 +644,12 @@ void Form1::placeResults() {
                     ResultsWindow::kLeastSize + frame, screen->availableGeometry());
     results_->resize(placed.size() - frame);
     results_->move(placed.topLeft());
+}
+
+// A run under way keeps the choice it started with.
+void Form1::mnuGirotondoEnvelope_Toggled(bool keep) {
+    keepGirotondoEnvelope_ = keep;
+    settings_->setValue(kGirotondoEnvelopeKey, keep);
 }
 
 // Checking one last end unchecks the other: only the end that was chosen

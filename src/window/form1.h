@@ -100,6 +100,10 @@ class Form1 : public QWidget {
     // The ends and the friction of the runs to come, remembered for the
     // next session; a run under way keeps its own.
     void mnuRestoringFreeEnd_Toggled(bool restoring);
+    // View → Girotondo envelope: whether the Girotondo runs to come keep the
+    // envelope of every level, remembered for the next session.
+    void mnuGirotondoEnvelope_Toggled(bool keep);
+    bool keepsGirotondoEnvelope() const { return keepGirotondoEnvelope_; }
     void mnuClosedLastEnd_Toggled(bool closed);
     void mnuFirstEnd_Triggered(FirstEnd end);
     void mnuClosingTimeAndFriction_Click();
@@ -179,6 +183,7 @@ class Form1 : public QWidget {
     QLabel* runNote_ = nullptr;
     QString lastRunNote_;
     std::unique_ptr<QSettings> settings_;
+    bool keepGirotondoEnvelope_ = false;
 };
 
 }  // namespace velarion::window

@@ -24,6 +24,13 @@ QMenuBar* buildForm1MenuBar(Form1& form) {
     file->addAction(QStringLiteral("&Quit"), &form, &Form1::mnuQuit_Click);
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     view->addAction(QStringLiteral("&Results\u2026"), &form, &Form1::mnuResults_Click);
+    QAction* envelope = view->addAction(QStringLiteral("Girotondo &envelope"));
+    envelope->setCheckable(true);
+    envelope->setChecked(form.keepsGirotondoEnvelope());
+    envelope->setStatusTip(
+        QStringLiteral("Girotondo runs keep the extremes of every level for the Envelope tab, "
+                       "taking about half as long again"));
+    QObject::connect(envelope, &QAction::toggled, &form, &Form1::mnuGirotondoEnvelope_Toggled);
     QMenu* model = bar->addMenu(QStringLiteral("&Model"));
     QAction* restoring = model->addAction(QStringLiteral("&Restoring free end"));
     restoring->setCheckable(true);

@@ -249,7 +249,7 @@ void ResultsWindow::refresh() {
         opened_
             ? (opened_->envelope ? QString()
                                  : QStringLiteral("%1 holds no envelope.").arg(opened_->fileName))
-            : envelopeNote(form_));
+            : charts::envelopeNote(form_));
     envelopeNote_->setVisible(!envelopeNote_->text().isEmpty());
     replaceChart(*views_[kEnergy], energyChart(shownRun(), locale_));
     overlayComparison({kEnvelopeDisplacement, kEnvelopeStress, kEnergy});
@@ -279,6 +279,10 @@ void ResultsWindow::clearComparison() {
         compared_.reset();
         refresh();
     }
+}
+
+QString ResultsWindow::envelopeNote() const {
+    return envelopeNote_->isHidden() ? QString() : envelopeNote_->text();
 }
 
 QString ResultsWindow::comparisonNote() const {

@@ -72,6 +72,8 @@ class ResultsWindow : public QWidget {
     void clearComparison();
     bool hasComparison() const { return compared_.has_value(); }
     QString comparisonNote() const;
+    // Why the Envelope tab shows no envelope; empty when it shows one.
+    QString envelopeNote() const;
 
     // Resets the zoom of the charts on the tab shown.
     void resetZoom();

@@ -120,7 +120,7 @@ TEST_F(Form1Test, MenuBarLeavesTheClientAreaAndEveryControlInPlace) {
     EXPECT_EQ(menus,
               QStringList({"&File: &Export CSV\u2026, &Save Results\u2026, &Open Results\u2026, "
                            "&Compare With\u2026, C&lear comparison, &Quit",
-                           "&View: &Results\u2026",
+                           "&View: &Results\u2026, Girotondo &envelope",
                            "&Model: &Restoring free end, Closed &last end (dead end), "
                            "Counter &pressure at segment 0, Valve &shut at t = 0, "
                            "Valve &closing in 0,1 s, Closing time and &friction\u2026",

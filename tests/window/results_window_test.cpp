@@ -237,14 +237,24 @@ TEST_F(ResultsWindowTest, TheSummarySaysWhatTheRunCovered) {
 }
 
 // The Girotondo run keeps its envelope while the results window is open.
-TEST_F(ResultsWindowTest, TheGirotondoRunKeepsItsEnvelopeForAnOpenResultsWindow) {
+// The Girotondo run keeps its envelope only when View → Girotondo envelope
+// is ticked, open results window or not, and the choice comes back in the
+// next session.
+TEST_F(ResultsWindowTest, TheGirotondoRunKeepsItsEnvelopeWhenAsked) {
     beeps.clear();
-    click(ctl::Command4);
-    EXPECT_TRUE(form->state().girotondoEnvelope.isEmpty());
     ResultsWindow* results = openResults();
     click(ctl::Command4);
-    EXPECT_EQ(form->state().girotondoEnvelope.lastSegment(), 9999);
+    EXPECT_TRUE(form->state().girotondoEnvelope.isEmpty());
+    EXPECT_TRUE(results->envelopeNote().contains("View \u2192 Girotondo envelope"))
+        << results->envelopeNote().toStdString();
+    triggerMenu("&View", "Girotondo &envelope");
     results->close();
+    click(ctl::Command4);
+    EXPECT_EQ(form->state().girotondoEnvelope.lastSegment(), 9999);
+
+    form = std::make_unique<Form1>(QLocale(QLocale::Italian, QLocale::Italy), hooks());
+    EXPECT_TRUE(menuItem("&View", "Girotondo &envelope")->isChecked());
+    triggerMenu("&View", "Girotondo &envelope");
     click(ctl::Command4);
     EXPECT_TRUE(form->state().girotondoEnvelope.isEmpty());
 }
