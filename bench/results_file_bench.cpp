@@ -48,8 +48,8 @@ const FormState& bigForm() {
             std::copy_n(r.positions->row(static_cast<std::size_t>(j)), r.lastSegment + 1,
                         f.psi.row(static_cast<std::size_t>(j)));
         }
-        f.psiRows = PsiRows{RunKind::Double, r.parameters,          r.lastSegment,
-                            r.lastRow,       RunOutcome::Completed, r.freeEnd};
+        f.psiRows = PsiRows{RunKind::Double,       r.parameters, r.lastSegment, r.lastRow,
+                            RunOutcome::Completed, r.freeEnd,    r.hammer};
         return f;
     }();
     return form;
