@@ -78,10 +78,10 @@ void printExtent(const FormState& form, const NumberText& numbers, std::FILE* ou
                  qPrintable(numbers.brief(rows.parameters.L0)));
 }
 
-void printOutputs(const BatchHost& host, BatchRun run, const FormState& form,
+void printOutputs(const BatchHost& host, RunKind run, const FormState& form,
                   const NumberText& numbers, std::FILE* out) {
     std::vector<std::string_view> boxes{ctl::TA, ctl::TF, ctl::Ttot, ctl::TB, ctl::TL0, ctl::TJ};
-    if (run == BatchRun::Girotondo) {
+    if (run == RunKind::Girotondo) {
         boxes.push_back(ctl::TK);
     }
     // A run refused before it showed anything leaves them empty.
@@ -91,12 +91,12 @@ void printOutputs(const BatchHost& host, BatchRun run, const FormState& form,
                          qPrintable(text));
         }
     }
-    if (run != BatchRun::Precision) {
+    if (run != RunKind::Precision) {
         printExtent(form, numbers, out);
     }
     // The precision run leaves "Working..." or "Error!"; the exit status
     // tells the same.
-    if (run != BatchRun::Precision) {
+    if (run != RunKind::Precision) {
         std::fprintf(out, "%s\n", qPrintable(host.status()));
     }
 }
@@ -183,14 +183,14 @@ RunEnd runSimulation(BatchHost& host, const BatchOptions& options, FormState& fo
     form.threads = options.threads;
     const bool envelope = needsEnvelope(options);
     switch (options.run) {
-        case BatchRun::Girotondo:
+        case RunKind::Girotondo:
             return runExporting<GirotondoRun>(host, form, numbers, exportFailed, envelope);
-        case BatchRun::Precision: {
+        case RunKind::Precision: {
             PrecisionRun run(host, form, numbers);
             const RunOutcome outcome = run.run();
             return {outcome, run.threads()};
         }
-        case BatchRun::Double:
+        case RunKind::Double:
             break;
     }
     return runExporting<DoubleRun>(host, form, numbers, exportFailed, envelope);
@@ -225,7 +225,7 @@ RunProvenance provenanceOf(const BatchOptions& options, int threads) {
 std::optional<RunRecord> recordOfRun(const BatchHost& host, const BatchOptions& options,
                                      const FormState& form, const NumberText& numbers,
                                      const RunEnd& end) {
-    std::optional<RunRecord> record = options.run == BatchRun::Precision
+    std::optional<RunRecord> record = options.run == RunKind::Precision
                                           ? recordOfDecimalRun(form, host, numbers)
                                           : recordViewOfForm(form);
     if (record) {
@@ -241,7 +241,7 @@ std::optional<RunRecord> recordOfRun(const BatchHost& host, const BatchOptions& 
 int simulate(BatchHost& host, const BatchOptions& options) {
     // The precision run never polls a stop, so Ctrl-C keeps its default
     // action there and ends the program at once.
-    if (options.run != BatchRun::Precision) {
+    if (options.run != RunKind::Precision) {
         BatchHost::handleInterrupts();
     }
     const NumberText numbers(options.locale);
@@ -263,7 +263,7 @@ int simulate(BatchHost& host, const BatchOptions& options) {
         }
         resultsWritten = writeResults(record ? &*record : nullptr, &form, options);
     }
-    const bool unstable = options.run != BatchRun::Precision &&
+    const bool unstable = options.run != RunKind::Precision &&
                           warnIfUnstable(form, numbers, end.outcome == RunOutcome::Failed);
     const int status = exitStatus(end.outcome);
     if (status == 0 && options.compareDouble) {
@@ -454,7 +454,7 @@ int main(int argc, char** argv) {
     if (options.checkBoxes) {
         return finish(0);
     }
-    if (options.run == BatchRun::Precision && host.isTicked(ctl::CLogFileExc)) {
+    if (options.run == RunKind::Precision && host.isTicked(ctl::CLogFileExc)) {
         std::fputs(
             "velarion-batch: CLogFileExc is ignored: the precision run never writes "
             "LogFile.xls\n",

@@ -326,11 +326,11 @@ bool readEnergyEvery(const BatchOption&, const QStringList& values, BatchOptions
 bool readRun(const BatchOption&, const QStringList& values, BatchOptions& options, QString& error) {
     const QString& run = values.back();
     if (run == "girotondo") {
-        options.run = BatchRun::Girotondo;
+        options.run = RunKind::Girotondo;
     } else if (run == "precision") {
-        options.run = BatchRun::Precision;
+        options.run = RunKind::Precision;
     } else if (run == "double") {
-        options.run = BatchRun::Double;
+        options.run = RunKind::Double;
     } else {
         error = QStringLiteral("unknown run '%1' (double, girotondo or precision)").arg(run);
         return false;
@@ -739,9 +739,9 @@ bool checkCompanions(const QCommandLineParser& parser, const BatchOptions& optio
         {parser.isSet("energy-every"), !options.energy.empty(),
          "--energy-every goes with --energy"},
         {parser.isSet("plot-page"), !options.plot.empty(), "--plot-page goes with --plot"},
-        {options.compareDouble, options.run == BatchRun::Precision,
+        {options.compareDouble, options.run == RunKind::Precision,
          "--compare-double goes with --run precision"},
-        {options.verify, options.run == BatchRun::Double, "--verify goes with the double run"},
+        {options.verify, options.run == RunKind::Double, "--verify goes with the double run"},
     };
     for (const auto& c : companions) {
         if (c.given && !c.companion) {
@@ -754,7 +754,7 @@ bool checkCompanions(const QCommandLineParser& parser, const BatchOptions& optio
 
 // The outputs of the rows of psi, which the precision run does not leave.
 bool checkPrecisionRun(const BatchOptions& options, QString& error) {
-    if (options.run != BatchRun::Precision) {
+    if (options.run != RunKind::Precision) {
         return true;
     }
     QStringList refused = outputsOfRows(options);

@@ -6,6 +6,7 @@
 
 #include "charts/plot_file.h"
 #include "model/kernel.h"
+#include "runs/run_control.h"
 
 #include <QLocale>
 #include <QString>
@@ -29,8 +30,6 @@ inline constexpr int kExitResultsNotRead = 66;
 inline constexpr int kExitConfigNotSaved = 73;
 inline constexpr int kExitOutputFailed = 74;
 
-enum class BatchRun { Double, Girotondo, Precision };
-
 // A file written after the run: where, and for --plot which charts.
 struct OutputFile {
     QString path;                  // "-" already taken as /dev/stdout
@@ -46,7 +45,7 @@ struct BatchOptions {
     std::optional<QString> config;
     std::optional<QString> saveConfig;
     std::optional<QString> from;  // --from: a saved run instead of a run
-    BatchRun run = BatchRun::Double;
+    RunKind run = RunKind::Double;
     bool compareDouble = false;
     bool tones = false;
     QStringList directories;  // -C, each taken in the one before

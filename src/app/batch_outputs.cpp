@@ -103,7 +103,7 @@ std::vector<PlannedOutput> plannedOutputs(const BatchOptions& options, bool logT
             {QString::fromLatin1(RunLog::kFileName), QString::fromLatin1(RunLog::kFileName)});
     }
     // The decimal run never exports.
-    if (exportTicked && options.run != BatchRun::Precision) {
+    if (exportTicked && options.run != RunKind::Precision) {
         rows.push_back({QString::fromLatin1(kExcelFileName), QString::fromLatin1(kExcelFileName)});
     }
     for (const BatchOption& option : batchOptions()) {

@@ -23,18 +23,18 @@ QString asMessageLine(QString message) {
     return message;
 }
 
-void readEach(WindowOps& host, const NumberText& numbers, BatchRun run) {
+void readEach(WindowOps& host, const NumberText& numbers, RunKind run) {
     const ParameterReader reader(host, numbers);
     reader.toInt32(ctl::TINDICE_MATRICE1);
     reader.toInt32(ctl::TINDICE_MATRICE2);
     reader.toInt16(ctl::Tnitertemp);
-    if (run == BatchRun::Girotondo) {
+    if (run == RunKind::Girotondo) {
         reader.toInt16(ctl::TN);
     }
     for (const std::string_view box : {ctl::TRho, ctl::TVFase, ctl::TV0, ctl::TDeltaT, ctl::TP}) {
         reader.GiveMeDouble(box);
     }
-    if (run != BatchRun::Precision) {
+    if (run != RunKind::Precision) {
         reader.GiveMeDouble(ctl::TD);
         reader.GiveMeDouble(ctl::Tltot);
         return;
@@ -59,7 +59,7 @@ void checkHammer(WindowOps& host, const NumberText& numbers, const WaterHammer& 
 
 }  // namespace
 
-bool checkBoxesRead(WindowOps& host, const NumberText& numbers, BatchRun run,
+bool checkBoxesRead(WindowOps& host, const NumberText& numbers, RunKind run,
                     const WaterHammer& hammer, QString& error) {
     try {
         readEach(host, numbers, run);

@@ -17,7 +17,7 @@ namespace velarion {
 // checks them against the first end and the friction of `hammer` as the run
 // will (a valve refuses a counter pressure). False, with the first box that
 // does not read, or the refusal, in `error`.
-bool checkBoxesRead(WindowOps& host, const NumberText& numbers, BatchRun run,
+bool checkBoxesRead(WindowOps& host, const NumberText& numbers, RunKind run,
                     const WaterHammer& hammer, QString& error);
 
 }  // namespace velarion
