@@ -6,7 +6,6 @@
 #include "batch_outputs.h"
 #include "batch_reading.h"
 #include "config/config_commands.h"
-#include "model/kernel.h"
 #include "model/number_text.h"
 #include "output/library_versions.h"
 #include "output/whole_file.h"
@@ -22,7 +21,6 @@
 #include "runs/precision_run.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -212,12 +210,7 @@ RunProvenance provenanceOf(const BatchOptions& options, int threads) {
     for (const QString& argument : options.arguments) {
         words << shellWord(argument);
     }
-    return {QStringLiteral("velarion-batch"),
-            velarionVersion(),
-            QString::fromLatin1(kernelName()),
-            threads,
-            QDateTime::currentDateTimeUtc().toString(Qt::ISODate),
-            words.join(QLatin1Char(' '))};
+    return provenanceNow(QStringLiteral("velarion-batch"), threads, words.join(QLatin1Char(' ')));
 }
 
 // What the run left, as the files after it take it: psi where it lies,

@@ -1,6 +1,5 @@
 // velarion._velarion: the runs, the verification and the results file for
 // Python. The package velarion wraps it into xarray Datasets.
-#include "model/kernel.h"
 #include "model/number_text.h"
 #include "model/parameter_boxes.h"
 #include "model/run_failure.h"
@@ -15,8 +14,6 @@
 #include "runs/headless_host.h"
 #include "runs/parameter_reader.h"
 #include "runs/precision_run.h"
-
-#include <QDateTime>
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -320,12 +317,8 @@ py::dict runModel(const std::string& kind, const py::dict& model, std::optional<
         record->message = failureMessage(host);
     }
     record->boxes = started;
-    record->provenance = {QStringLiteral("velarion-python"),
-                          velarionVersion(),
-                          QString::fromLatin1(kernelName()),
-                          took,
-                          QDateTime::currentDateTimeUtc().toString(Qt::ISODate),
-                          QString::fromStdString(call)};
+    record->provenance =
+        provenanceNow(QStringLiteral("velarion-python"), took, QString::fromStdString(call));
     const auto shared = std::make_shared<const RunRecord>(std::move(*record));
     if (shared->run != RunKind::Precision) {
         if (const auto verdict = judgeStability(shared->parameters, shared->freeEnd,

@@ -5,8 +5,12 @@
 #include "envelope_table.h"
 
 #include "model/controls.h"
+#include "model/kernel.h"
 #include "model/number_text.h"
 #include "model/parameter_boxes.h"
+#include "output/library_versions.h"
+
+#include <QDateTime>
 
 #include <algorithm>
 #include <cmath>
@@ -174,6 +178,15 @@ QString failureOf(const MessageRequest& message) {
     }
     return message.detail.isEmpty() ? message.text
                                     : message.text + QLatin1Char(' ') + message.detail;
+}
+
+RunProvenance provenanceNow(const QString& program, int threads, const QString& commandLine) {
+    return {program,
+            velarionVersion(),
+            QString::fromLatin1(kernelName()),
+            threads,
+            QDateTime::currentDateTimeUtc().toString(Qt::ISODate),
+            commandLine};
 }
 
 std::vector<std::pair<QString, QString>> typedBoxes(const WindowOps& host) {

@@ -54,6 +54,11 @@ std::optional<FormState> formOfRecord(const RunRecord& record);
 // warning).
 QString failureOf(const MessageRequest& message);
 
+// What made a run that ends now: `program`, this version, the update's
+// variant on this processor, `threads`, the date in UTC and `commandLine`.
+RunProvenance provenanceNow(const QString& program, int threads,
+                            const QString& commandLine = QString());
+
 // The eleven parameter boxes and the check boxes CLogFile and CLogFileExc
 // (1 or 0) as `host` holds them, by control name: what a record keeps of
 // the boxes as they were typed.

@@ -549,8 +549,7 @@ void Form1::mnuSaveResults_Click() {
                           MessageIcon::Information, MessageButtons::Ok, QString()});
         return;
     }
-    const QString path = hooks_.askResultsPath ? hooks_.askResultsPath(ResultsDialog::Save)
-                                               : askResultsPath(this, ResultsDialog::Save);
+    const QString path = askedResultsPath(ResultsDialog::Save);
     if (path.isEmpty()) {
         return;
     }
@@ -565,9 +564,12 @@ void Form1::mnuSaveResults_Click() {
                       MessageIcon::Exclamation, MessageButtons::Ok, error});
 }
 
+QString Form1::askedResultsPath(ResultsDialog dialog) {
+    return hooks_.askResultsPath ? hooks_.askResultsPath(dialog) : askResultsPath(this, dialog);
+}
+
 std::optional<SavedRun> Form1::readSavedRunAsked(ResultsDialog dialog, const QString& title) {
-    const QString path =
-        hooks_.askResultsPath ? hooks_.askResultsPath(dialog) : askResultsPath(this, dialog);
+    const QString path = askedResultsPath(dialog);
     if (path.isEmpty()) {
         return std::nullopt;
     }

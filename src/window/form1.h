@@ -162,6 +162,9 @@ class Form1 : public QWidget {
     void noteRunOutcome(RunOutcome outcome);
     // Tells the user, under `title`, when a run is under way.
     bool refusedWhileRunning(const QString& title);
+    // The results file the user picks in `dialog` (the tests' hook, else
+    // the file dialog); empty when cancelled.
+    QString askedResultsPath(ResultsDialog dialog);
     // A saved run read for Open Results… or Compare With…; the reason told
     // when it cannot be.
     std::optional<SavedRun> readSavedRunAsked(ResultsDialog dialog, const QString& title);

@@ -1,12 +1,9 @@
 #include "results_files_menu.h"
 
 #include "form1.h"
-#include "model/kernel.h"
-#include "output/library_versions.h"
 #include "results/form_record.h"
 #include "results/results_file.h"
 
-#include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
@@ -43,12 +40,7 @@ std::optional<RunRecord> recordOfLastRun(const FormState& form, const RunStart& 
         return std::nullopt;
     }
     record->boxes = start.boxes;
-    record->provenance = {QStringLiteral("velarion"),
-                          velarionVersion(),
-                          QString::fromLatin1(kernelName()),
-                          start.threads,
-                          QDateTime::currentDateTimeUtc().toString(Qt::ISODate),
-                          QString()};
+    record->provenance = provenanceNow(QStringLiteral("velarion"), start.threads);
     return record;
 }
 

@@ -294,6 +294,14 @@ void ResultsWindow::overlayComparison(std::initializer_list<int> charts) {
         return;
     }
     const FormState& other = compared_->form;
+    // Both envelope charts come from one drawing of the compared envelope.
+    std::optional<EnvelopeCharts> envelope;
+    const auto envelopeOfOther = [&]() -> EnvelopeCharts& {
+        if (!envelope) {
+            envelope = envelopeCharts(other, compared_->envelope, locale_);
+        }
+        return *envelope;
+    };
     for (const int index : charts) {
         std::unique_ptr<QChart> drawn;
         switch (index) {
@@ -304,10 +312,10 @@ void ResultsWindow::overlayComparison(std::initializer_list<int> charts) {
                 drawn = stressChart(other, locale_);
                 break;
             case kEnvelopeDisplacement:
-                drawn = envelopeCharts(other, compared_->envelope, locale_).displacement;
+                drawn = std::move(envelopeOfOther().displacement);
                 break;
             case kEnvelopeStress:
-                drawn = envelopeCharts(other, compared_->envelope, locale_).stress;
+                drawn = std::move(envelopeOfOther().stress);
                 break;
             case kEnergy:
                 drawn = energyChart(other, locale_);
