@@ -554,10 +554,9 @@ void Form1::mnuSaveResults_Click() {
         return;
     }
     QString error;
+    // Written at once, no run under way: the record can read psi where it lies.
     const std::optional<RunRecord> record = recordOfLastRun(state_, lastRunStart_);
-    if (!record) {
-        error = QStringLiteral("There is no memory for a copy of the run's rows.");
-    } else if (writeResultsFile(*record, path, error)) {
+    if (record && writeResultsFile(*record, path, error)) {
         return;
     }
     ops_->messageBox({QStringLiteral("The results file was not written."), title,

@@ -35,7 +35,7 @@ QString askResultsPath(QWidget* parent, ResultsDialog dialog) {
 }
 
 std::optional<RunRecord> recordOfLastRun(const FormState& form, const RunStart& start) {
-    std::optional<RunRecord> record = recordOfForm(form);
+    std::optional<RunRecord> record = recordViewOfForm(form);
     if (!record) {
         return std::nullopt;
     }

@@ -34,8 +34,9 @@ struct RunStart {
     int threads = 1;
 };
 
-// The record of the run in psi with what made it; nothing when psi holds
-// no rows of a run or the memory cannot be had.
+// The record of the run in psi with what made it, its positions psi where
+// it lies (no copy: it lasts while psi is not replaced); nothing when psi
+// holds no rows of a run.
 std::optional<RunRecord> recordOfLastRun(const FormState& form, const RunStart& start);
 
 // A results file as the results window shows it; nothing, with the file
