@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <H5public.h>
 #include <netcdf.h>
 
 #include <algorithm>
@@ -30,11 +31,12 @@ constexpr std::size_t kChunkCells = 1 << 17;
 // A NetCDF call that failed, with the library's reason.
 struct NcFailure {
     QString reason;
+    int status = NC_NOERR;
 };
 
 void check(int status) {
     if (status != NC_NOERR) {
-        throw NcFailure{QString::fromUtf8(nc_strerror(status))};
+        throw NcFailure{QString::fromUtf8(nc_strerror(status)), status};
     }
 }
 
@@ -123,6 +125,20 @@ const ResultsVariable& describe(const char* name) {
     std::abort();  // every variable written is in the table
 }
 
+// A file whose writing failed in HDF5 (a full disk, a file size limit)
+// cannot be closed: HDF5 keeps it open, and both nc_abort and HDF5's
+// clean-up at exit then crash on it. Such a file is left open (a handle
+// lost for each failed write), and HDF5 is told before its first use not to
+// clean up at exit; this code closes every other file it opens, and the
+// system closes what is left.
+void keepHdf5FromCleaningUpAtExit() {
+    static const bool told = [] {
+        H5dont_atexit();
+        return true;
+    }();
+    (void)told;
+}
+
 class Writer {
   public:
     Writer(const RunRecord& record, int deflateLevel) : r_(record), deflateLevel_(deflateLevel) {}
@@ -131,12 +147,18 @@ class Writer {
     // library makes in memory keeps HDF5's mark of a file open for writing,
     // and cannot be opened for writing again.)
     QByteArray bytes(const QString& scratch) {
+        keepHdf5FromCleaningUpAtExit();
         check(nc_create(QFile::encodeName(scratch).constData(), NC_NETCDF4 | NC_CLOBBER, &nc_));
         try {
             defineGlobals();
             defineVariables();
             check(nc_enddef(nc_));
             writeVariables();
+        } catch (const NcFailure& failure) {
+            if (failure.status != NC_EHDFERR) {
+                nc_abort(nc_);
+            }
+            throw;
         } catch (...) {
             nc_abort(nc_);
             throw;
@@ -658,6 +680,7 @@ std::optional<RunRecord> readResultsFile(const QString& path, QString& error) {
     if (info.isDir()) {
         return refuse(QStringLiteral("it is a folder"));
     }
+    keepHdf5FromCleaningUpAtExit();
     int nc = -1;
     const int opened = nc_open(QFile::encodeName(path).constData(), NC_NOWRITE, &nc);
     if (opened != NC_NOERR) {

@@ -188,7 +188,8 @@ TEST_F(BatchLimits, APlotThinsItsLinesToThePicturesColumns) {
 
 // A file size limit (ulimit -f) makes a write fail with "File too large":
 // SIGXFSZ no longer ends the program, so the old file stays, no temporary
-// file is left, and the log ends on a whole record.
+// file is left, the results file's failure ends the program cleanly, and
+// the log ends on a whole record.
 TEST_F(BatchLimits, AFileSizeLimitIsAWriteFailureNotASignal) {
     write("c.csv", "OLD\n");
     childSetup = [] {
@@ -204,6 +205,16 @@ TEST_F(BatchLimits, AFileSizeLimitIsAWriteFailureNotASignal) {
         << csv.err.toStdString();
     EXPECT_EQ(read("c.csv"), "OLD\n");
     EXPECT_EQ(files(), QStringList{"c.csv"});
+
+    // The results file fails while NetCDF makes it, and the program ends
+    // with its message, not in the HDF5 library's clean-up at exit.
+    write("r.nc", "OLD\n");
+    const Result results = run({"--box", "CLogFile=0", "--results", "r.nc"});
+    EXPECT_EQ(results.exitCode, 74);
+    EXPECT_TRUE(results.err.contains("--results: The results file r.nc could not be made"))
+        << results.err.toStdString();
+    EXPECT_EQ(read("r.nc"), "OLD\n");
+    EXPECT_EQ(files(), (QStringList{"c.csv", "r.nc"}));
 
     const Result log = run(longRun);
     EXPECT_EQ(log.exitCode, 2);
